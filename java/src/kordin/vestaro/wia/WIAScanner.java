@@ -1,0 +1,13 @@
+package kordin.vestaro.wia;
+
+/** A WIA scanner. */
+public class WIAScanner extends WIADevice {
+    protected int bitDepth = 8;
+    protected int resolution = 300;
+    protected int x = -1;
+    protected int y = -1;
+    protected int width = -1;
+    protected int height = -1;
+
+    protected native void _transfer(long deviceHandle, boolean dialog);
+}

@@ -1,0 +1,133 @@
+// OLE automation: BSTR strings and the automation VARIANT.
+#pragma once
+
+#include "com.h"
+
+// A BSTR points at UTF-16 code units preceded by a 32-bit byte count and followed by a
+// zero unit; embedded zero units are part of the string.
+typedef OLECHAR* BSTR;
+
+EXTERN_C WINSIM_API BSTR SysAllocString(const OLECHAR* psz);
+EXTERN_C WINSIM_API BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui);
+EXTERN_C WINSIM_API void SysFreeString(BSTR bstrString);
+EXTERN_C WINSIM_API UINT SysStringLen(BSTR pbstr);
+EXTERN_C WINSIM_API UINT SysStringByteLen(BSTR bstr);
+
+enum VARENUM {
+  VT_EMPTY = 0,
+  VT_NULL = 1,
+  VT_I2 = 2,
+  VT_I4 = 3,
+  VT_R4 = 4,
+  VT_R8 = 5,
+  VT_CY = 6,
+  VT_DATE = 7,
+  VT_BSTR = 8,
+  VT_DISPATCH = 9,
+  VT_ERROR = 10,
+  VT_BOOL = 11,
+  VT_VARIANT = 12,
+  VT_UNKNOWN = 13,
+  VT_DECIMAL = 14,
+  VT_I1 = 16,
+  VT_UI1 = 17,
+  VT_UI2 = 18,
+  VT_UI4 = 19,
+  VT_I8 = 20,
+  VT_UI8 = 21,
+  VT_INT = 22,
+  VT_UINT = 23,
+  VT_VOID = 24,
+  VT_HRESULT = 25,
+  VT_PTR = 26,
+  VT_SAFEARRAY = 27,
+  VT_CARRAY = 28,
+  VT_USERDEFINED = 29,
+  VT_LPSTR = 30,
+  VT_LPWSTR = 31,
+  VT_RECORD = 36,
+  VT_INT_PTR = 37,
+  VT_UINT_PTR = 38,
+  VT_FILETIME = 64,
+  VT_BLOB = 65,
+  VT_STREAM = 66,
+  VT_STORAGE = 67,
+  VT_STREAMED_OBJECT = 68,
+  VT_STORED_OBJECT = 69,
+  VT_BLOB_OBJECT = 70,
+  VT_CF = 71,
+  VT_CLSID = 72,
+  VT_VERSIONED_STREAM = 73,
+  VT_BSTR_BLOB = 0xfff,
+  VT_VECTOR = 0x1000,
+  VT_ARRAY = 0x2000,
+  VT_BYREF = 0x4000,
+  VT_RESERVED = 0x8000,
+  VT_ILLEGAL = 0xffff,
+  VT_ILLEGALMASKED = 0xfff,
+  VT_TYPEMASK = 0xfff,
+};
+
+struct IDispatch;
+
+union CY {
+  struct {
+    ULONG Lo;
+    LONG Hi;
+  } s;
+  LONGLONG int64;
+};
+
+// The automation variant: a type tag and one value member. The layout matches the
+// SDK's (tag, three reserved words, then the value), so its size is 16 bytes on 32-bit
+// and 24 bytes on 64-bit targets.
+struct VARIANT {
+  VARTYPE vt;
+  WORD wReserved1;
+  WORD wReserved2;
+  WORD wReserved3;
+  union {
+    LONGLONG llVal;
+    LONG lVal;
+    BYTE bVal;
+    SHORT iVal;
+    FLOAT fltVal;
+    DOUBLE dblVal;
+    VARIANT_BOOL boolVal;
+    SCODE scode;
+    CY cyVal;
+    DATE date;
+    BSTR bstrVal;
+    IUnknown* punkVal;
+    IDispatch* pdispVal;
+    BYTE* pbVal;
+    SHORT* piVal;
+    LONG* plVal;
+    LONGLONG* pllVal;
+    FLOAT* pfltVal;
+    DOUBLE* pdblVal;
+    VARIANT_BOOL* pboolVal;
+    SCODE* pscode;
+    CY* pcyVal;
+    DATE* pdate;
+    BSTR* pbstrVal;
+    IUnknown** ppunkVal;
+    VARIANT* pvarVal;
+    void* byref;
+    CHAR cVal;
+    USHORT uiVal;
+    ULONG ulVal;
+    ULONGLONG ullVal;
+    INT intVal;
+    UINT uintVal;
+    struct {
+      void* pvRecord;
+      void* pRecInfo;
+    } brecVal;
+  };
+};
+typedef VARIANT VARIANTARG;
+
+EXTERN_C WINSIM_API void VariantInit(VARIANTARG* pvarg);
+// Frees what the variant owns (a BSTR, a reference to an interface) and sets it to VT_EMPTY.
+EXTERN_C WINSIM_API HRESULT VariantClear(VARIANTARG* pvarg);

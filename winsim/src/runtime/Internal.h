@@ -1,0 +1,92 @@
+// Building blocks shared by the stand-in's runtime and its virtual WIA service.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "winsim/winsim.h"
+
+namespace winsim::detail {
+
+// Census bookkeeping for COM objects; the object's kind names it in leak reports.
+WINSIM_API void objectCreated(const char* kind);
+WINSIM_API void objectDestroyed(const char* kind);
+
+// The heaps that the census counts besides task memory (which CoTaskMemAlloc tracks).
+void trackBstr(const void* block);
+void untrackBstr(const void* block);  // aborts when the block is not a live BSTR
+bool isLiveBstr(const void* block);
+void trackLocal(const void* block);
+void untrackLocal(const void* block);  // aborts when the block is not live local memory
+
+// True when the calling thread has joined COM (CoInitialize/CoInitializeEx).
+WINSIM_API bool comInitializedOnThisThread();
+
+// Classes that CoCreateInstance can make: `contexts` is the CLSCTX mask the class is
+// served in; `create` returns a new object's IUnknown with one reference.
+using ClassFactory = std::function<IUnknown*()>;
+WINSIM_API void registerClass(const CLSID& clsid, DWORD contexts, ClassFactory create);
+
+// Called by winsim::reset(), in registration order.
+WINSIM_API void addResetHook(std::function<void()> hook);
+
+// The entry of every gated method of a virtual object: checks that the thread has joined
+// COM, applies injected faults and records the journal entry when it goes out of scope.
+//
+//   CallScope call("IWiaItem::EnumChildItems", targetName);
+//   if (call.refused()) { *out = nullptr; return call.result(); }
+//   ... the method's work, giving hr ...
+//   return call.finish(hr);
+class WINSIM_API CallScope {
+ public:
+  CallScope(const char* method, std::string target);
+  ~CallScope();
+  CallScope(const CallScope&) = delete;
+  CallScope& operator=(const CallScope&) = delete;
+
+  // True when the call must fail without effect (thread not in COM, or a failure fault);
+  // result() is then the code to return.
+  bool refused() const { return refused_; }
+  HRESULT result() const { return result_; }
+  // Adds argument text to the journal entry.
+  void detail(const std::string& text);
+  // Records the method's own result; an injected success code replaces S_OK.
+  HRESULT finish(HRESULT hr);
+
+ private:
+  std::string method_;
+  std::string target_;
+  std::string detail_;
+  HRESULT result_ = S_OK;
+  HRESULT successOverride_ = S_OK;
+  bool hasSuccessOverride_ = false;
+  bool refused_ = false;
+};
+
+// Reference counting and census for a virtual COM object. A derived class implements
+// QueryInterface with queryInterfaceImpl and forwards AddRef/Release here.
+class WINSIM_API RefCounted {
+ public:
+  explicit RefCounted(const char* kind);
+  virtual ~RefCounted();
+  RefCounted(const RefCounted&) = delete;
+  RefCounted& operator=(const RefCounted&) = delete;
+
+  ULONG addRefImpl();
+  ULONG releaseImpl();  // deletes the object when the count reaches zero
+  ULONG refCount() const { return count_.load(); }
+  const char* kind() const { return kind_; }
+
+ private:
+  const char* kind_;
+  std::atomic<ULONG> count_{1};
+};
+
+// Text helpers.
+WINSIM_API std::string guidText(const GUID& guid);  // {B96B3CAE-0728-...}
+WINSIM_API std::string hresultText(HRESULT hr);     // 0x80070057
+WINSIM_API std::string variantText(const PROPVARIANT& value);  // "I4:300", "BSTR:\"Name\"", ...
+WINSIM_API LPWSTR taskMemString(const std::u16string& text);   // CoTaskMemAlloc'd copy
+
+}  // namespace winsim::detail
