@@ -1,17 +1,3 @@
-# Cross build for Windows on x86_64 with the MinGW-w64 compilers. The win32 thread model is
-# named explicitly: it needs no threading runtime DLL beside the library (and offers no
-# std::thread or std::mutex, which the library does not use).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for Windows on x86_64 with MinGW-w64.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(VESTARO_MINGW_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${VESTARO_MINGW_TRIPLE}-gcc-win32)
-set(CMAKE_CXX_COMPILER ${VESTARO_MINGW_TRIPLE}-g++-win32)
-set(CMAKE_RC_COMPILER ${VESTARO_MINGW_TRIPLE}-windres)
-
-# Libraries and headers come from the MinGW sysroot only; programs (javac) from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${VESTARO_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
