@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Checks the export and import tables of both Windows DLLs with the MinGW-w64 objdump.
+#   check-exports.sh DLL64 DLL32
+# Exports: exactly JNI_OnLoad and the six natives, plain on x86-64 and only in the
+# decorated _Name@argbytes form on i386, with no ordinal-only entries beside them.
+# Imports: system DLLs only (the compiler's runtime is linked in statically).
+# OBJDUMP64 and OBJDUMP32 override the objdump programs.
+set -u
+
+if [ $# -ne 2 ]; then
+  echo "usage: $0 DLL64 DLL32" >&2
+  exit 2
+fi
+
+# Export name and argument bytes under the i386 standard calling convention.
+readonly EXPORTS=(
+  JNI_OnLoad:8
+  Java_kordin_vestaro_wia_WIAManager__1initialize:8
+  Java_kordin_vestaro_wia_WIAManager__1poll:16
+  Java_kordin_vestaro_wia_WIAManager__1release:16
+  Java_kordin_vestaro_wia_WIADevice__1release:16
+  Java_kordin_vestaro_wia_WIACamera__1transfer:20
+  Java_kordin_vestaro_wia_WIAScanner__1transfer:20
+)
+# Lower-case names of the DLLs the library may import.
+readonly SYSTEM_DLLS=" kernel32.dll msvcrt.dll ole32.dll oleaut32.dll user32.dll advapi32.dll "
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# check ARCH-LABEL DLL OBJDUMP PE-FORMAT DECORATE
+check() {
+  local label=$1 dll=$2 objdump=$3 format=$4 decorate=$5
+  if [ ! -f "$dll" ]; then
+    fail "$label: $dll does not exist (build the $label preset first)"
+    return
+  fi
+  if ! command -v "$objdump" >/dev/null; then
+    fail "$label: $objdump not found"
+    return
+  fi
+  local dump
+  if ! dump=$("$objdump" -p "$dll" 2>&1); then
+    fail "$label: $objdump -p $dll failed: $dump"
+    return
+  fi
+  if ! grep -q "file format $format\$" <<<"$dump"; then
+    fail "$label: $dll is not $format: $(grep -m1 'file format' <<<"$dump")"
+    return
+  fi
+
+  local expected=() entry name bytes
+  for entry in "${EXPORTS[@]}"; do
+    name=${entry%%:*}
+    bytes=${entry##*:}
+    if [ "$decorate" = yes ]; then
+      expected+=("_${name}@${bytes}")
+    else
+      expected+=("$name")
+    fi
+  done
+
+  # Named exports: the lines of the name pointer table, up to the next blank line.
+  local actual addresses
+  actual=$(awk '/^\[Ordinal\/Name Pointer\] Table/ {on=1; next} on && /^$/ {on=0}
+                on {print $NF}' <<<"$dump" | sort)
+  # Every entry of the address table, named or not.
+  addresses=$(awk '/^Export Address Table -- / {on=1; next} on && /^$/ {on=0}
+                   on && /Export RVA|Forwarder RVA/ {n++} END {print n+0}' <<<"$dump")
+
+  local want
+  want=$(printf '%s\n' "${expected[@]}" | sort)
+  if [ "$actual" != "$want" ]; then
+    fail "$label: export names differ from the expected set"
+    diff <(echo "$want") <(echo "$actual") | sed -n 's/^</  missing:/p; s/^>/  unexpected:/p' >&2
+  fi
+  if [ "$addresses" -ne "${#expected[@]}" ]; then
+    fail "$label: $addresses entries in the export address table, ${#expected[@]} expected"
+  fi
+
+  local imports dll_name
+  imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump")
+  while IFS= read -r dll_name; do
+    [ -z "$dll_name" ] && continue
+    case "$SYSTEM_DLLS" in
+      *" ${dll_name,,} "*) ;;
+      *) fail "$label: imports $dll_name, which is not a system DLL" ;;
+    esac
+  done <<<"$imports"
+
+  echo "$label: $(wc -l <<<"$actual") exports, imports: $(echo $imports)"
+}
+
+check mingw64 "$1" "${OBJDUMP64:-x86_64-w64-mingw32-objdump}" pei-x86-64 no
+check mingw32 "$2" "${OBJDUMP32:-i686-w64-mingw32-objdump}" pei-i386 yes
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures export check(s) failed" >&2
+  exit 1
+fi
+echo "export tables of both DLLs are exact"
