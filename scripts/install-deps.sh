@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that the build and the tests need, if any is missing.
+# Safe to run again: when everything is present it does not touch apt at all.
+set -euo pipefail
+
+readonly PACKAGES=(
+  openjdk-17-jdk-headless cmake ninja-build g++ python3
+  libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
+  binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  libjpeg62-turbo-dev nlohmann-json3-dev junit5
+)
+
+missing=()
+for package in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all ${#PACKAGES[@]} packages present"
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "install-deps: missing packages and not root (no sudo): ${missing[*]}" >&2
+    exit 1
+  fi
+  as_root=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update
+"${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

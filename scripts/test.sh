@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# All tests: installs what is missing, configures and builds the presets linux, linux-asan,
+# mingw64 and mingw32, then runs every test of the Linux build (the export check reads the
+# two DLLs) and the unit and sanitizer tests of the sanitizer build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+for preset in linux linux-asan mingw64 mingw32; do
+  echo "== configure and build: $preset"
+  cmake --preset "$preset" --log-level=WARNING
+  cmake --build --preset "$preset"
+done
+
+failed=()
+for preset in linux linux-asan; do
+  echo "== ctest: $preset"
+  ctest --preset "$preset" || failed+=("$preset")
+done
+
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "FAILED: ctest in ${failed[*]}" >&2
+  exit 1
+fi
+echo "all tests passed"
