@@ -9,14 +9,18 @@ scripts/install-deps.sh
 
 for preset in linux linux-asan mingw64 mingw32; do
   echo "== configure and build: $preset"
+  start=$SECONDS
   cmake --preset "$preset" --log-level=WARNING
   cmake --build --preset "$preset"
+  echo "== $preset built in $((SECONDS - start)) s"
 done
 
 failed=()
 for preset in linux linux-asan; do
   echo "== ctest: $preset"
+  start=$SECONDS
   ctest --preset "$preset" || failed+=("$preset")
+  echo "== $preset tested in $((SECONDS - start)) s"
 done
 
 if [ ${#failed[@]} -ne 0 ]; then
