@@ -1,0 +1,44 @@
+// The load entry's process-wide state: the host classes and member IDs every native uses,
+// the host's standard error stream, the debug switch and the interface table through which
+// native interfaces cross threads. Written once by JNI_OnLoad, read without locks afterwards.
+#pragma once
+
+#include "Platform.h"
+#include "WIAUtils.h"
+
+struct BindingCache {
+  JavaVM* javaVm;
+
+  jclass systemClass;
+  jobject systemErr;  // System.err as the load found it; null when the host had none
+  jmethodID printlnMethod;
+
+  jclass byteClass, shortClass, integerClass, floatClass, doubleClass, booleanClass,
+      stringClass, dateClass;
+  jmethodID byteValueMethod, shortValueMethod, intValueMethod, floatValueMethod,
+      doubleValueMethod, booleanValueMethod, getTimeMethod;
+  jmethodID byteInit, shortInit, integerInit, floatInit, doubleInit, booleanInit, dateInit;
+
+  jclass managerClass, deviceClass, cameraClass, scannerClass;
+  jfieldID bitDepthField, resolutionField, xField, yField, widthField, heightField;
+
+  bool debugEnabled;  // Manager.debug at load; later changes of the field are not seen
+
+  jmethodID addMethod, fireTransferDoneMethod, fireTransferFailedMethod;
+
+  // Natives reach the table through interfaceTableOrThrow, which reports a table that
+  // could not be created.
+  IGlobalInterfaceTable* interfaceTable;
+  HRESULT interfaceTableResult;  // what creating the table returned
+};
+
+extern BindingCache bindingCache;
+
+// The interface table, or null with a VestaroException pending that carries the failure of
+// its creation at load, reported from `file` and `line`. Use REQUIRE_INTERFACE_TABLE.
+IGlobalInterfaceTable* interfaceTableOrThrow(JNIEnv* env, const char* file, int line);
+
+// The interface table, or null after reporting why there is none from the calling line:
+//   IGlobalInterfaceTable* table = REQUIRE_INTERFACE_TABLE(env);
+//   if (!table) return 0;
+#define REQUIRE_INTERFACE_TABLE(env) interfaceTableOrThrow((env), VESTARO_REPORTING_FILE, __LINE__)

@@ -1,0 +1,98 @@
+// The two channels back to the host besides a method's result: failures as a pending
+// VestaroException, and diagnostic lines on the host's standard error stream.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+
+#include "Platform.h"
+
+// A WIA failure code and its text. wiaErrorTexts ends with the row {-1, nullptr}.
+struct WiaErrorText {
+  HRESULT code;
+  const char* text;
+};
+extern const WiaErrorText wiaErrorTexts[];
+
+// Leaves a VestaroException(code, text, file, line) pending and returns the result of the
+// JNI Throw. The text is the system's text for the code, else wiaErrorTexts' text, else
+// "ERROR 0x" and the code in eight lower-case hexadecimal digits. When an exception is
+// already pending, that first one stays pending and the new report (or whatever stopped it
+// from being made) is attached to it as suppressed. Report through THROW_HRESULT, which
+// fills in the position.
+jint throwHResultException(JNIEnv* env, HRESULT code, const char* file, int line);
+
+// Formats one line like printf and prints it on the host's System.err as bound at load;
+// longer lines are cut at 1023 characters. Any thread may print, one the VM has never seen
+// included. The line is dropped when there is no stream or no VM environment. An exception
+// pending on the calling thread stays pending. The caller decides whether to print
+// (bindingCache.debugEnabled).
+//
+// Conversions: %d %i %u %x %X %o %c %s %%, with flags "-+ 0#", width and precision (or *),
+// and the sizes h, hh, l (32 bits, as LONG), ll and I64. %s takes UTF-8 text; %ws, %ls and
+// %S take a wide string (WCHAR*). A null string prints as "(null)". A precision on a string
+// counts UTF-16 units. Any other directive is copied as it stands.
+void debugPrintf(const char* format, ...);
+
+// Formats as debugPrintf does into `out` (UTF-16, `capacity` units including the zero at the
+// end) and returns the number of units written. The text is cut where it no longer fits,
+// never inside a surrogate pair.
+size_t formatDiagnosticLine(WCHAR* out, size_t capacity, const char* format, va_list args);
+
+// The text of `table`'s row for `code`, else "ERROR " and the code in eight lower-case
+// hexadecimal digits, in a buffer of the calling thread that the next call overwrites.
+const char* errorTextOf(HRESULT code, const WiaErrorText* table);
+
+// "System Error HRESULT=<code as signed decimal> [<file>:<line>]" into `buffer` of `size`
+// bytes, cut to fit; returns `buffer`.
+char* formatSystemError(char* buffer, size_t size, HRESULT code, const char* file, int line);
+
+namespace vestaro::detail {
+
+// The reporting position of a source of the library as the host sees it: its file name in
+// the sources' folder, as a relative Windows path ("..\src\jni\wia\WIAManager.cpp").
+constexpr char kSourceFolder[] = "..\\src\\jni\\wia\\";
+
+constexpr const char* fileNameOf(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p; ++p) {
+    if (*p == '/' || *p == '\\') name = p + 1;
+  }
+  return name;
+}
+
+constexpr size_t lengthOf(const char* text) {
+  size_t length = 0;
+  while (text[length]) ++length;
+  return length;
+}
+
+template <size_t N>
+struct ReportingPath {
+  char text[N];
+};
+
+template <size_t N>
+constexpr ReportingPath<N> reportingPath(const char* fileName) {
+  ReportingPath<N> path{};
+  size_t i = 0;
+  for (const char* p = kSourceFolder; *p; ++p) path.text[i++] = *p;
+  for (const char* p = fileName; *p; ++p) path.text[i++] = *p;
+  return path;
+}
+
+}  // namespace vestaro::detail
+
+// The reporting position of the source this is written in, built when it is compiled.
+#define VESTARO_REPORTING_FILE                                                          \
+  ([]() -> const char* {                                                                \
+    static constexpr auto path = ::vestaro::detail::reportingPath<                      \
+        sizeof(::vestaro::detail::kSourceFolder) +                                      \
+        ::vestaro::detail::lengthOf(::vestaro::detail::fileNameOf(__FILE__))>(          \
+        ::vestaro::detail::fileNameOf(__FILE__));                                       \
+    return path.text;                                                                   \
+  }())
+
+// Reports `code` from the calling statement's source and line; keep the call on one line.
+#define THROW_HRESULT(env, code) \
+  throwHResultException((env), (code), VESTARO_REPORTING_FILE, __LINE__)

@@ -1,0 +1,93 @@
+// A real Java VM in the test process, created once, with the VM's JNI checks on: every
+// "WARNING" line the VM prints fails the running test. The library is loaded through
+// System.loadLibrary from a Java helper, after the settings that the library reads at load
+// (Manager.debug, System.err) are in place.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <jni.h>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <winsim/control.h>
+
+namespace jvmtest {
+
+constexpr const char* kProductLibrary = "vestaro64_12";
+// A test build of the library's load and reporting code, with natives in
+// kordin.vestaro.testhost.Probe that drive the reporting directly.
+constexpr const char* kProbeLibrary = "vestaro_probe";
+
+// What must be in place before the library loads. A process has one VM and loads once, so
+// tests whose settings differ run in different processes (ctest runs each test alone).
+struct LoadSettings {
+  explicit LoadSettings(std::string settingsName) : name(std::move(settingsName)) {}
+
+  std::string name;  // tests with the same name may share a process
+  std::string library = kProductLibrary;
+  bool debug = false;       // Manager.debug at load
+  bool captureErr = true;   // System.err replaced by a stream the test can read
+  bool dropErr = false;     // System.err set to null at load
+  std::vector<std::string> classPathFirst;  // jars that come before the host classes
+  std::function<void()> beforeLoad;         // e.g. fault injection into the platform
+};
+
+class Jvm {
+ public:
+  // The process's VM, created with `settings` on the first call. Null when the process
+  // already runs with other settings; `why` then says so.
+  static Jvm* ensure(const LoadSettings& settings, std::string* why);
+  static Jvm* current();
+  // Destroys the VM if there is one (it waits for every non-daemon thread). Returns
+  // non-zero when the VM printed a warning while no test was running.
+  static int shutDown();
+
+  JavaVM* vm() const { return vm_; }
+  JNIEnv* env() const { return env_; }  // of the main thread
+  const LoadSettings& settings() const { return settings_; }
+  // What System.loadLibrary threw ("java.lang.NoSuchFieldError: height"), else empty.
+  const std::string& loadError() const { return loadError_; }
+  // The platform calls made during the load.
+  const std::vector<winsim::JournalEntry>& loadJournal() const { return loadJournal_; }
+
+ private:
+  explicit Jvm(const LoadSettings& settings) : settings_(settings) {}
+  bool start();
+
+  JavaVM* vm_ = nullptr;
+  JNIEnv* env_ = nullptr;
+  LoadSettings settings_;
+  std::string loadError_;
+  std::vector<winsim::JournalEntry> loadJournal_;
+};
+
+// Base of the tests that run against the VM. Each test starts from a fresh platform state
+// (winsim::reset) with an empty captured System.err, and runs inside its own JNI local frame.
+class JvmTest : public ::testing::Test {
+ protected:
+  virtual LoadSettings loadSettings() const = 0;
+  // False for tests that check a load that fails.
+  virtual bool requireLoaded() const { return true; }
+
+  void SetUp() override;
+  void TearDown() override;
+
+  // Expects the platform's census (live COM objects, BSTRs, task and local memory) to be
+  // what it was when the test started.
+  void expectCensusUnchanged() const;
+  // What the library printed on the captured System.err since the last call.
+  std::string takeErr() const;
+  std::vector<std::string> takeErrLines() const;
+
+  Jvm* jvm_ = nullptr;
+  JNIEnv* env_ = nullptr;
+  winsim::Census censusAtStart_;
+
+ private:
+  bool framePushed_ = false;
+};
+
+}  // namespace jvmtest
