@@ -339,6 +339,31 @@ struct IEnumWIA_FORMAT_INFO : public IUnknown {
 #define WIA_PHOTO_WHITE_1 0
 #define WIA_PHOTO_WHITE_0 1
 
+// Media of WIA_IPA_TYMED beyond the storage media of STGMEDIUM.
+#define TYMED_CALLBACK 128
+#define TYMED_MULTIPAGE_FILE 256
+#define TYMED_MULTIPAGE_CALLBACK 512
+
+// Messages and status flags of IWiaDataCallback::BandedDataCallback.
+#define IT_MSG_DATA_HEADER 0x0001
+#define IT_MSG_DATA 0x0002
+#define IT_MSG_STATUS 0x0003
+#define IT_MSG_TERMINATION 0x0004
+#define IT_MSG_NEW_PAGE 0x0005
+#define IT_STATUS_TRANSFER_FROM_DEVICE 0x0001
+#define IT_STATUS_PROCESSING_DATA 0x0002
+#define IT_STATUS_TRANSFER_TO_CLIENT 0x0004
+
+// Values of WIA_IPS_ORIENTATION.
+#define PORTRAIT 0
+#define LANSCAPE 1
+#define ROT180 2
+#define ROT270 3
+
+// Bits of WIA_DPS_DOCUMENT_HANDLING_STATUS.
+#define FEED_READY 0x01
+#define FLAT_READY 0x02
+
 // Values of WIA_DPS_DOCUMENT_HANDLING_SELECT and _CAPABILITIES.
 #define FEEDER 0x001
 #define FLATBED 0x002

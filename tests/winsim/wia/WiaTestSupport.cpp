@@ -1,0 +1,213 @@
+#include "WiaTestSupport.h"
+
+#include <jpeglib.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace wiatest {
+
+const std::string kScannerId = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0000";
+const std::string kCameraId = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001";
+
+void WiaTest::SetUp() {
+  ASSERT_EQ(S_OK, CoInitialize(nullptr));
+  winsim::reset();
+  start_ = winsim::census();
+}
+
+void WiaTest::TearDown() {
+  EXPECT_EQ(start_, winsim::census()) << "still alive: " << winsim::describeLiveObjects();
+  CoUninitialize();
+}
+
+Ptr<IWiaDevMgr> manager() {
+  Ptr<IWiaDevMgr> result;
+  EXPECT_EQ(S_OK, CoCreateInstance(CLSID_WiaDevMgr, nullptr, CLSCTX_LOCAL_SERVER, IID_IWiaDevMgr,
+                                   result.putVoid()));
+  return result;
+}
+
+Ptr<IWiaItem> openDevice(const std::string& id) {
+  Ptr<IWiaItem> root;
+  auto devices = manager();
+  std::u16string wide = winsim::toUtf16(id);
+  BSTR name = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  EXPECT_EQ(S_OK, devices->CreateDevice(name, root.put()));
+  SysFreeString(name);
+  return root;
+}
+
+Ptr<IWiaItem> childAt(IWiaItem* root, unsigned position) {
+  Ptr<IEnumWiaItem> children;
+  Ptr<IWiaItem> child;
+  EXPECT_EQ(S_OK, root->EnumChildItems(children.put()));
+  if (!children) return child;
+  if (position > 0) {
+    EXPECT_EQ(S_OK, children->Skip(position));
+  }
+  EXPECT_EQ(S_OK, children->Next(1, child.put(), nullptr));
+  return child;
+}
+
+Ptr<IWiaPropertyStorage> storageOf(IUnknown* item) {
+  Ptr<IWiaPropertyStorage> storage;
+  EXPECT_EQ(S_OK, item->QueryInterface(IID_IWiaPropertyStorage, storage.putVoid()));
+  return storage;
+}
+
+HRESULT read(IWiaPropertyStorage* storage, PROPID id, PROPVARIANT* value) {
+  PROPSPEC spec{};
+  spec.ulKind = PRSPEC_PROPID;
+  spec.propid = id;
+  return storage->ReadMultiple(1, &spec, value);
+}
+
+LONG readLong(IWiaPropertyStorage* storage, PROPID id) {
+  PROPVARIANT value;
+  EXPECT_EQ(S_OK, read(storage, id, &value));
+  EXPECT_EQ(VT_I4, value.vt) << "property " << id;
+  LONG result = value.lVal;
+  FreePropVariantArray(1, &value);
+  return result;
+}
+
+std::string readText(IWiaPropertyStorage* storage, PROPID id) {
+  PROPVARIANT value;
+  EXPECT_EQ(S_OK, read(storage, id, &value));
+  EXPECT_EQ(VT_BSTR, value.vt) << "property " << id;
+  std::string result =
+      value.vt == VT_BSTR ? winsim::toUtf8(std::u16string(value.bstrVal, SysStringLen(value.bstrVal)))
+                          : "";
+  FreePropVariantArray(1, &value);
+  return result;
+}
+
+HRESULT writeLong(IWiaPropertyStorage* storage, PROPID id, LONG number) {
+  PROPSPEC spec{};
+  spec.ulKind = PRSPEC_PROPID;
+  spec.propid = id;
+  PROPVARIANT value;
+  PropVariantInit(&value);
+  value.vt = VT_I4;
+  value.lVal = number;
+  return storage->WriteMultiple(1, &spec, &value, WIA_IPA_FIRST);
+}
+
+HRESULT writeFormat(IWiaPropertyStorage* storage, const GUID& format) {
+  PROPSPEC specs[2] = {};
+  specs[0].ulKind = specs[1].ulKind = PRSPEC_PROPID;
+  specs[0].propid = WIA_IPA_FORMAT;
+  specs[1].propid = WIA_IPA_TYMED;
+  GUID formatCopy = format;
+  PROPVARIANT values[2];
+  PropVariantInit(&values[0]);
+  PropVariantInit(&values[1]);
+  values[0].vt = VT_CLSID;
+  values[0].puuid = &formatCopy;
+  values[1].vt = VT_I4;
+  values[1].lVal = TYMED_FILE;
+  return storage->WriteMultiple(2, specs, values, WIA_IPA_FIRST);
+}
+
+HRESULT transfer(IUnknown* item, STGMEDIUM* medium, std::string* path) {
+  Ptr<IWiaPropertyStorage> storage = storageOf(item);
+  Ptr<IWiaDataTransfer> data;
+  path->clear();
+  HRESULT hr = storage->QueryInterface(IID_IWiaDataTransfer, data.putVoid());
+  if (FAILED(hr)) return hr;
+  *medium = STGMEDIUM{};
+  medium->tymed = TYMED_FILE;
+  hr = data->idtGetData(medium, nullptr);
+  if (hr == S_OK && medium->lpszFileName) *path = winsim::toUtf8(medium->lpszFileName);
+  return hr;
+}
+
+namespace {
+struct JpegErrorJump {
+  jpeg_error_mgr manager;
+  std::jmp_buf jump;
+};
+[[noreturn]] void jumpOut(j_common_ptr info) {
+  std::longjmp(reinterpret_cast<JpegErrorJump*>(info->err)->jump, 1);
+}
+}  // namespace
+
+bool decodeJpeg(const std::string& path, Decoded* image) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  jpeg_decompress_struct info;
+  JpegErrorJump error;
+  info.err = jpeg_std_error(&error.manager);
+  error.manager.error_exit = jumpOut;
+  if (setjmp(error.jump)) {
+    jpeg_destroy_decompress(&info);
+    std::fclose(file);
+    return false;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_stdio_src(&info, file);
+  jpeg_read_header(&info, TRUE);
+  jpeg_start_decompress(&info);
+  image->width = static_cast<int>(info.output_width);
+  image->height = static_cast<int>(info.output_height);
+  image->components = info.output_components;
+  image->xDensity = info.X_density;
+  image->yDensity = info.Y_density;
+  image->pixels.resize(static_cast<size_t>(image->width) * image->height * image->components);
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW row = &image->pixels[static_cast<size_t>(info.output_scanline) * image->width *
+                                  image->components];
+    jpeg_read_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  std::fclose(file);
+  return true;
+}
+
+namespace {
+uint32_t le32(const std::vector<unsigned char>& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+uint16_t le16(const std::vector<unsigned char>& b, size_t at) {
+  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
+}  // namespace
+
+bool readBitmap(const std::string& path, Bitmap* bmp) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bmp->bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  bmp->actualSize = bmp->bytes.size();
+  if (bmp->bytes.size() < 54 || bmp->bytes[0] != 'B' || bmp->bytes[1] != 'M') return false;
+  bmp->fileSize = le32(bmp->bytes, 2);
+  bmp->offBits = le32(bmp->bytes, 10);
+  bmp->headerSize = le32(bmp->bytes, 14);
+  bmp->width = static_cast<int32_t>(le32(bmp->bytes, 18));
+  bmp->height = static_cast<int32_t>(le32(bmp->bytes, 22));
+  bmp->bitCount = le16(bmp->bytes, 28);
+  bmp->sizeImage = le32(bmp->bytes, 34);
+  bmp->clrUsed = le32(bmp->bytes, 46);
+  return true;
+}
+
+uint32_t Bitmap::pixel(int x, int y) const {
+  size_t stride = ((static_cast<size_t>(width) * bitCount + 31) / 32) * 4;
+  size_t row = offBits + stride * static_cast<size_t>(height - 1 - y);  // bottom-up
+  auto paletteGrey = [this](unsigned index) { return bytes[14 + headerSize + 4 * index]; };
+  switch (bitCount) {
+    case 1:
+      return paletteGrey((bytes[row + x / 8] >> (7 - x % 8)) & 1);
+    case 8:
+      return paletteGrey(bytes[row + x]);
+    default: {
+      const unsigned char* p = &bytes[row + 3 * static_cast<size_t>(x)];
+      return static_cast<uint32_t>(p[2]) << 16 | p[1] << 8 | p[0];
+    }
+  }
+}
+
+}  // namespace wiatest

@@ -1,0 +1,92 @@
+// Helpers for tests of the virtual WIA service: a fixture that starts every test from a
+// fresh platform and checks that it gave everything back, a small COM pointer, and short
+// forms of the calls the library makes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "winsim/control.h"
+#include "winsim/devices.h"
+
+namespace wiatest {
+
+template <typename T>
+class Ptr {
+ public:
+  Ptr() = default;
+  explicit Ptr(T* raw) : raw_(raw) {}
+  Ptr(Ptr&& other) noexcept : raw_(std::exchange(other.raw_, nullptr)) {}
+  Ptr& operator=(Ptr&& other) noexcept {
+    reset(std::exchange(other.raw_, nullptr));
+    return *this;
+  }
+  ~Ptr() { reset(); }
+  void reset(T* raw = nullptr) {
+    if (raw_) raw_->Release();
+    raw_ = raw;
+  }
+  T** put() {
+    reset();
+    return &raw_;
+  }
+  void** putVoid() { return reinterpret_cast<void**>(put()); }
+  T* get() const { return raw_; }
+  T* operator->() const { return raw_; }
+  explicit operator bool() const { return raw_ != nullptr; }
+
+ private:
+  T* raw_ = nullptr;
+};
+
+extern const std::string kScannerId;
+extern const std::string kCameraId;
+
+class WiaTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+ private:
+  winsim::Census start_;
+};
+
+Ptr<IWiaDevMgr> manager();
+Ptr<IWiaItem> openDevice(const std::string& id);
+Ptr<IWiaItem> childAt(IWiaItem* root, unsigned position);
+Ptr<IWiaPropertyStorage> storageOf(IUnknown* item);
+
+// One property by ID; the value is owned by the caller.
+HRESULT read(IWiaPropertyStorage* storage, PROPID id, PROPVARIANT* value);
+LONG readLong(IWiaPropertyStorage* storage, PROPID id);
+std::string readText(IWiaPropertyStorage* storage, PROPID id);
+HRESULT writeLong(IWiaPropertyStorage* storage, PROPID id, LONG value);
+// The fixed pair the library writes first: format and TYMED_FILE.
+HRESULT writeFormat(IWiaPropertyStorage* storage, const GUID& format);
+
+// idtGetData with a file medium; the path is empty when the call fails. The caller releases
+// the medium.
+HRESULT transfer(IUnknown* item, STGMEDIUM* medium, std::string* path);
+
+struct Decoded {
+  int width = 0, height = 0, components = 0;
+  unsigned xDensity = 0, yDensity = 0;
+  std::vector<unsigned char> pixels;  // top-down rows
+};
+bool decodeJpeg(const std::string& path, Decoded* image);
+
+struct Bitmap {
+  uint32_t fileSize = 0, offBits = 0, headerSize = 0, clrUsed = 0, sizeImage = 0;
+  int32_t width = 0, height = 0;
+  uint16_t bitCount = 0;
+  std::vector<unsigned char> bytes;  // the whole file
+  size_t actualSize = 0;
+  // The pixel at (x, y), y from the top, as grey (1 and 8 bits) or packed RGB.
+  uint32_t pixel(int x, int y) const;
+};
+bool readBitmap(const std::string& path, Bitmap* bitmap);
+
+}  // namespace wiatest

@@ -1,0 +1,215 @@
+// Control of the virtual WIA service for tests, benchmarks and the demo: which devices
+// exist and how they behave, what the user does in a device's dialog, and property reads
+// that return a chosen type or status. Not part of the Windows API.
+//
+// The device set
+//   winsim::reset() installs the set named by the environment variable WINSIM_DEVICES (a
+//   JSON file, format below) or, without it, defaultDevices(): one flatbed scanner and one
+//   camera with three pictures. setDevices()/loadDevices() replace the set at any time;
+//   objects already handed out keep the device they were made for.
+//
+// Names that fault rules (winsim::Fault::target) and read overrides match
+//   - IWiaDevMgr::CreateDevice: the requested device ID.
+//   - IEnumWIA_DEV_INFO::Next: the ID of the device the call would return next ("" at the end).
+//   - the device information storage (IWiaPropertyStorage::*, IEnumSTATPROPSTG::Next): the
+//     device ID.
+//   - items (IWiaItem::*, IWiaPropertyStorage::*, IWiaDataTransfer::*, their
+//     QueryInterface, IEnumSTATPROPSTG::Next of their storage): the item's full name,
+//     "<instance>\Root" for the root and "<instance>\Root\<item name>" for its children,
+//     where <instance> is the part of the device ID after its last backslash
+//     ("{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\0000" gives "0000\Root\Flatbed").
+//   - IEnumWiaItem::Next: the full name of the item the call would return next ("" at the end).
+//   - IWiaDevMgr::* other than CreateDevice: "".
+//   QueryInterface is journaled under the interface it was called through, e.g.
+//   "IWiaPropertyStorage::QueryInterface" when a storage is asked for IWiaDataTransfer.
+//
+// Behaviour worth knowing
+//   - ReadMultiple: a property the storage does not have reads as VT_EMPTY; the call returns
+//     S_OK when at least one requested property exists and S_FALSE when none does.
+//   - WriteMultiple is all or nothing. A read-only property gives E_ACCESSDENIED; an unknown
+//     property, a value of another VARTYPE than the property's, or a value outside the
+//     property's range, list or flags gives E_INVALIDARG. Either way nothing changes.
+//     With `nearestValues` a number outside a range or list is replaced by the nearest valid
+//     one and the write succeeds, as some drivers do.
+//   - Dependent values follow the driver rules: a new data type brings its nominal depth when
+//     the current depth is not valid for it (threshold 1, greyscale 8 or 16, colour 24 or
+//     48); a new medium brings its preferred format when the current one is not offered for
+//     it; a new resolution keeps the scan area where it was on the glass (position and
+//     extent rescaled, rounded, clamped to the bed); a new position shrinks the extent so
+//     that the area stays on the bed. Values written in the same call take precedence.
+//   - idtGetData renders the current settings into a new file in TMPDIR (or /tmp), created
+//     with O_EXCL and mode 0600, and returns its UTF-16 name in task memory;
+//     ReleaseStgMedium deletes it. JPEG and BMP files carry at most 8 bits per channel, so
+//     16-bit greyscale and 48-bit colour scans are written as 8 and 24 bits per pixel.
+//   - DeviceDlg shows no window: the device's dialog script says what the user does.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "winsim.h"
+
+namespace winsim {
+
+// A property value as a device reports it. VT_EMPTY means "the property is missing".
+struct PropertyValue {
+  VARTYPE vt = VT_EMPTY;
+  long long number = 0;             // I1, UI1, I2, UI2, I4, UI4, INT, UINT, I8, UI8, BOOL, ERROR
+  double real = 0;                  // R4, R8, DATE
+  std::string text;                 // BSTR, LPWSTR, LPSTR (UTF-8)
+  GUID guid{};                      // CLSID
+  std::vector<long long> elements;  // VT_VECTOR | I1, UI1, I2, UI2, I4, UI4
+
+  static PropertyValue missing() { return {}; }
+  static PropertyValue of(VARTYPE type, long long number) {
+    PropertyValue value;
+    value.vt = type;
+    value.number = number;
+    return value;
+  }
+  static PropertyValue i4(LONG number) { return of(VT_I4, number); }
+  static PropertyValue bstr(std::string text) {
+    PropertyValue value;
+    value.vt = VT_BSTR;
+    value.text = std::move(text);
+    return value;
+  }
+  static PropertyValue clsid(const GUID& guid) {
+    PropertyValue value;
+    value.vt = VT_CLSID;
+    value.guid = guid;
+    return value;
+  }
+  static PropertyValue vector(VARTYPE elementType, std::vector<long long> elements) {
+    PropertyValue value;
+    value.vt = static_cast<VARTYPE>(VT_VECTOR | elementType);
+    value.elements = std::move(elements);
+    return value;
+  }
+};
+
+enum class DeviceKind { Scanner, Camera };
+
+struct PictureSpec {
+  std::string name;  // item name, unique within the camera, no backslash
+  LONG width = 320;  // pixels
+  LONG height = 240;
+  SYSTEMTIME taken{2024, 5, 3, 17, 10, 30, 0, 0};  // WIA_IPA_ITEM_TIME
+};
+
+enum class DialogAction { Pick, Cancel, Fail };
+
+// What the user does in one DeviceDlg call.
+struct DialogStep {
+  DialogAction action = DialogAction::Pick;
+  // Pick: the names of the chosen items, in the order the dialog returns them; "*" stands for
+  // every child of the root. Empty: the dialog succeeds with zero items.
+  std::vector<std::string> items;
+  // Fail: the code DeviceDlg returns.
+  HRESULT failure = WIA_ERROR_GENERAL_ERROR;
+  // Pick: settings the user made in the dialog, written to each chosen item (property ID,
+  // VT_I4 value) before it is returned; they must be valid for the item.
+  std::vector<std::pair<PROPID, LONG>> settings;
+};
+
+struct DeviceSpec {
+  DeviceKind kind = DeviceKind::Scanner;
+  std::string id;           // WIA_DIP_DEV_ID, unique in the set
+  std::string name;         // WIA_DIP_DEV_NAME
+  std::string vendor;       // WIA_DIP_VEND_DESC
+  std::string description;  // WIA_DIP_DEV_DESC
+  std::string port = "\\\\.\\Usbscan0";  // WIA_DIP_PORT_NAME
+  WORD subtype = 0;         // low word of WIA_DIP_DEV_TYPE (the high word is the kind)
+  // Device information properties that replace or add to the documented ones, on the
+  // information storage and on the root item; PropertyValue::missing() removes one.
+  std::vector<std::pair<PROPID, PropertyValue>> info;
+
+  // Formats offered for file transfers; with neither, the device offers only callback
+  // transfers (WIA_IPA_TYMED lists TYMED_CALLBACK alone).
+  bool jpegFiles = true;
+  bool bmpFiles = true;
+  bool deepColour = false;     // 16-bit greyscale and 48-bit colour besides 8 and 24
+  bool nearestValues = false;  // out-of-range numbers are replaced instead of refused
+  bool vanishes = false;       // listed by EnumDeviceInfo, gone when CreateDevice asks for it
+  unsigned transferDelayMs = 0;  // idtGetData answers this much later
+
+  // Scanner: the data types offered (WIA_DATA_THRESHOLD, _GRAYSCALE, _COLOR), the resolution
+  // as a range or, when `resolutions` is not empty, as a list, and the bed in 1/1000 inch.
+  std::vector<LONG> dataTypes{WIA_DATA_THRESHOLD, WIA_DATA_GRAYSCALE, WIA_DATA_COLOR};
+  LONG resolutionMin = 50;
+  LONG resolutionNominal = 150;
+  LONG resolutionMax = 1200;
+  LONG resolutionStep = 1;
+  std::vector<LONG> resolutions;
+  LONG bedWidth = 8500;
+  LONG bedHeight = 11693;
+
+  // Camera: the pictures, then `generatedPictures` more named "IMG_0001", "IMG_0002", ...
+  // (numbered after the listed ones) of the generated size, a minute apart.
+  std::vector<PictureSpec> pictures;
+  unsigned generatedPictures = 0;
+  LONG generatedWidth = 64;
+  LONG generatedHeight = 48;
+
+  // The dialog script: each DeviceDlg call takes the next step, the last one repeats. With
+  // no step the user accepts what the dialog offers: every picture of a camera, the flatbed
+  // item of a scanner.
+  std::vector<DialogStep> dialog;
+};
+
+// One flatbed scanner ("{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\0000") and one camera
+// ("{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\0001") with three pictures.
+WINSIM_API std::vector<DeviceSpec> defaultDevices();
+
+// Replaces the device set, its dialog scripts and the scripts' progress. Throws
+// std::invalid_argument for an inconsistent set (duplicate IDs or picture names, an empty
+// ID, a nominal resolution outside its range, an unknown data type, a bed of zero size).
+WINSIM_API void setDevices(std::vector<DeviceSpec> devices);
+WINSIM_API std::vector<DeviceSpec> devices();
+
+// Device sets as JSON. Either {"devices": [...]} or the array itself; each device:
+//   {"kind": "scanner" | "camera", "id": "...", "name": "...", "vendor": "...",
+//    "description": "...", "port": "...", "subtype": 0,
+//    "info": {"7": null, "5": {"type": "BSTR", "value": "x"}},  // property ID -> value
+//    "formats": ["jpeg", "bmp"],          // file formats; [] for neither
+//    "deepColour": false, "nearestValues": false, "vanishes": false,
+//    "transferDelayMs": 0,
+//    "dataTypes": ["threshold", "grayscale", "color"],
+//    "resolution": {"min": 50, "nominal": 150, "max": 1200, "step": 1},
+//    "resolutions": [75, 150, 300],        // a list instead of the range
+//    "bed": {"width": 8500, "height": 11693},
+//    "pictures": [{"name": "IMG_0001", "width": 320, "height": 240,
+//                  "taken": "2024-05-03T10:30:00"}],
+//    "generatedPictures": 100000, "generatedSize": [8, 8],
+//    "dialog": [{"action": "pick", "items": ["IMG_0001"], "settings": {"6147": 300}},
+//               {"action": "cancel"}, {"action": "fail", "code": "0x80210006"}]}
+// Values: {"type": T, "value": V} with T one of EMPTY, NULL, I1, UI1, I2, UI2, I4, UI4, INT,
+// UINT, I8, UI8, BOOL, ERROR, R4, R8, DATE, BSTR, LPWSTR, LPSTR, CLSID ("{...}") or
+// "VECTOR|<integer type>" (V an array), and null for a missing property. Unknown keys are
+// errors. Throws std::invalid_argument naming the offending place.
+WINSIM_API std::vector<DeviceSpec> parseDevices(const std::string& json);
+WINSIM_API void loadDevices(const std::string& json);          // setDevices(parseDevices())
+WINSIM_API void loadDevicesFile(const std::string& path);      // throws for unreadable files
+
+// Replaces the dialog script of one device and starts it from its first step.
+WINSIM_API void setDialogScript(const std::string& deviceId, std::vector<DialogStep> steps);
+
+// Makes ReadMultiple on `target` (a device ID or an item's full name; "" for every storage)
+// answer for `propid` with `value` (VT_EMPTY: the property reads as missing), or, when
+// `status` is a failure code, fail as a whole with that code. A success status other than
+// S_OK becomes the call's result. The latest override for a target and property wins.
+struct ReadOverride {
+  std::string target;
+  PROPID propid = 0;
+  HRESULT status = S_OK;
+  bool replaceValue = true;  // false: keep the real value (only the status changes)
+  PropertyValue value;
+};
+WINSIM_API void overrideRead(const ReadOverride& rule);
+WINSIM_API void clearReadOverrides();
+
+// The full item name of a device's root ("" item name) or of one of its children.
+WINSIM_API std::string fullItemName(const std::string& deviceId, const std::string& itemName);
+
+}  // namespace winsim

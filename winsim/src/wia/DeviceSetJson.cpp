@@ -1,0 +1,337 @@
+// Device sets as JSON (format in winsim/devices.h). Every error names the place it was
+// found, and unknown keys are errors so that a misspelt setting cannot pass unnoticed.
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <initializer_list>
+#include <stdexcept>
+
+#include "Values.h"
+#include "winsim/devices.h"
+
+namespace winsim {
+namespace {
+
+using nlohmann::json;
+
+[[noreturn]] void fail(const std::string& where, const std::string& problem) {
+  throw std::invalid_argument(where + ": " + problem);
+}
+
+void requireObject(const json& value, const std::string& where) {
+  if (!value.is_object()) fail(where, "expected an object");
+}
+
+void allowKeys(const json& object, const std::string& where,
+               std::initializer_list<const char*> keys) {
+  requireObject(object, where);
+  for (const auto& item : object.items()) {
+    bool known = false;
+    for (const char* key : keys) known = known || item.key() == key;
+    if (!known) fail(where, "unknown key \"" + item.key() + "\"");
+  }
+}
+
+std::string text(const json& value, const std::string& where) {
+  if (!value.is_string()) fail(where, "expected a string");
+  return value.get<std::string>();
+}
+
+long long integer(const json& value, const std::string& where, long long min, long long max) {
+  if (!value.is_number_integer()) fail(where, "expected an integer");
+  long long number = value.get<long long>();
+  if (number < min || number > max) {
+    fail(where, "must be between " + std::to_string(min) + " and " + std::to_string(max));
+  }
+  return number;
+}
+
+LONG long32(const json& value, const std::string& where) {
+  return static_cast<LONG>(integer(value, where, INT32_MIN, INT32_MAX));
+}
+
+bool flag(const json& value, const std::string& where) {
+  if (!value.is_boolean()) fail(where, "expected true or false");
+  return value.get<bool>();
+}
+
+// An HRESULT as a number or as "0x80210006".
+HRESULT code(const json& value, const std::string& where) {
+  if (value.is_string()) {
+    std::string hex = value.get<std::string>();
+    unsigned long parsed = 0;
+    int consumed = 0;
+    if (std::sscanf(hex.c_str(), "0x%lx%n", &parsed, &consumed) != 1 ||
+        static_cast<size_t>(consumed) != hex.size() || parsed > 0xFFFFFFFFul) {
+      fail(where, "expected a code like \"0x80210006\"");
+    }
+    return static_cast<HRESULT>(static_cast<uint32_t>(parsed));
+  }
+  return static_cast<HRESULT>(static_cast<uint32_t>(integer(value, where, INT32_MIN, UINT32_MAX)));
+}
+
+PROPID propertyId(const std::string& key, const std::string& where) {
+  char* end = nullptr;
+  unsigned long id = std::strtoul(key.c_str(), &end, 10);
+  if (key.empty() || *end != 0 || id < 2 || id > 0xFFFFFFFEul) {
+    fail(where, "\"" + key + "\" is not a property ID");
+  }
+  return static_cast<PROPID>(id);
+}
+
+PropertyValue propertyValue(const json& value, const std::string& where) {
+  if (value.is_null()) return PropertyValue::missing();
+  allowKeys(value, where, {"type", "value"});
+  if (!value.contains("type")) fail(where, "missing \"type\"");
+  std::string typeName = text(value["type"], where + ".type");
+  PropertyValue result;
+  result.vt = wia::varTypeFromName(typeName);
+  if (result.vt == 0xFFFF) fail(where + ".type", "unknown type \"" + typeName + "\"");
+  const json none;
+  const json& v = value.contains("value") ? value["value"] : none;
+  std::string at = where + ".value";
+  if (result.vt & VT_VECTOR) {
+    if (!v.is_array()) fail(at, "expected an array");
+    for (size_t i = 0; i < v.size(); ++i) {
+      result.elements.push_back(integer(v[i], at + "[" + std::to_string(i) + "]", INT64_MIN, INT64_MAX));
+    }
+    return result;
+  }
+  switch (result.vt) {
+    case VT_EMPTY:
+    case VT_NULL:
+      break;
+    case VT_BSTR:
+    case VT_LPWSTR:
+    case VT_LPSTR:
+      result.text = text(v, at);
+      break;
+    case VT_CLSID:
+      if (!wia::parseGuid(text(v, at), &result.guid)) fail(at, "expected \"{XXXXXXXX-...}\"");
+      break;
+    case VT_R4:
+    case VT_R8:
+    case VT_DATE:
+      if (!v.is_number()) fail(at, "expected a number");
+      result.real = v.get<double>();
+      break;
+    case VT_BOOL:
+      result.number = v.is_boolean() ? v.get<bool>() : integer(v, at, INT64_MIN, INT64_MAX);
+      break;
+    default:
+      result.number = integer(v, at, INT64_MIN, INT64_MAX);
+      break;
+  }
+  return result;
+}
+
+SYSTEMTIME timestamp(const json& value, const std::string& where) {
+  std::string textValue = text(value, where);
+  SYSTEMTIME t{};
+  unsigned year, month, day, hour, minute, second;
+  int consumed = 0;
+  if (std::sscanf(textValue.c_str(), "%4u-%2u-%2uT%2u:%2u:%2u%n", &year, &month, &day, &hour,
+                  &minute, &second, &consumed) != 6 ||
+      static_cast<size_t>(consumed) != textValue.size() || month < 1 || month > 12 || day < 1 ||
+      day > 31 || hour > 23 || minute > 59 || second > 59) {
+    fail(where, "expected a time like \"2024-05-03T10:30:00\"");
+  }
+  t = {static_cast<WORD>(year), static_cast<WORD>(month), 0, static_cast<WORD>(day),
+       static_cast<WORD>(hour), static_cast<WORD>(minute), static_cast<WORD>(second), 0};
+  // Day of the week (Sakamoto's method), 0 for Sunday as in SYSTEMTIME.
+  static const int offsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+  unsigned y = month < 3 ? year - 1 : year;
+  t.wDayOfWeek = static_cast<WORD>((y + y / 4 - y / 100 + y / 400 + offsets[month - 1] + day) % 7);
+  return t;
+}
+
+LONG dataType(const json& value, const std::string& where) {
+  std::string name = text(value, where);
+  if (name == "threshold") return WIA_DATA_THRESHOLD;
+  if (name == "grayscale") return WIA_DATA_GRAYSCALE;
+  if (name == "color") return WIA_DATA_COLOR;
+  fail(where, "expected \"threshold\", \"grayscale\" or \"color\"");
+}
+
+DialogStep dialogStep(const json& value, const std::string& where) {
+  allowKeys(value, where, {"action", "items", "code", "settings"});
+  DialogStep step;
+  std::string action = value.contains("action") ? text(value["action"], where + ".action") : "pick";
+  if (action == "pick") {
+    step.action = DialogAction::Pick;
+  } else if (action == "cancel") {
+    step.action = DialogAction::Cancel;
+  } else if (action == "fail") {
+    step.action = DialogAction::Fail;
+  } else {
+    fail(where + ".action", "expected \"pick\", \"cancel\" or \"fail\"");
+  }
+  if (value.contains("items")) {
+    const json& items = value["items"];
+    if (!items.is_array()) fail(where + ".items", "expected an array");
+    for (size_t i = 0; i < items.size(); ++i) {
+      step.items.push_back(text(items[i], where + ".items[" + std::to_string(i) + "]"));
+    }
+  }
+  if (value.contains("code")) step.failure = code(value["code"], where + ".code");
+  if (value.contains("settings")) {
+    const json& settings = value["settings"];
+    requireObject(settings, where + ".settings");
+    for (const auto& entry : settings.items()) {
+      std::string at = where + ".settings." + entry.key();
+      step.settings.emplace_back(propertyId(entry.key(), at), long32(entry.value(), at));
+    }
+  }
+  return step;
+}
+
+PictureSpec picture(const json& value, const std::string& where) {
+  allowKeys(value, where, {"name", "width", "height", "taken"});
+  PictureSpec p;
+  if (!value.contains("name")) fail(where, "missing \"name\"");
+  p.name = text(value["name"], where + ".name");
+  if (value.contains("width")) p.width = long32(value["width"], where + ".width");
+  if (value.contains("height")) p.height = long32(value["height"], where + ".height");
+  if (value.contains("taken")) p.taken = timestamp(value["taken"], where + ".taken");
+  return p;
+}
+
+DeviceSpec device(const json& value, const std::string& where) {
+  allowKeys(value, where,
+            {"kind", "id", "name", "vendor", "description", "port", "subtype", "info", "formats",
+             "deepColour", "nearestValues", "vanishes", "transferDelayMs", "dataTypes",
+             "resolution", "resolutions", "bed", "pictures", "generatedPictures",
+             "generatedSize", "dialog"});
+  DeviceSpec d;
+  if (!value.contains("kind")) fail(where, "missing \"kind\"");
+  std::string kind = text(value["kind"], where + ".kind");
+  if (kind == "scanner") {
+    d.kind = DeviceKind::Scanner;
+  } else if (kind == "camera") {
+    d.kind = DeviceKind::Camera;
+  } else {
+    fail(where + ".kind", "expected \"scanner\" or \"camera\"");
+  }
+  if (!value.contains("id")) fail(where, "missing \"id\"");
+  d.id = text(value["id"], where + ".id");
+  std::string at = where + "(" + d.id + ")";
+  if (value.contains("name")) d.name = text(value["name"], at + ".name");
+  if (value.contains("vendor")) d.vendor = text(value["vendor"], at + ".vendor");
+  if (value.contains("description")) d.description = text(value["description"], at + ".description");
+  if (value.contains("port")) d.port = text(value["port"], at + ".port");
+  if (value.contains("subtype")) {
+    d.subtype = static_cast<WORD>(integer(value["subtype"], at + ".subtype", 0, 0xFFFF));
+  }
+  if (value.contains("info")) {
+    requireObject(value["info"], at + ".info");
+    for (const auto& entry : value["info"].items()) {
+      std::string place = at + ".info." + entry.key();
+      d.info.emplace_back(propertyId(entry.key(), place), propertyValue(entry.value(), place));
+    }
+  }
+  if (value.contains("formats")) {
+    const json& formats = value["formats"];
+    if (!formats.is_array()) fail(at + ".formats", "expected an array");
+    d.jpegFiles = d.bmpFiles = false;
+    for (size_t i = 0; i < formats.size(); ++i) {
+      std::string name = text(formats[i], at + ".formats[" + std::to_string(i) + "]");
+      if (name == "jpeg") {
+        d.jpegFiles = true;
+      } else if (name == "bmp") {
+        d.bmpFiles = true;
+      } else {
+        fail(at + ".formats", "expected \"jpeg\" or \"bmp\", not \"" + name + "\"");
+      }
+    }
+  }
+  if (value.contains("deepColour")) d.deepColour = flag(value["deepColour"], at + ".deepColour");
+  if (value.contains("nearestValues")) {
+    d.nearestValues = flag(value["nearestValues"], at + ".nearestValues");
+  }
+  if (value.contains("vanishes")) d.vanishes = flag(value["vanishes"], at + ".vanishes");
+  if (value.contains("transferDelayMs")) {
+    d.transferDelayMs =
+        static_cast<unsigned>(integer(value["transferDelayMs"], at + ".transferDelayMs", 0, 600000));
+  }
+  if (value.contains("dataTypes")) {
+    const json& types = value["dataTypes"];
+    if (!types.is_array()) fail(at + ".dataTypes", "expected an array");
+    d.dataTypes.clear();
+    for (size_t i = 0; i < types.size(); ++i) {
+      d.dataTypes.push_back(dataType(types[i], at + ".dataTypes[" + std::to_string(i) + "]"));
+    }
+  }
+  if (value.contains("resolution")) {
+    const json& range = value["resolution"];
+    allowKeys(range, at + ".resolution", {"min", "nominal", "max", "step"});
+    if (range.contains("min")) d.resolutionMin = long32(range["min"], at + ".resolution.min");
+    if (range.contains("nominal")) {
+      d.resolutionNominal = long32(range["nominal"], at + ".resolution.nominal");
+    }
+    if (range.contains("max")) d.resolutionMax = long32(range["max"], at + ".resolution.max");
+    if (range.contains("step")) d.resolutionStep = long32(range["step"], at + ".resolution.step");
+  }
+  if (value.contains("resolutions")) {
+    const json& list = value["resolutions"];
+    if (!list.is_array()) fail(at + ".resolutions", "expected an array");
+    for (size_t i = 0; i < list.size(); ++i) {
+      d.resolutions.push_back(long32(list[i], at + ".resolutions[" + std::to_string(i) + "]"));
+    }
+  }
+  if (value.contains("bed")) {
+    const json& bed = value["bed"];
+    allowKeys(bed, at + ".bed", {"width", "height"});
+    if (bed.contains("width")) d.bedWidth = long32(bed["width"], at + ".bed.width");
+    if (bed.contains("height")) d.bedHeight = long32(bed["height"], at + ".bed.height");
+  }
+  if (value.contains("pictures")) {
+    const json& pictures = value["pictures"];
+    if (!pictures.is_array()) fail(at + ".pictures", "expected an array");
+    for (size_t i = 0; i < pictures.size(); ++i) {
+      d.pictures.push_back(picture(pictures[i], at + ".pictures[" + std::to_string(i) + "]"));
+    }
+  }
+  if (value.contains("generatedPictures")) {
+    d.generatedPictures = static_cast<unsigned>(
+        integer(value["generatedPictures"], at + ".generatedPictures", 0, 10000000));
+  }
+  if (value.contains("generatedSize")) {
+    const json& size = value["generatedSize"];
+    if (!size.is_array() || size.size() != 2) fail(at + ".generatedSize", "expected [width, height]");
+    d.generatedWidth = long32(size[0], at + ".generatedSize[0]");
+    d.generatedHeight = long32(size[1], at + ".generatedSize[1]");
+  }
+  if (value.contains("dialog")) {
+    const json& steps = value["dialog"];
+    if (!steps.is_array()) fail(at + ".dialog", "expected an array");
+    for (size_t i = 0; i < steps.size(); ++i) {
+      d.dialog.push_back(dialogStep(steps[i], at + ".dialog[" + std::to_string(i) + "]"));
+    }
+  }
+  return d;
+}
+
+}  // namespace
+
+std::vector<DeviceSpec> parseDevices(const std::string& text) {
+  json document;
+  try {
+    document = json::parse(text);
+  } catch (const json::parse_error& error) {
+    throw std::invalid_argument(std::string("not valid JSON: ") + error.what());
+  }
+  const json* list = &document;
+  if (document.is_object()) {
+    allowKeys(document, "device set", {"devices"});
+    if (!document.contains("devices")) fail("device set", "missing \"devices\"");
+    list = &document["devices"];
+  }
+  if (!list->is_array()) fail("devices", "expected an array");
+  std::vector<DeviceSpec> devices;
+  for (size_t i = 0; i < list->size(); ++i) {
+    devices.push_back(device((*list)[i], "devices[" + std::to_string(i) + "]"));
+  }
+  return devices;
+}
+
+}  // namespace winsim

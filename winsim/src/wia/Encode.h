@@ -1,0 +1,21 @@
+// Image files as the virtual devices write them: BMP written here, JPEG through libjpeg.
+#pragma once
+
+#include <cstdio>
+
+#include "Render.h"
+
+namespace winsim::wia {
+
+struct PixelFormat {
+  LONG bitsPerPixel = 24;  // 1 (black and white), 8 (greyscale) or 24 (colour)
+  LONG threshold = 128;    // 1 bit: pixels at least this bright are white
+  LONG xdpi = 72;
+  LONG ydpi = 72;
+};
+
+// Each returns 0 or the errno of the failure; the file's content is then undefined.
+int writeBmp(std::FILE* file, const Image& image, const PixelFormat& format);
+int writeJpeg(std::FILE* file, const Image& image, const PixelFormat& format);
+
+}  // namespace winsim::wia

@@ -1,0 +1,808 @@
+// Items, properties and the write rules of the virtual devices.
+#include "Model.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <map>
+
+#include "Render.h"
+#include "Values.h"
+
+namespace winsim::wia {
+namespace {
+
+constexpr ULONG kRead = WIA_PROP_READ;
+constexpr ULONG kReadWrite = WIA_PROP_RW;
+constexpr LONG kThumbWidth = 16;
+constexpr LONG kThumbHeight = 12;
+constexpr LONG kCameraDpi = 72;
+constexpr LONG kMinBufferSize = 65536;
+constexpr LONG kValidIntents = WIA_INTENT_IMAGE_TYPE_COLOR | WIA_INTENT_IMAGE_TYPE_GRAYSCALE |
+                               WIA_INTENT_IMAGE_TYPE_TEXT | WIA_INTENT_MINIMIZE_SIZE |
+                               WIA_INTENT_MAXIMIZE_QUALITY;
+constexpr const char* kUiClsid = "{4DB1AD10-3391-11D2-9A33-00C04FA36145}";
+constexpr VARTYPE kTimeVector = VT_VECTOR | VT_UI2;
+
+struct Entry {
+  PROPID id;
+  VARTYPE vt;
+  ULONG flags;
+};
+
+constexpr Entry kInfoProperties[] = {
+    {WIA_DIP_DEV_ID, VT_BSTR, kRead | WIA_PROP_NONE},
+    {WIA_DIP_VEND_DESC, VT_BSTR, kRead | WIA_PROP_NONE},
+    {WIA_DIP_DEV_DESC, VT_BSTR, kRead | WIA_PROP_NONE},
+    {WIA_DIP_DEV_TYPE, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_DIP_PORT_NAME, VT_BSTR, kRead | WIA_PROP_NONE},
+    {WIA_DIP_DEV_NAME, VT_BSTR, kRead | WIA_PROP_NONE},
+    {WIA_DIP_SERVER_NAME, VT_BSTR, kRead | WIA_PROP_NONE},
+    {WIA_DIP_REMOTE_DEV_ID, VT_BSTR, kRead | WIA_PROP_NONE},
+    {WIA_DIP_UI_CLSID, VT_BSTR, kRead | WIA_PROP_NONE},
+    {WIA_DIP_HW_CONFIG, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_DIP_BAUDRATE, VT_BSTR, kRead | WIA_PROP_NONE},
+    {WIA_DIP_STI_GEN_CAPABILITIES, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_DIP_WIA_VERSION, VT_BSTR, kRead | WIA_PROP_NONE},
+    {WIA_DIP_DRIVER_VERSION, VT_BSTR, kRead | WIA_PROP_NONE},
+};
+
+constexpr Entry kRootProperties[] = {
+    {WIA_DPA_FIRMWARE_VERSION, VT_BSTR, kRead | WIA_PROP_NONE},
+    {WIA_DPA_CONNECT_STATUS, VT_I4, kRead | WIA_PROP_LIST},
+    {WIA_DPA_DEVICE_TIME, kTimeVector, kRead | WIA_PROP_NONE},
+    {WIA_IPA_ITEM_NAME, VT_BSTR, kRead | WIA_PROP_NONE},
+    {WIA_IPA_FULL_ITEM_NAME, VT_BSTR, kRead | WIA_PROP_NONE},
+    {WIA_IPA_ITEM_FLAGS, VT_I4, kRead | WIA_PROP_FLAG},
+    {WIA_IPA_ACCESS_RIGHTS, VT_I4, kRead | WIA_PROP_FLAG},
+};
+
+constexpr Entry kScannerRootProperties[] = {
+    {WIA_DPS_HORIZONTAL_BED_SIZE, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_DPS_VERTICAL_BED_SIZE, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_DPS_DOCUMENT_HANDLING_CAPABILITIES, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_DPS_DOCUMENT_HANDLING_STATUS, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_DPS_DOCUMENT_HANDLING_SELECT, VT_I4, kRead | WIA_PROP_FLAG},
+    {WIA_DPS_OPTICAL_XRES, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_DPS_OPTICAL_YRES, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_DPS_MAX_SCAN_TIME, VT_I4, kRead | WIA_PROP_NONE},
+};
+
+constexpr Entry kCameraRootProperties[] = {
+    {WIA_DPC_PICTURES_TAKEN, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_DPC_PICTURES_REMAINING, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_DPC_BATTERY_STATUS, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_DPC_THUMB_WIDTH, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_DPC_THUMB_HEIGHT, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_DPC_PICT_WIDTH, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_DPC_PICT_HEIGHT, VT_I4, kRead | WIA_PROP_NONE},
+};
+
+// Shared by the flatbed item and the camera's pictures.
+constexpr Entry kImageProperties[] = {
+    {WIA_IPA_ITEM_NAME, VT_BSTR, kRead | WIA_PROP_NONE},
+    {WIA_IPA_FULL_ITEM_NAME, VT_BSTR, kRead | WIA_PROP_NONE},
+    {WIA_IPA_ITEM_FLAGS, VT_I4, kRead | WIA_PROP_FLAG},
+    {WIA_IPA_ACCESS_RIGHTS, VT_I4, kRead | WIA_PROP_FLAG},
+    {WIA_IPA_PREFERRED_FORMAT, VT_CLSID, kRead | WIA_PROP_NONE},
+    {WIA_IPA_FORMAT, VT_CLSID, kReadWrite | WIA_PROP_LIST},
+    {WIA_IPA_TYMED, VT_I4, kReadWrite | WIA_PROP_LIST},
+    {WIA_IPA_CHANNELS_PER_PIXEL, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_IPA_BITS_PER_CHANNEL, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_IPA_PLANAR, VT_I4, kRead | WIA_PROP_LIST},
+    {WIA_IPA_PIXELS_PER_LINE, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_IPA_BYTES_PER_LINE, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_IPA_NUMBER_OF_LINES, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_IPA_ITEM_SIZE, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_IPA_MIN_BUFFER_SIZE, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_IPA_FILENAME_EXTENSION, VT_BSTR, kRead | WIA_PROP_NONE},
+};
+
+constexpr Entry kFlatbedProperties[] = {
+    {WIA_IPA_DATATYPE, VT_I4, kReadWrite | WIA_PROP_LIST},
+    {WIA_IPA_DEPTH, VT_I4, kReadWrite | WIA_PROP_LIST},
+    {WIA_IPA_COMPRESSION, VT_I4, kReadWrite | WIA_PROP_LIST},
+    {WIA_IPS_CUR_INTENT, VT_I4, kReadWrite | WIA_PROP_FLAG},
+    {WIA_IPS_XRES, VT_I4, kReadWrite | WIA_PROP_RANGE},
+    {WIA_IPS_YRES, VT_I4, kReadWrite | WIA_PROP_RANGE},
+    {WIA_IPS_XPOS, VT_I4, kReadWrite | WIA_PROP_RANGE},
+    {WIA_IPS_YPOS, VT_I4, kReadWrite | WIA_PROP_RANGE},
+    {WIA_IPS_XEXTENT, VT_I4, kReadWrite | WIA_PROP_RANGE},
+    {WIA_IPS_YEXTENT, VT_I4, kReadWrite | WIA_PROP_RANGE},
+    {WIA_IPS_PHOTOMETRIC_INTERP, VT_I4, kRead | WIA_PROP_LIST},
+    {WIA_IPS_BRIGHTNESS, VT_I4, kReadWrite | WIA_PROP_RANGE},
+    {WIA_IPS_CONTRAST, VT_I4, kReadWrite | WIA_PROP_RANGE},
+    {WIA_IPS_ORIENTATION, VT_I4, kRead | WIA_PROP_LIST},
+    {WIA_IPS_THRESHOLD, VT_I4, kReadWrite | WIA_PROP_RANGE},
+    {WIA_IPS_WARM_UP_TIME, VT_I4, kRead | WIA_PROP_NONE},
+};
+
+constexpr Entry kPictureProperties[] = {
+    {WIA_IPA_ITEM_TIME, kTimeVector, kRead | WIA_PROP_NONE},
+    {WIA_IPA_DATATYPE, VT_I4, kRead | WIA_PROP_LIST},
+    {WIA_IPA_DEPTH, VT_I4, kRead | WIA_PROP_LIST},
+    {WIA_IPA_COMPRESSION, VT_I4, kRead | WIA_PROP_LIST},
+    {WIA_IPC_THUMBNAIL, VT_VECTOR | VT_UI1, kRead | WIA_PROP_NONE},
+    {WIA_IPC_THUMB_WIDTH, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_IPC_THUMB_HEIGHT, VT_I4, kRead | WIA_PROP_NONE},
+};
+
+template <size_t N>
+void append(std::vector<PropertyInfo>& list, const Entry (&entries)[N]) {
+  for (const auto& entry : entries) {
+    list.push_back({entry.id, propertyName(entry.id), entry.vt, entry.flags});
+  }
+}
+
+PropertyValue timeVector(const SYSTEMTIME& t) {
+  return PropertyValue::vector(VT_UI2, {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour,
+                                        t.wMinute, t.wSecond, t.wMilliseconds});
+}
+
+// The time `minutes` after 2024-05-03 10:30 UTC.
+SYSTEMTIME timeAfter(long long minutes) {
+  std::tm base{};
+  base.tm_year = 2024 - 1900;
+  base.tm_mon = 4;
+  base.tm_mday = 3;
+  base.tm_hour = 10;
+  base.tm_min = 30;
+  std::time_t when = timegm(&base) + static_cast<std::time_t>(minutes) * 60;
+  std::tm t{};
+  gmtime_r(&when, &t);
+  return SYSTEMTIME{static_cast<WORD>(t.tm_year + 1900), static_cast<WORD>(t.tm_mon + 1),
+                    static_cast<WORD>(t.tm_wday), static_cast<WORD>(t.tm_mday),
+                    static_cast<WORD>(t.tm_hour), static_cast<WORD>(t.tm_min),
+                    static_cast<WORD>(t.tm_sec), 0};
+}
+
+LONG bytesPerLine(LONG width, LONG bitsPerPixel) {
+  return static_cast<LONG>(((static_cast<long long>(width) * bitsPerPixel + 31) / 32) * 4);
+}
+
+// Bits per pixel of the file a transfer writes: files carry at most 8 bits per channel.
+LONG fileDepth(LONG depth) { return depth == 16 ? 8 : depth == 48 ? 24 : depth; }
+
+bool contains(const std::vector<LONG>& values, LONG value) {
+  return std::find(values.begin(), values.end(), value) != values.end();
+}
+
+LONG nearestIn(const std::vector<LONG>& values, LONG value) {
+  LONG best = values.front();
+  for (LONG candidate : values) {
+    if (std::llabs(static_cast<long long>(candidate) - value) <
+        std::llabs(static_cast<long long>(best) - value)) {
+      best = candidate;
+    }
+  }
+  return best;
+}
+
+// Checks `value` against a range {min, nominal, max, step}. With `nearest`, replaces a value
+// outside it by the nearest valid one instead of refusing it.
+bool fitRange(LONG min, LONG max, LONG step, bool nearest, LONG* value) {
+  if (max < min) return false;
+  long long v = *value;
+  bool valid = v >= min && v <= max && (v - min) % step == 0;
+  if (valid) return true;
+  if (!nearest) return false;
+  v = std::clamp<long long>(v, min, max);
+  long long steps = (v - min + step / 2) / step;
+  v = std::min<long long>(min + steps * step, max - (max - min) % step);
+  *value = static_cast<LONG>(v);
+  return true;
+}
+
+bool fitList(const std::vector<LONG>& values, bool nearest, LONG* value) {
+  if (contains(values, *value)) return true;
+  if (!nearest || values.empty()) return false;
+  *value = nearestIn(values, *value);
+  return true;
+}
+
+// Keeps a scan area of one axis on the bed of `bed` pixels.
+void clampArea(LONG bed, LONG* position, LONG* extent) {
+  *position = std::clamp<LONG>(*position, 0, bed - 1);
+  *extent = std::clamp<LONG>(*extent, 1, bed - *position);
+}
+
+LONG rescale(LONG value, LONG from, LONG to) {
+  return static_cast<LONG>((static_cast<long long>(value) * to + from / 2) / from);
+}
+
+// One axis of the scan area: resolution, position and extent, and which of them the write
+// names. Applies the driver rules in dependency order.
+struct Axis {
+  LONG* resolution;
+  LONG* position;
+  LONG* extent;
+  const LONG* newResolution;
+  const LONG* newPosition;
+  const LONG* newExtent;
+};
+
+}  // namespace
+
+bool ItemSettings::operator==(const ItemSettings& o) const {
+  return tymed == o.tymed && format == o.format && dataType == o.dataType && depth == o.depth &&
+         xres == o.xres && yres == o.yres && xpos == o.xpos && ypos == o.ypos &&
+         xextent == o.xextent && yextent == o.yextent && brightness == o.brightness &&
+         contrast == o.contrast && threshold == o.threshold && intent == o.intent;
+}
+
+LONG bedPixels(LONG thousandths, LONG dpi) {
+  return static_cast<LONG>(static_cast<long long>(thousandths) * dpi / 1000);
+}
+
+DeviceModel::DeviceModel(std::shared_ptr<const DeviceSpec> spec) : spec_(std::move(spec)) {
+  listedPictures_ = static_cast<unsigned>(spec_->pictures.size());
+}
+
+unsigned DeviceModel::childCount() const {
+  if (spec_->kind == DeviceKind::Scanner) return 1;
+  return listedPictures_ + spec_->generatedPictures;
+}
+
+ItemRef DeviceModel::child(unsigned position) const {
+  if (spec_->kind == DeviceKind::Scanner) return {ItemKind::Flatbed, 0};
+  return {ItemKind::Picture, position};
+}
+
+bool DeviceModel::findChild(const std::string& name, ItemRef* item) const {
+  if (spec_->kind == DeviceKind::Scanner) {
+    if (name != "Flatbed") return false;
+    *item = {ItemKind::Flatbed, 0};
+    return true;
+  }
+  for (unsigned i = 0; i < listedPictures_; ++i) {
+    if (spec_->pictures[i].name == name) {
+      *item = {ItemKind::Picture, i};
+      return true;
+    }
+  }
+  unsigned number = 0;
+  int consumed = 0;
+  if (std::sscanf(name.c_str(), "IMG_%u%n", &number, &consumed) == 1 &&
+      static_cast<size_t>(consumed) == name.size() && number > listedPictures_ &&
+      number <= childCount() && picture(number - 1).name == name) {
+    *item = {ItemKind::Picture, number - 1};
+    return true;
+  }
+  return false;
+}
+
+PictureSpec DeviceModel::picture(unsigned index) const {
+  if (index < listedPictures_) return spec_->pictures[index];
+  PictureSpec generated;
+  char name[32];
+  std::snprintf(name, sizeof name, "IMG_%04u", index + 1);
+  generated.name = name;
+  generated.width = spec_->generatedWidth;
+  generated.height = spec_->generatedHeight;
+  generated.taken = timeAfter(index);
+  return generated;
+}
+
+std::string DeviceModel::itemName(ItemRef item) const {
+  switch (item.kind) {
+    case ItemKind::Info:
+    case ItemKind::Root:
+      return "Root";
+    case ItemKind::Flatbed:
+      return "Flatbed";
+    case ItemKind::Picture:
+      return picture(item.index).name;
+  }
+  return {};
+}
+
+std::string DeviceModel::fullName(ItemRef item) const {
+  if (item.kind == ItemKind::Info) return spec_->id;
+  return fullItemName(spec_->id, item.kind == ItemKind::Root ? "" : itemName(item));
+}
+
+LONG DeviceModel::itemType(ItemRef item) const {
+  if (item.kind == ItemKind::Root) {
+    return WiaItemTypeFolder | WiaItemTypeDevice | WiaItemTypeRoot;
+  }
+  return WiaItemTypeImage | WiaItemTypeFile;
+}
+
+std::vector<LONG> DeviceModel::tymeds() const {
+  std::vector<LONG> media;
+  if (spec_->jpegFiles || spec_->bmpFiles) media.push_back(TYMED_FILE);
+  media.push_back(TYMED_CALLBACK);
+  return media;
+}
+
+std::vector<GUID> DeviceModel::formatsFor(LONG tymed) const {
+  std::vector<GUID> formats;
+  if (tymed == TYMED_CALLBACK) {
+    formats.push_back(WiaImgFmt_MEMORYBMP);
+  } else if (tymed == TYMED_FILE) {
+    // Cameras list their native JPEG first; scanners their native BMP.
+    bool camera = spec_->kind == DeviceKind::Camera;
+    if (camera && spec_->jpegFiles) formats.push_back(WiaImgFmt_JPEG);
+    if (spec_->bmpFiles) formats.push_back(WiaImgFmt_BMP);
+    if (!camera && spec_->jpegFiles) formats.push_back(WiaImgFmt_JPEG);
+  }
+  return formats;
+}
+
+GUID DeviceModel::preferredFormat(LONG tymed) const {
+  std::vector<GUID> formats = formatsFor(tymed);
+  if (formats.empty()) formats = formatsFor(TYMED_CALLBACK);
+  return formats.front();
+}
+
+std::vector<LONG> DeviceModel::depthsFor(LONG dataType) const {
+  switch (dataType) {
+    case WIA_DATA_THRESHOLD:
+      return {1};
+    case WIA_DATA_GRAYSCALE:
+      return spec_->deepColour ? std::vector<LONG>{8, 16} : std::vector<LONG>{8};
+    default:
+      return spec_->deepColour ? std::vector<LONG>{24, 48} : std::vector<LONG>{24};
+  }
+}
+
+ItemSettings DeviceModel::defaults(ItemRef item) const {
+  ItemSettings s;
+  if (item.kind == ItemKind::Picture) {
+    PictureSpec p = picture(item.index);
+    s.tymed = tymeds().front();
+    s.format = preferredFormat(s.tymed);
+    s.xres = s.yres = kCameraDpi;
+    s.xextent = p.width;
+    s.yextent = p.height;
+    return s;
+  }
+  if (item.kind != ItemKind::Flatbed) return s;
+  // Scanners start as their drivers do: a callback transfer of a memory bitmap.
+  s.tymed = TYMED_CALLBACK;
+  s.format = WiaImgFmt_MEMORYBMP;
+  s.dataType = contains(spec_->dataTypes, WIA_DATA_COLOR) ? WIA_DATA_COLOR : spec_->dataTypes.front();
+  s.depth = depthsFor(s.dataType).front();
+  s.xres = s.yres = spec_->resolutionNominal;
+  s.xextent = bedPixels(spec_->bedWidth, s.xres);
+  s.yextent = bedPixels(spec_->bedHeight, s.yres);
+  return s;
+}
+
+const PropertyValue* DeviceModel::infoOverride(PROPID id) const {
+  const PropertyValue* found = nullptr;
+  for (const auto& [propid, value] : spec_->info) {
+    if (propid == id) found = &value;
+  }
+  return found;
+}
+
+std::vector<PropertyInfo> DeviceModel::properties(ItemRef item) const {
+  std::vector<PropertyInfo> list;
+  switch (item.kind) {
+    case ItemKind::Info:
+      append(list, kInfoProperties);
+      break;
+    case ItemKind::Root:
+      append(list, kInfoProperties);
+      append(list, kRootProperties);
+      if (spec_->kind == DeviceKind::Scanner) {
+        append(list, kScannerRootProperties);
+      } else {
+        append(list, kCameraRootProperties);
+      }
+      break;
+    case ItemKind::Flatbed:
+      append(list, kImageProperties);
+      append(list, kFlatbedProperties);
+      if (!spec_->resolutions.empty()) {
+        for (auto& info : list) {
+          if (info.id == WIA_IPS_XRES || info.id == WIA_IPS_YRES) {
+            info.flags = kReadWrite | WIA_PROP_LIST;
+          }
+        }
+      }
+      break;
+    case ItemKind::Picture:
+      append(list, kImageProperties);
+      append(list, kPictureProperties);
+      break;
+  }
+  if (item.kind == ItemKind::Info || item.kind == ItemKind::Root) {
+    for (const auto& [id, value] : spec_->info) {
+      auto found = std::find_if(list.begin(), list.end(),
+                                [id = id](const PropertyInfo& info) { return info.id == id; });
+      if (value.vt == VT_EMPTY) {
+        if (found != list.end()) list.erase(found);
+      } else if (found != list.end()) {
+        found->vt = value.vt;
+      } else {
+        list.push_back({id, propertyName(id), value.vt, kRead | WIA_PROP_NONE});
+      }
+    }
+  }
+  std::sort(list.begin(), list.end(),
+            [](const PropertyInfo& a, const PropertyInfo& b) { return a.id < b.id; });
+  return list;
+}
+
+bool DeviceModel::property(ItemRef item, PROPID id, PropertyInfo* info) const {
+  for (const auto& candidate : properties(item)) {
+    if (candidate.id == id) {
+      *info = candidate;
+      return true;
+    }
+  }
+  return false;
+}
+
+LONG DeviceModel::outputWidth(ItemRef item, const ItemSettings& s) const {
+  return item.kind == ItemKind::Picture || item.kind == ItemKind::Flatbed ? s.xextent : 0;
+}
+
+LONG DeviceModel::outputHeight(ItemRef item, const ItemSettings& s) const {
+  return item.kind == ItemKind::Picture || item.kind == ItemKind::Flatbed ? s.yextent : 0;
+}
+
+PropertyValue DeviceModel::value(ItemRef item, const ItemSettings& s, PROPID id) const {
+  PropertyInfo info;
+  if (!property(item, id, &info)) return PropertyValue::missing();
+  if (item.kind == ItemKind::Info || item.kind == ItemKind::Root) {
+    if (const PropertyValue* replaced = infoOverride(id)) return *replaced;
+  }
+  const DeviceSpec& d = *spec_;
+  bool camera = d.kind == DeviceKind::Camera;
+  LONG width = outputWidth(item, s);
+  LONG height = outputHeight(item, s);
+  LONG channels = s.dataType == WIA_DATA_COLOR ? 3 : 1;
+  LONG paletteBytes = fileDepth(s.depth) <= 8 ? (4 << fileDepth(s.depth)) : 0;
+  LONG lineBytes = bytesPerLine(width, fileDepth(s.depth));
+  switch (id) {
+    case WIA_DIP_DEV_ID:
+      return PropertyValue::bstr(d.id);
+    case WIA_DIP_VEND_DESC:
+      return PropertyValue::bstr(d.vendor);
+    case WIA_DIP_DEV_DESC:
+      return PropertyValue::bstr(d.description);
+    case WIA_DIP_DEV_TYPE:
+      return PropertyValue::i4(static_cast<LONG>(
+          (static_cast<DWORD>(camera ? StiDeviceTypeDigitalCamera : StiDeviceTypeScanner) << 16) |
+          d.subtype));
+    case WIA_DIP_PORT_NAME:
+      return PropertyValue::bstr(d.port);
+    case WIA_DIP_DEV_NAME:
+      return PropertyValue::bstr(d.name);
+    case WIA_DIP_SERVER_NAME:
+      return PropertyValue::bstr("local");
+    case WIA_DIP_REMOTE_DEV_ID:
+    case WIA_DIP_BAUDRATE:
+      return PropertyValue::bstr("");
+    case WIA_DIP_UI_CLSID:
+      return PropertyValue::bstr(kUiClsid);
+    case WIA_DIP_HW_CONFIG:
+    case WIA_DIP_STI_GEN_CAPABILITIES:
+    case WIA_IPA_COMPRESSION:
+    case WIA_IPA_PLANAR:
+    case WIA_IPS_ORIENTATION:
+    case WIA_IPS_WARM_UP_TIME:
+      return PropertyValue::i4(0);
+    case WIA_DIP_WIA_VERSION:
+      return PropertyValue::bstr("1.0");
+    case WIA_DIP_DRIVER_VERSION:
+      return PropertyValue::bstr("1.0.0.0");
+    case WIA_DPA_FIRMWARE_VERSION:
+      return PropertyValue::bstr("1.0");
+    case WIA_DPA_CONNECT_STATUS:
+      return PropertyValue::i4(1);
+    case WIA_DPA_DEVICE_TIME:
+      return timeVector(timeAfter(0));
+    case WIA_IPA_ITEM_NAME:
+      return PropertyValue::bstr(itemName(item));
+    case WIA_IPA_FULL_ITEM_NAME:
+      return PropertyValue::bstr(fullName(item));
+    case WIA_IPA_ITEM_FLAGS:
+      return PropertyValue::i4(itemType(item));
+    case WIA_IPA_ACCESS_RIGHTS:
+      return PropertyValue::i4(item.kind == ItemKind::Picture ? WIA_ITEM_RD : WIA_ITEM_READ);
+    case WIA_DPS_HORIZONTAL_BED_SIZE:
+      return PropertyValue::i4(d.bedWidth);
+    case WIA_DPS_VERTICAL_BED_SIZE:
+      return PropertyValue::i4(d.bedHeight);
+    case WIA_DPS_DOCUMENT_HANDLING_CAPABILITIES:
+    case WIA_DPS_DOCUMENT_HANDLING_SELECT:
+      return PropertyValue::i4(FLATBED);
+    case WIA_DPS_DOCUMENT_HANDLING_STATUS:
+      return PropertyValue::i4(FLAT_READY);
+    case WIA_DPS_OPTICAL_XRES:
+    case WIA_DPS_OPTICAL_YRES:
+      return PropertyValue::i4(d.resolutions.empty()
+                                   ? d.resolutionMax
+                                   : *std::max_element(d.resolutions.begin(), d.resolutions.end()));
+    case WIA_DPS_MAX_SCAN_TIME:
+      return PropertyValue::i4(60000);
+    case WIA_DPC_PICTURES_TAKEN:
+      return PropertyValue::i4(static_cast<LONG>(childCount()));
+    case WIA_DPC_PICTURES_REMAINING:
+      return PropertyValue::i4(250);
+    case WIA_DPC_BATTERY_STATUS:
+      return PropertyValue::i4(100);
+    case WIA_DPC_THUMB_WIDTH:
+    case WIA_IPC_THUMB_WIDTH:
+      return PropertyValue::i4(kThumbWidth);
+    case WIA_DPC_THUMB_HEIGHT:
+    case WIA_IPC_THUMB_HEIGHT:
+      return PropertyValue::i4(kThumbHeight);
+    case WIA_DPC_PICT_WIDTH:
+      return PropertyValue::i4(childCount() ? picture(0).width : 0);
+    case WIA_DPC_PICT_HEIGHT:
+      return PropertyValue::i4(childCount() ? picture(0).height : 0);
+    case WIA_IPA_ITEM_TIME:
+      return timeVector(picture(item.index).taken);
+    case WIA_IPA_DATATYPE:
+      return PropertyValue::i4(s.dataType);
+    case WIA_IPA_DEPTH:
+      return PropertyValue::i4(s.depth);
+    case WIA_IPA_PREFERRED_FORMAT:
+      return PropertyValue::clsid(preferredFormat(TYMED_FILE));
+    case WIA_IPA_FORMAT:
+      return PropertyValue::clsid(s.format);
+    case WIA_IPA_TYMED:
+      return PropertyValue::i4(s.tymed);
+    case WIA_IPA_CHANNELS_PER_PIXEL:
+      return PropertyValue::i4(channels);
+    case WIA_IPA_BITS_PER_CHANNEL:
+      return PropertyValue::i4(s.depth / channels);
+    case WIA_IPA_PIXELS_PER_LINE:
+      return PropertyValue::i4(width);
+    case WIA_IPA_BYTES_PER_LINE:
+      return PropertyValue::i4(lineBytes);
+    case WIA_IPA_NUMBER_OF_LINES:
+      return PropertyValue::i4(height);
+    case WIA_IPA_ITEM_SIZE: {
+      // Compressed formats cannot tell their size before the transfer.
+      if (s.format == WiaImgFmt_JPEG) return PropertyValue::i4(0);
+      long long size = static_cast<long long>(lineBytes) * height + 40 + paletteBytes;
+      if (s.format == WiaImgFmt_BMP) size += 14;
+      return PropertyValue::i4(static_cast<LONG>(std::min<long long>(size, 0x7FFFFFFF)));
+    }
+    case WIA_IPA_MIN_BUFFER_SIZE:
+      return PropertyValue::i4(kMinBufferSize);
+    case WIA_IPA_FILENAME_EXTENSION:
+      return PropertyValue::bstr(s.format == WiaImgFmt_JPEG ? "JPG" : "BMP");
+    case WIA_IPC_THUMBNAIL: {
+      PropertyValue thumbnail;
+      thumbnail.vt = VT_VECTOR | VT_UI1;
+      thumbnail.elements = thumbnailBytes(item.index, kThumbWidth, kThumbHeight);
+      return thumbnail;
+    }
+    case WIA_IPS_CUR_INTENT:
+      return PropertyValue::i4(s.intent);
+    case WIA_IPS_XRES:
+      return PropertyValue::i4(s.xres);
+    case WIA_IPS_YRES:
+      return PropertyValue::i4(s.yres);
+    case WIA_IPS_XPOS:
+      return PropertyValue::i4(s.xpos);
+    case WIA_IPS_YPOS:
+      return PropertyValue::i4(s.ypos);
+    case WIA_IPS_XEXTENT:
+      return PropertyValue::i4(s.xextent);
+    case WIA_IPS_YEXTENT:
+      return PropertyValue::i4(s.yextent);
+    case WIA_IPS_PHOTOMETRIC_INTERP:
+      return PropertyValue::i4(WIA_PHOTO_WHITE_1);
+    case WIA_IPS_BRIGHTNESS:
+      return PropertyValue::i4(s.brightness);
+    case WIA_IPS_CONTRAST:
+      return PropertyValue::i4(s.contrast);
+    case WIA_IPS_THRESHOLD:
+      return PropertyValue::i4(s.threshold);
+    default:
+      return PropertyValue::missing();
+  }
+}
+
+ValidValues DeviceModel::valid(ItemRef item, const ItemSettings& s, PROPID id) const {
+  PropertyInfo info;
+  ValidValues v;
+  if (!property(item, id, &info)) return v;
+  v.kind = info.flags & (WIA_PROP_NONE | WIA_PROP_RANGE | WIA_PROP_LIST | WIA_PROP_FLAG);
+  const DeviceSpec& d = *spec_;
+  ItemSettings nominal = defaults(item);
+  auto range = [&v](LONG min, LONG nom, LONG max, LONG step) { v.numbers = {min, nom, max, step}; };
+  auto list = [&v](LONG nom, const std::vector<LONG>& values) {
+    v.numbers = {nom};
+    v.numbers.insert(v.numbers.end(), values.begin(), values.end());
+  };
+  switch (id) {
+    case WIA_IPA_DATATYPE:
+      list(nominal.dataType, item.kind == ItemKind::Flatbed ? d.dataTypes
+                                                            : std::vector<LONG>{WIA_DATA_COLOR});
+      break;
+    case WIA_IPA_DEPTH: {
+      std::vector<LONG> depths = depthsFor(s.dataType);
+      list(depths.front(), depths);
+      break;
+    }
+    case WIA_IPA_TYMED:
+      list(nominal.tymed, tymeds());
+      break;
+    case WIA_IPA_FORMAT:
+      v.guids = formatsFor(s.tymed);
+      v.guids.insert(v.guids.begin(), preferredFormat(s.tymed));
+      break;
+    case WIA_IPS_XRES:
+    case WIA_IPS_YRES:
+      if (d.resolutions.empty()) {
+        range(d.resolutionMin, d.resolutionNominal, d.resolutionMax, d.resolutionStep);
+      } else {
+        list(d.resolutionNominal, d.resolutions);
+      }
+      break;
+    case WIA_IPS_XPOS:
+      range(0, 0, bedPixels(d.bedWidth, s.xres) - 1, 1);
+      break;
+    case WIA_IPS_YPOS:
+      range(0, 0, bedPixels(d.bedHeight, s.yres) - 1, 1);
+      break;
+    case WIA_IPS_XEXTENT: {
+      LONG max = bedPixels(d.bedWidth, s.xres) - s.xpos;
+      range(1, max, max, 1);
+      break;
+    }
+    case WIA_IPS_YEXTENT: {
+      LONG max = bedPixels(d.bedHeight, s.yres) - s.ypos;
+      range(1, max, max, 1);
+      break;
+    }
+    case WIA_IPS_BRIGHTNESS:
+    case WIA_IPS_CONTRAST:
+      range(-1000, 0, 1000, 1);
+      break;
+    case WIA_IPS_THRESHOLD:
+      range(0, 128, 255, 1);
+      break;
+    case WIA_IPS_CUR_INTENT:
+      v.numbers = {WIA_INTENT_NONE, kValidIntents};
+      break;
+    default: {
+      // Read-only lists and flags declare their one current value.
+      PropertyValue current = value(item, s, id);
+      if (current.vt != VT_I4) break;
+      LONG number = static_cast<LONG>(current.number);
+      if (v.kind == WIA_PROP_LIST) list(number, {number});
+      if (v.kind == WIA_PROP_FLAG) v.numbers = {number, number};
+      break;
+    }
+  }
+  return v;
+}
+
+HRESULT DeviceModel::write(ItemRef item, ItemSettings& settings,
+                           const std::vector<Write>& writes) const {
+  // The last value written for a property wins, as in any property storage.
+  std::map<PROPID, const PROPVARIANT*> latest;
+  for (const auto& [id, value] : writes) {
+    PropertyInfo info;
+    if (!property(item, id, &info)) return E_INVALIDARG;
+    if (!(info.flags & WIA_PROP_WRITE)) return E_ACCESSDENIED;
+    if (value->vt != info.vt || (value->vt == VT_CLSID && !value->puuid)) return E_INVALIDARG;
+    latest[id] = value;
+  }
+  auto number = [&latest](PROPID id) -> const LONG* {
+    auto found = latest.find(id);
+    return found == latest.end() ? nullptr : &found->second->lVal;
+  };
+
+  const DeviceSpec& d = *spec_;
+  const bool nearest = d.nearestValues;
+  ItemSettings s = settings;
+
+  // The scan area, axis by axis: resolution, then position, then extent.
+  Axis axes[] = {
+      {&s.xres, &s.xpos, &s.xextent, number(WIA_IPS_XRES), number(WIA_IPS_XPOS),
+       number(WIA_IPS_XEXTENT)},
+      {&s.yres, &s.ypos, &s.yextent, number(WIA_IPS_YRES), number(WIA_IPS_YPOS),
+       number(WIA_IPS_YEXTENT)},
+  };
+  const LONG beds[] = {d.bedWidth, d.bedHeight};
+  for (int i = 0; i < 2; ++i) {
+    Axis& axis = axes[i];
+    if (axis.newResolution) {
+      LONG dpi = *axis.newResolution;
+      bool ok = d.resolutions.empty()
+                    ? fitRange(d.resolutionMin, d.resolutionMax, d.resolutionStep, nearest, &dpi)
+                    : fitList(d.resolutions, nearest, &dpi);
+      if (!ok) return E_INVALIDARG;
+      if (dpi != *axis.resolution) {
+        // The area stays where it was on the glass.
+        *axis.position = rescale(*axis.position, *axis.resolution, dpi);
+        *axis.extent = rescale(*axis.extent, *axis.resolution, dpi);
+        *axis.resolution = dpi;
+        clampArea(bedPixels(beds[i], dpi), axis.position, axis.extent);
+      }
+    }
+    LONG bed = bedPixels(beds[i], *axis.resolution);
+    if (axis.newPosition) {
+      LONG position = *axis.newPosition;
+      if (!fitRange(0, bed - 1, 1, nearest, &position)) return E_INVALIDARG;
+      *axis.position = position;
+      *axis.extent = std::min(*axis.extent, bed - position);
+    }
+    if (axis.newExtent) {
+      LONG extent = *axis.newExtent;
+      if (!fitRange(1, bed - *axis.position, 1, nearest, &extent)) return E_INVALIDARG;
+      *axis.extent = extent;
+    }
+  }
+
+  // The medium, then the format offered for it.
+  if (const LONG* tymed = number(WIA_IPA_TYMED)) {
+    if (!contains(tymeds(), *tymed)) return E_INVALIDARG;
+    s.tymed = *tymed;
+    std::vector<GUID> formats = formatsFor(s.tymed);
+    if (std::find(formats.begin(), formats.end(), s.format) == formats.end()) {
+      s.format = preferredFormat(s.tymed);
+    }
+  }
+  if (auto found = latest.find(WIA_IPA_FORMAT); found != latest.end()) {
+    std::vector<GUID> formats = formatsFor(s.tymed);
+    if (std::find(formats.begin(), formats.end(), *found->second->puuid) == formats.end()) {
+      return E_INVALIDARG;
+    }
+    s.format = *found->second->puuid;
+  }
+
+  // The intent picks a data type the way the driver's dialog would, unless the same write
+  // names the data type itself.
+  if (const LONG* intent = number(WIA_IPS_CUR_INTENT)) {
+    if ((*intent & ~kValidIntents) != 0) return E_INVALIDARG;
+    s.intent = *intent;
+    LONG type = (*intent & WIA_INTENT_IMAGE_TYPE_COLOR)       ? WIA_DATA_COLOR
+                : (*intent & WIA_INTENT_IMAGE_TYPE_GRAYSCALE) ? WIA_DATA_GRAYSCALE
+                : (*intent & WIA_INTENT_IMAGE_TYPE_TEXT)      ? WIA_DATA_THRESHOLD
+                                                              : -1;
+    if (type >= 0 && contains(d.dataTypes, type) && !number(WIA_IPA_DATATYPE)) {
+      s.dataType = type;
+      s.depth = depthsFor(type).front();
+    }
+  }
+
+  // The data type, then the depths it allows.
+  if (const LONG* dataType = number(WIA_IPA_DATATYPE)) {
+    LONG type = *dataType;
+    if (!fitList(d.dataTypes, false, &type)) return E_INVALIDARG;
+    s.dataType = type;
+    if (!contains(depthsFor(type), s.depth)) s.depth = depthsFor(type).front();
+  }
+  if (const LONG* depth = number(WIA_IPA_DEPTH)) {
+    LONG bits = *depth;
+    if (!fitList(depthsFor(s.dataType), nearest, &bits)) return E_INVALIDARG;
+    s.depth = bits;
+  }
+
+  struct Simple {
+    PROPID id;
+    LONG min, max;
+    LONG* target;
+  } simple[] = {
+      {WIA_IPS_BRIGHTNESS, -1000, 1000, &s.brightness},
+      {WIA_IPS_CONTRAST, -1000, 1000, &s.contrast},
+      {WIA_IPS_THRESHOLD, 0, 255, &s.threshold},
+  };
+  for (auto& entry : simple) {
+    if (const LONG* written = number(entry.id)) {
+      LONG value = *written;
+      if (!fitRange(entry.min, entry.max, 1, nearest, &value)) return E_INVALIDARG;
+      *entry.target = value;
+    }
+  }
+  if (const LONG* compression = number(WIA_IPA_COMPRESSION)) {
+    if (*compression != WIA_COMPRESSION_NONE) return E_INVALIDARG;
+  }
+
+  settings = s;
+  return S_OK;
+}
+
+}  // namespace winsim::wia

@@ -1,0 +1,103 @@
+// The behaviour of one virtual device as a driver declares it: its items, their properties
+// with access rights and valid values, and the rules by which written values are checked
+// and dependent values follow. Pure functions over a DeviceSpec and an item's settings;
+// the COM objects keep the state and call these.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "winsim/devices.h"
+
+namespace winsim::wia {
+
+// Info: the device information storage that EnumDeviceInfo hands out (not an item).
+enum class ItemKind { Info, Root, Flatbed, Picture };
+
+struct ItemRef {
+  ItemKind kind = ItemKind::Root;
+  unsigned index = 0;  // Picture: the picture's position in the camera
+};
+
+// What an application can change on a transferable item.
+struct ItemSettings {
+  LONG tymed = TYMED_CALLBACK;
+  GUID format{};
+  LONG dataType = WIA_DATA_COLOR;
+  LONG depth = 24;
+  LONG xres = 0, yres = 0;
+  LONG xpos = 0, ypos = 0, xextent = 0, yextent = 0;
+  LONG brightness = 0, contrast = 0, threshold = 128;
+  LONG intent = WIA_INTENT_NONE;
+
+  bool operator==(const ItemSettings& other) const;
+  bool operator!=(const ItemSettings& other) const { return !(*this == other); }
+};
+
+struct PropertyInfo {
+  PROPID id = 0;
+  const char* name = nullptr;  // may be null for properties without a documented name
+  VARTYPE vt = VT_EMPTY;
+  ULONG flags = 0;  // WIA_PROP_READ/WRITE | WIA_PROP_NONE/RANGE/LIST/FLAG
+};
+
+// Valid values in the layout of GetPropertyAttributes: range {min, nominal, max, step};
+// list {nominal, values...} (numbers or guids); flag {nominal, valid bits}.
+struct ValidValues {
+  ULONG kind = WIA_PROP_NONE;
+  std::vector<LONG> numbers;
+  std::vector<GUID> guids;
+};
+
+// A written value: its property and the caller's PROPVARIANT.
+using Write = std::pair<PROPID, const PROPVARIANT*>;
+
+class DeviceModel {
+ public:
+  explicit DeviceModel(std::shared_ptr<const DeviceSpec> spec);
+
+  const DeviceSpec& spec() const { return *spec_; }
+  const std::shared_ptr<const DeviceSpec>& specPointer() const { return spec_; }
+
+  unsigned childCount() const;
+  ItemRef child(unsigned position) const;
+  bool findChild(const std::string& name, ItemRef* item) const;
+  std::string itemName(ItemRef item) const;
+  std::string fullName(ItemRef item) const;
+  LONG itemType(ItemRef item) const;  // WiaItemType* flags
+  PictureSpec picture(unsigned index) const;
+
+  ItemSettings defaults(ItemRef item) const;
+
+  // The properties the item has, in ascending ID order.
+  std::vector<PropertyInfo> properties(ItemRef item) const;
+  bool property(ItemRef item, PROPID id, PropertyInfo* info) const;
+  // The current value; VT_EMPTY when the item does not have the property.
+  PropertyValue value(ItemRef item, const ItemSettings& settings, PROPID id) const;
+  ValidValues valid(ItemRef item, const ItemSettings& settings, PROPID id) const;
+
+  // Checks `writes` against access rights, types and valid values, and on success applies
+  // them and their dependent changes to `settings`. On failure `settings` is unchanged.
+  HRESULT write(ItemRef item, ItemSettings& settings, const std::vector<Write>& writes) const;
+
+  // Output geometry of a transfer with these settings.
+  LONG outputWidth(ItemRef item, const ItemSettings& settings) const;
+  LONG outputHeight(ItemRef item, const ItemSettings& settings) const;
+
+ private:
+  const PropertyValue* infoOverride(PROPID id) const;
+  std::vector<LONG> depthsFor(LONG dataType) const;
+  std::vector<GUID> formatsFor(LONG tymed) const;
+  std::vector<LONG> tymeds() const;
+  GUID preferredFormat(LONG tymed) const;
+
+  std::shared_ptr<const DeviceSpec> spec_;
+  unsigned listedPictures_ = 0;
+};
+
+// Pixels across `thousandths` of an inch at `dpi`.
+LONG bedPixels(LONG thousandths, LONG dpi);
+
+}  // namespace winsim::wia

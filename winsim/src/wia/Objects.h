@@ -1,0 +1,144 @@
+// The COM objects of the virtual WIA service and the pieces they share.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "Model.h"
+#include "runtime/Internal.h"
+#include "winsim/control.h"
+
+namespace winsim::wia {
+
+template <typename Interface>
+struct InterfaceName;
+#define WINSIM_INTERFACE_NAME(Interface)                               \
+  template <>                                                          \
+  struct InterfaceName<Interface> {                                    \
+    static constexpr const char* kQueryInterface = #Interface "::QueryInterface"; \
+  }
+WINSIM_INTERFACE_NAME(IWiaDevMgr);
+WINSIM_INTERFACE_NAME(IEnumWIA_DEV_INFO);
+WINSIM_INTERFACE_NAME(IWiaItem);
+WINSIM_INTERFACE_NAME(IEnumWiaItem);
+WINSIM_INTERFACE_NAME(IWiaPropertyStorage);
+WINSIM_INTERFACE_NAME(IWiaDataTransfer);
+WINSIM_INTERFACE_NAME(IEnumSTATPROPSTG);
+#undef WINSIM_INTERFACE_NAME
+
+// One interface of a virtual object. Its IUnknown methods forward to the object together
+// with the interface's name, so that QueryInterface is journaled, and can be made to fail,
+// under the interface it was called through.
+template <typename Interface>
+class Facet : public Interface {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) final {
+    return queryVia(InterfaceName<Interface>::kQueryInterface, riid, ppv);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() final { return addRefObject(); }
+  ULONG STDMETHODCALLTYPE Release() final { return releaseObject(); }
+
+ protected:
+  virtual ~Facet() = default;
+  virtual HRESULT queryVia(const char* method, REFIID riid, void** ppv) = 0;
+  virtual ULONG addRefObject() = 0;
+  virtual ULONG releaseObject() = 0;
+};
+
+// The gated QueryInterface of every virtual object: `find` maps an interface ID to the
+// object's matching interface pointer, or null.
+template <typename Find>
+HRESULT answerQuery(const char* method, const std::string& target, REFIID riid, void** ppv,
+                    Find find) {
+  if (ppv) *ppv = nullptr;
+  detail::CallScope call(method, target);
+  call.detail("iid=" + detail::guidText(riid));
+  if (call.refused()) return call.result();
+  if (!ppv) return call.finish(E_POINTER);
+  IUnknown* found = find(riid);
+  if (!found) return call.finish(E_NOINTERFACE);
+  found->AddRef();
+  *ppv = found;
+  return call.finish(S_OK);
+}
+
+// One opened device: the model and the settings its items hold. Items share it, so a
+// setting written through one item pointer is seen through every other pointer to the same
+// item, for as long as any object of the device lives.
+class Session {
+ public:
+  explicit Session(std::shared_ptr<const DeviceSpec> spec) : model_(std::move(spec)) {}
+  const DeviceModel& model() const { return model_; }
+  ItemSettings settings(ItemRef item) const;
+  HRESULT write(ItemRef item, const std::vector<Write>& writes);
+
+ private:
+  static unsigned key(ItemRef item) { return item.kind == ItemKind::Flatbed ? 0 : item.index; }
+
+  DeviceModel model_;
+  mutable std::mutex lock_;
+  // Only items whose settings differ from their defaults, so that cameras with very many
+  // pictures cost nothing per untouched picture.
+  std::unordered_map<unsigned, ItemSettings> changed_;
+};
+
+// IWiaPropertyStorage over one item (or a device information storage) of a session.
+class StorageObject : public Facet<IWiaPropertyStorage> {
+ public:
+  StorageObject(std::shared_ptr<Session> session, ItemRef item);
+
+  HRESULT STDMETHODCALLTYPE ReadMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
+                                         PROPVARIANT rgpropvar[]) override;
+  HRESULT STDMETHODCALLTYPE WriteMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
+                                          const PROPVARIANT rgpropvar[],
+                                          PROPID propidNameFirst) override;
+  HRESULT STDMETHODCALLTYPE DeleteMultiple(ULONG cpspec, const PROPSPEC rgpspec[]) override;
+  HRESULT STDMETHODCALLTYPE ReadPropertyNames(ULONG cpropid, const PROPID rgpropid[],
+                                              LPOLESTR rglpwstrName[]) override;
+  HRESULT STDMETHODCALLTYPE WritePropertyNames(ULONG cpropid, const PROPID rgpropid[],
+                                               const LPOLESTR rglpwstrName[]) override;
+  HRESULT STDMETHODCALLTYPE DeletePropertyNames(ULONG cpropid, const PROPID rgpropid[]) override;
+  HRESULT STDMETHODCALLTYPE Commit(DWORD grfCommitFlags) override;
+  HRESULT STDMETHODCALLTYPE Revert() override;
+  HRESULT STDMETHODCALLTYPE Enum(IEnumSTATPROPSTG** ppenum) override;
+  HRESULT STDMETHODCALLTYPE SetTimes(const FILETIME* pctime, const FILETIME* patime,
+                                     const FILETIME* pmtime) override;
+  HRESULT STDMETHODCALLTYPE SetClass(REFCLSID clsid) override;
+  HRESULT STDMETHODCALLTYPE Stat(STATPROPSETSTG* pstatpsstg) override;
+  HRESULT STDMETHODCALLTYPE GetPropertyAttributes(ULONG cpspec, PROPSPEC rgpspec[],
+                                                  ULONG rgflags[],
+                                                  PROPVARIANT rgpropvar[]) override;
+  HRESULT STDMETHODCALLTYPE GetCount(ULONG* pulNumProps) override;
+  HRESULT STDMETHODCALLTYPE GetPropertyStream(GUID* pCompatibilityId,
+                                              IStream** ppIStream) override;
+  HRESULT STDMETHODCALLTYPE SetPropertyStream(GUID* pCompatibilityId,
+                                              IStream* pIStream) override;
+
+ protected:
+  // The name that fault rules, read overrides and the journal use for this object.
+  const std::string& target() const { return target_; }
+
+  std::shared_ptr<Session> session_;
+  ItemRef item_;
+
+ private:
+  HRESULT refuseChange(const char* method);
+  HRESULT notImplemented(const char* method);
+
+  std::string target_;
+};
+
+// The objects that hand out new objects.
+IWiaItem* newItem(const std::shared_ptr<Session>& session, ItemRef item);
+IEnumSTATPROPSTG* newPropertyEnumerator(std::string target, std::vector<PropertyInfo> properties);
+IWiaPropertyStorage* newDeviceInfo(std::shared_ptr<const DeviceSpec> spec);
+IUnknown* newDeviceManager();
+
+// idtGetData for a file medium: renders `settings` into a new file, or the caller's.
+HRESULT transferToFile(const DeviceModel& model, ItemRef item, const ItemSettings& settings,
+                       STGMEDIUM* medium, IWiaDataCallback* callback, std::string* path);
+
+}  // namespace winsim::wia

@@ -1,0 +1,244 @@
+// The device set, dialog scripts and read overrides of the virtual WIA service, its
+// registration with CoCreateInstance and its part in winsim::reset().
+#include "Service.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+
+#include "Model.h"
+#include "Objects.h"
+
+namespace winsim {
+namespace wia {
+namespace {
+
+struct Script {
+  std::vector<DialogStep> steps;
+  size_t next = 0;
+};
+
+struct State {
+  std::mutex lock;
+  bool installed = false;
+  std::shared_ptr<const DeviceList> devices = std::make_shared<DeviceList>();
+  std::map<std::string, Script> scripts;
+  std::vector<ReadOverride> overrides;
+  std::atomic<size_t> overrideCount{0};
+};
+State& state() {
+  static State instance;
+  return instance;
+}
+
+void fail(const std::string& device, const std::string& problem) {
+  throw std::invalid_argument("device \"" + device + "\": " + problem);
+}
+
+void check(const DeviceSpec& d) {
+  if (d.id.empty()) fail(d.id, "empty ID");
+  if (d.kind == DeviceKind::Scanner) {
+    if (d.dataTypes.empty()) fail(d.id, "no data type");
+    for (LONG type : d.dataTypes) {
+      if (type != WIA_DATA_THRESHOLD && type != WIA_DATA_GRAYSCALE && type != WIA_DATA_COLOR) {
+        fail(d.id, "unsupported data type " + std::to_string(type));
+      }
+    }
+    LONG lowest = d.resolutionMin;
+    if (d.resolutions.empty()) {
+      if (d.resolutionMin < 1 || d.resolutionStep < 1 || d.resolutionNominal < d.resolutionMin ||
+          d.resolutionNominal > d.resolutionMax ||
+          (d.resolutionNominal - d.resolutionMin) % d.resolutionStep != 0) {
+        fail(d.id, "the resolution range must hold its nominal value");
+      }
+    } else {
+      bool nominalListed = false;
+      for (LONG dpi : d.resolutions) {
+        if (dpi < 1) fail(d.id, "resolutions must be positive");
+        nominalListed = nominalListed || dpi == d.resolutionNominal;
+        lowest = std::min(lowest, dpi);
+      }
+      if (!nominalListed) fail(d.id, "the resolution list must hold the nominal resolution");
+      lowest = *std::min_element(d.resolutions.begin(), d.resolutions.end());
+    }
+    if (bedPixels(d.bedWidth, lowest) < 1 || bedPixels(d.bedHeight, lowest) < 1) {
+      fail(d.id, "the bed must be at least one pixel at the lowest resolution");
+    }
+  }
+  std::set<std::string> names;
+  auto checkPicture = [&d, &names](const std::string& name, LONG width, LONG height) {
+    if (name.empty() || name.find('\\') != std::string::npos) {
+      fail(d.id, "picture names must be non-empty and free of backslashes");
+    }
+    if (!names.insert(name).second) fail(d.id, "duplicate picture name \"" + name + "\"");
+    if (width < 1 || height < 1 || width > 65500 || height > 65500) {
+      fail(d.id, "picture \"" + name + "\" must be 1 to 65500 pixels wide and high");
+    }
+  };
+  for (const auto& picture : d.pictures) checkPicture(picture.name, picture.width, picture.height);
+  if (d.generatedPictures > 0) {
+    checkPicture("IMG_generated", d.generatedWidth, d.generatedHeight);
+  }
+  for (const auto& step : d.dialog) {
+    if (step.action == DialogAction::Fail && SUCCEEDED(step.failure)) {
+      fail(d.id, "a failing dialog step needs a failure code");
+    }
+  }
+}
+
+void installFromEnvironment() {
+  const char* file = std::getenv("WINSIM_DEVICES");
+  if (!file || !*file) {
+    setDevices(defaultDevices());
+    return;
+  }
+  try {
+    loadDevicesFile(file);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "winsim: WINSIM_DEVICES=%s: %s; no devices installed\n", file,
+                 error.what());
+    setDevices({});
+  }
+}
+
+struct Registration {
+  Registration() {
+    detail::registerClass(CLSID_WiaDevMgr, CLSCTX_LOCAL_SERVER, [] { return newDeviceManager(); });
+    detail::addResetHook([] {
+      clearReadOverrides();
+      installFromEnvironment();
+    });
+  }
+} registration;
+
+}  // namespace
+
+std::shared_ptr<const DeviceList> currentDevices() {
+  auto& s = state();
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (s.installed) return s.devices;
+  }
+  installFromEnvironment();
+  std::lock_guard<std::mutex> guard(s.lock);
+  return s.devices;
+}
+
+bool nextDialogStep(const std::string& deviceId, DialogStep* step) {
+  auto& s = state();
+  std::lock_guard<std::mutex> guard(s.lock);
+  auto found = s.scripts.find(deviceId);
+  if (found == s.scripts.end() || found->second.steps.empty()) return false;
+  Script& script = found->second;
+  *step = script.steps[std::min(script.next, script.steps.size() - 1)];
+  ++script.next;
+  return true;
+}
+
+bool findReadOverride(const std::string& target, PROPID propid, ReadOverride* rule) {
+  auto& s = state();
+  if (s.overrideCount.load() == 0) return false;
+  std::lock_guard<std::mutex> guard(s.lock);
+  for (auto it = s.overrides.rbegin(); it != s.overrides.rend(); ++it) {
+    if (it->propid == propid && (it->target.empty() || it->target == target)) {
+      *rule = *it;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace wia
+
+std::vector<DeviceSpec> defaultDevices() {
+  DeviceSpec scanner;
+  scanner.kind = DeviceKind::Scanner;
+  scanner.id = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0000";
+  scanner.name = "Virtual Flatbed Scanner";
+  scanner.vendor = "winsim";
+  scanner.description = "Flatbed scanner with a test chart";
+
+  DeviceSpec camera;
+  camera.kind = DeviceKind::Camera;
+  camera.id = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001";
+  camera.name = "Virtual Camera";
+  camera.vendor = "winsim";
+  camera.description = "Digital camera with three pictures";
+  camera.port = "\\\\.\\Usbscan1";
+  for (WORD i = 0; i < 3; ++i) {
+    PictureSpec picture;
+    picture.name = "IMG_000" + std::to_string(i + 1);
+    picture.taken.wMinute = static_cast<WORD>(30 + 7 * i);
+    camera.pictures.push_back(picture);
+  }
+  return {scanner, camera};
+}
+
+void setDevices(std::vector<DeviceSpec> specs) {
+  auto list = std::make_shared<wia::DeviceList>();
+  std::map<std::string, wia::Script> scripts;
+  for (auto& spec : specs) {
+    wia::check(spec);
+    if (!list->byId.emplace(spec.id, list->devices.size()).second) {
+      wia::fail(spec.id, "duplicate ID");
+    }
+    scripts[spec.id].steps = spec.dialog;
+    list->devices.push_back(std::make_shared<const DeviceSpec>(std::move(spec)));
+  }
+  auto& s = wia::state();
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.devices = std::move(list);
+  s.scripts = std::move(scripts);
+  s.installed = true;
+}
+
+std::vector<DeviceSpec> devices() {
+  std::vector<DeviceSpec> copy;
+  for (const auto& spec : wia::currentDevices()->devices) copy.push_back(*spec);
+  return copy;
+}
+
+void loadDevices(const std::string& json) { setDevices(parseDevices(json)); }
+
+void loadDevicesFile(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) throw std::invalid_argument("cannot read " + path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  loadDevices(text.str());
+}
+
+void setDialogScript(const std::string& deviceId, std::vector<DialogStep> steps) {
+  auto& s = wia::state();
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.scripts[deviceId] = {std::move(steps), 0};
+}
+
+void overrideRead(const ReadOverride& rule) {
+  auto& s = wia::state();
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.overrides.push_back(rule);
+  s.overrideCount = s.overrides.size();
+}
+
+void clearReadOverrides() {
+  auto& s = wia::state();
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.overrides.clear();
+  s.overrideCount = 0;
+}
+
+std::string fullItemName(const std::string& deviceId, const std::string& itemName) {
+  size_t slash = deviceId.rfind('\\');
+  std::string root = (slash == std::string::npos ? deviceId : deviceId.substr(slash + 1)) + "\\Root";
+  return itemName.empty() ? root : root + "\\" + itemName;
+}
+
+}  // namespace winsim

@@ -1,0 +1,28 @@
+// The state of the virtual WIA service that outlives single objects: the device set, the
+// dialog scripts' progress and the read overrides.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "winsim/devices.h"
+
+namespace winsim::wia {
+
+struct DeviceList {
+  std::vector<std::shared_ptr<const DeviceSpec>> devices;
+  std::unordered_map<std::string, size_t> byId;
+};
+
+// The current set; an enumeration keeps the snapshot it started with.
+std::shared_ptr<const DeviceList> currentDevices();
+
+// The next step of a device's dialog script; false when the device has none.
+bool nextDialogStep(const std::string& deviceId, DialogStep* step);
+
+// The override for a property read on `target`, if any.
+bool findReadOverride(const std::string& target, PROPID propid, ReadOverride* rule);
+
+}  // namespace winsim::wia

@@ -1,0 +1,390 @@
+// IWiaPropertyStorage and IEnumSTATPROPSTG of the virtual devices.
+#include <algorithm>
+#include <cctype>
+
+#include "Objects.h"
+#include "Service.h"
+#include "Values.h"
+
+namespace winsim::wia {
+namespace {
+
+using detail::CallScope;
+
+bool sameNameIgnoringCase(const char* name, const OLECHAR* wanted) {
+  if (!name) return false;
+  size_t i = 0;
+  for (; name[i] && wanted[i]; ++i) {
+    if (wanted[i] > 0x7F) return false;
+    if (std::tolower(static_cast<unsigned char>(name[i])) !=
+        std::tolower(static_cast<unsigned char>(wanted[i]))) {
+      return false;
+    }
+  }
+  return name[i] == 0 && wanted[i] == 0;
+}
+
+// The property ID a specifier names; names are matched without regard to case.
+bool resolve(const PROPSPEC& spec, const std::vector<PropertyInfo>& properties, PROPID* id) {
+  if (spec.ulKind == PRSPEC_PROPID) {
+    *id = spec.propid;
+    return true;
+  }
+  if (spec.ulKind != PRSPEC_LPWSTR || !spec.lpwstr) return false;
+  for (const auto& info : properties) {
+    if (sameNameIgnoringCase(info.name, spec.lpwstr)) {
+      *id = info.id;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string specText(const PROPSPEC& spec) {
+  if (spec.ulKind == PRSPEC_PROPID) return std::to_string(spec.propid);
+  if (spec.ulKind == PRSPEC_LPWSTR && spec.lpwstr) return "\"" + toUtf8(spec.lpwstr) + "\"";
+  return "?";
+}
+
+void clearValues(ULONG count, PROPVARIANT* values) {
+  FreePropVariantArray(count, values);
+}
+
+class PropertyEnumerator final : public Facet<IEnumSTATPROPSTG>, private detail::RefCounted {
+ public:
+  PropertyEnumerator(std::string target, std::vector<PropertyInfo> properties, size_t position = 0)
+      : RefCounted("VirtualEnumSTATPROPSTG"),
+        target_(std::move(target)),
+        properties_(std::move(properties)),
+        position_(position) {}
+
+  HRESULT STDMETHODCALLTYPE Next(ULONG celt, STATPROPSTG* rgelt, ULONG* pceltFetched) override {
+    if (pceltFetched) *pceltFetched = 0;
+    CallScope call("IEnumSTATPROPSTG::Next", target_);
+    call.detail("celt=" + std::to_string(celt));
+    if (call.refused()) return call.result();
+    if (!rgelt || (celt != 1 && !pceltFetched)) return call.finish(E_INVALIDARG);
+    ULONG fetched = 0;
+    std::lock_guard<std::mutex> guard(lock_);
+    while (fetched < celt && position_ < properties_.size()) {
+      const PropertyInfo& info = properties_[position_];
+      LPOLESTR name = nullptr;
+      if (info.name) {
+        name = detail::taskMemString(toUtf16(info.name));
+        if (!name) {
+          for (ULONG i = 0; i < fetched; ++i) CoTaskMemFree(rgelt[i].lpwstrName);
+          return call.finish(E_OUTOFMEMORY);
+        }
+      }
+      rgelt[fetched] = {name, info.id, info.vt};
+      ++fetched;
+      ++position_;
+    }
+    if (pceltFetched) *pceltFetched = fetched;
+    return call.finish(fetched == celt ? S_OK : S_FALSE);
+  }
+
+  HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override {
+    CallScope call("IEnumSTATPROPSTG::Skip", target_);
+    if (call.refused()) return call.result();
+    std::lock_guard<std::mutex> guard(lock_);
+    size_t left = properties_.size() - position_;
+    position_ += std::min<size_t>(celt, left);
+    return call.finish(celt <= left ? S_OK : S_FALSE);
+  }
+
+  HRESULT STDMETHODCALLTYPE Reset() override {
+    CallScope call("IEnumSTATPROPSTG::Reset", target_);
+    if (call.refused()) return call.result();
+    std::lock_guard<std::mutex> guard(lock_);
+    position_ = 0;
+    return call.finish(S_OK);
+  }
+
+  HRESULT STDMETHODCALLTYPE Clone(IEnumSTATPROPSTG** ppenum) override {
+    if (ppenum) *ppenum = nullptr;
+    CallScope call("IEnumSTATPROPSTG::Clone", target_);
+    if (call.refused()) return call.result();
+    if (!ppenum) return call.finish(E_INVALIDARG);
+    std::lock_guard<std::mutex> guard(lock_);
+    *ppenum = new PropertyEnumerator(target_, properties_, position_);
+    return call.finish(S_OK);
+  }
+
+ private:
+  HRESULT queryVia(const char* method, REFIID riid, void** ppv) override {
+    return answerQuery(method, target_, riid, ppv, [this](REFIID iid) -> IUnknown* {
+      if (iid == IID_IUnknown || iid == IID_IEnumSTATPROPSTG) {
+        return static_cast<IEnumSTATPROPSTG*>(this);
+      }
+      return nullptr;
+    });
+  }
+  ULONG addRefObject() override { return addRefImpl(); }
+  ULONG releaseObject() override { return releaseImpl(); }
+
+  std::string target_;
+  std::vector<PropertyInfo> properties_;
+  std::mutex lock_;
+  size_t position_;
+};
+
+}  // namespace
+
+IEnumSTATPROPSTG* newPropertyEnumerator(std::string target, std::vector<PropertyInfo> properties) {
+  return new PropertyEnumerator(std::move(target), std::move(properties));
+}
+
+ItemSettings Session::settings(ItemRef item) const {
+  if (item.kind != ItemKind::Flatbed && item.kind != ItemKind::Picture) return {};
+  std::lock_guard<std::mutex> guard(lock_);
+  auto found = changed_.find(key(item));
+  return found == changed_.end() ? model_.defaults(item) : found->second;
+}
+
+HRESULT Session::write(ItemRef item, const std::vector<Write>& writes) {
+  std::lock_guard<std::mutex> guard(lock_);
+  ItemSettings defaults = model_.defaults(item);
+  auto found = changed_.find(key(item));
+  ItemSettings settings = found == changed_.end() ? defaults : found->second;
+  HRESULT hr = model_.write(item, settings, writes);
+  if (FAILED(hr)) return hr;
+  if (settings == defaults) {
+    if (found != changed_.end()) changed_.erase(found);
+  } else {
+    changed_[key(item)] = settings;
+  }
+  return hr;
+}
+
+StorageObject::StorageObject(std::shared_ptr<Session> session, ItemRef item)
+    : session_(std::move(session)), item_(item), target_(session_->model().fullName(item)) {}
+
+HRESULT StorageObject::ReadMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
+                                    PROPVARIANT rgpropvar[]) {
+  CallScope call("IWiaPropertyStorage::ReadMultiple", target_);
+  if (rgpspec && rgpropvar) {
+    for (ULONG i = 0; i < cpspec; ++i) {
+      PropVariantInit(&rgpropvar[i]);
+      call.detail(specText(rgpspec[i]));
+    }
+  }
+  if (call.refused()) return call.result();
+  if (cpspec == 0) return call.finish(S_FALSE);
+  if (!rgpspec || !rgpropvar) return call.finish(E_INVALIDARG);
+
+  const DeviceModel& model = session_->model();
+  std::vector<PropertyInfo> properties = model.properties(item_);
+  ItemSettings settings = session_->settings(item_);
+  bool anyFound = false;
+  HRESULT status = S_OK;
+  for (ULONG i = 0; i < cpspec; ++i) {
+    PROPID id = 0;
+    if (rgpspec[i].ulKind != PRSPEC_PROPID && rgpspec[i].ulKind != PRSPEC_LPWSTR) {
+      clearValues(i, rgpropvar);
+      return call.finish(STG_E_INVALIDPARAMETER);
+    }
+    if (!resolve(rgpspec[i], properties, &id)) continue;  // an unknown name reads as missing
+    PropertyValue value;
+    ReadOverride rule;
+    if (findReadOverride(target_, id, &rule)) {
+      if (FAILED(rule.status)) {
+        clearValues(i, rgpropvar);
+        return call.finish(rule.status);
+      }
+      if (rule.status != S_OK) status = rule.status;
+      value = rule.replaceValue ? rule.value : model.value(item_, settings, id);
+    } else {
+      value = model.value(item_, settings, id);
+    }
+    HRESULT hr = toPropVariant(value, &rgpropvar[i]);
+    if (FAILED(hr)) {
+      clearValues(i + 1, rgpropvar);
+      return call.finish(hr);
+    }
+    anyFound = anyFound || value.vt != VT_EMPTY;
+  }
+  if (status != S_OK) return call.finish(status);
+  return call.finish(anyFound ? S_OK : S_FALSE);
+}
+
+HRESULT StorageObject::WriteMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
+                                     const PROPVARIANT rgpropvar[], PROPID propidNameFirst) {
+  CallScope call("IWiaPropertyStorage::WriteMultiple", target_);
+  if (rgpspec && rgpropvar) {
+    for (ULONG i = 0; i < cpspec; ++i) {
+      call.detail(specText(rgpspec[i]) + "=" + detail::variantText(rgpropvar[i]));
+    }
+  }
+  if (call.refused()) return call.result();
+  if (cpspec == 0) return call.finish(S_OK);
+  if (!rgpspec || !rgpropvar) return call.finish(E_INVALIDARG);
+  // Property sets reserve the IDs below 2 (dictionary and code page) for themselves.
+  if (propidNameFirst < 2 || propidNameFirst == PRSPEC_INVALID) {
+    return call.finish(STG_E_INVALIDPARAMETER);
+  }
+  std::vector<PropertyInfo> properties = session_->model().properties(item_);
+  std::vector<Write> writes;
+  for (ULONG i = 0; i < cpspec; ++i) {
+    PROPID id = 0;
+    if (!resolve(rgpspec[i], properties, &id)) return call.finish(E_INVALIDARG);
+    writes.emplace_back(id, &rgpropvar[i]);
+  }
+  return call.finish(session_->write(item_, writes));
+}
+
+HRESULT StorageObject::refuseChange(const char* method) {
+  CallScope call(method, target_);
+  if (call.refused()) return call.result();
+  return call.finish(E_ACCESSDENIED);
+}
+
+HRESULT StorageObject::notImplemented(const char* method) {
+  CallScope call(method, target_);
+  if (call.refused()) return call.result();
+  return call.finish(E_NOTIMPL);
+}
+
+HRESULT StorageObject::DeleteMultiple(ULONG, const PROPSPEC[]) {
+  return refuseChange("IWiaPropertyStorage::DeleteMultiple");
+}
+
+HRESULT StorageObject::WritePropertyNames(ULONG, const PROPID[], const LPOLESTR[]) {
+  return refuseChange("IWiaPropertyStorage::WritePropertyNames");
+}
+
+HRESULT StorageObject::DeletePropertyNames(ULONG, const PROPID[]) {
+  return refuseChange("IWiaPropertyStorage::DeletePropertyNames");
+}
+
+HRESULT StorageObject::SetTimes(const FILETIME*, const FILETIME*, const FILETIME*) {
+  return notImplemented("IWiaPropertyStorage::SetTimes");
+}
+
+HRESULT StorageObject::SetClass(REFCLSID) { return notImplemented("IWiaPropertyStorage::SetClass"); }
+
+HRESULT StorageObject::GetPropertyStream(GUID*, IStream** ppIStream) {
+  if (ppIStream) *ppIStream = nullptr;
+  return notImplemented("IWiaPropertyStorage::GetPropertyStream");
+}
+
+HRESULT StorageObject::SetPropertyStream(GUID*, IStream*) {
+  return notImplemented("IWiaPropertyStorage::SetPropertyStream");
+}
+
+HRESULT StorageObject::ReadPropertyNames(ULONG cpropid, const PROPID rgpropid[],
+                                         LPOLESTR rglpwstrName[]) {
+  CallScope call("IWiaPropertyStorage::ReadPropertyNames", target_);
+  if (call.refused()) return call.result();
+  if (cpropid == 0) return call.finish(S_FALSE);
+  if (!rgpropid || !rglpwstrName) return call.finish(E_INVALIDARG);
+  std::vector<PropertyInfo> properties = session_->model().properties(item_);
+  bool anyFound = false;
+  for (ULONG i = 0; i < cpropid; ++i) {
+    rglpwstrName[i] = nullptr;
+    for (const auto& info : properties) {
+      if (info.id == rgpropid[i] && info.name) {
+        rglpwstrName[i] = detail::taskMemString(toUtf16(info.name));
+        anyFound = true;
+      }
+    }
+  }
+  return call.finish(anyFound ? S_OK : S_FALSE);
+}
+
+HRESULT StorageObject::Commit(DWORD) {
+  CallScope call("IWiaPropertyStorage::Commit", target_);
+  if (call.refused()) return call.result();
+  return call.finish(S_OK);  // writes take effect at once
+}
+
+HRESULT StorageObject::Revert() {
+  CallScope call("IWiaPropertyStorage::Revert", target_);
+  if (call.refused()) return call.result();
+  return call.finish(S_OK);
+}
+
+HRESULT StorageObject::Enum(IEnumSTATPROPSTG** ppenum) {
+  if (ppenum) *ppenum = nullptr;
+  CallScope call("IWiaPropertyStorage::Enum", target_);
+  if (call.refused()) return call.result();
+  if (!ppenum) return call.finish(E_INVALIDARG);
+  *ppenum = newPropertyEnumerator(target_, session_->model().properties(item_));
+  return call.finish(S_OK);
+}
+
+HRESULT StorageObject::Stat(STATPROPSETSTG* pstatpsstg) {
+  CallScope call("IWiaPropertyStorage::Stat", target_);
+  if (call.refused()) return call.result();
+  if (!pstatpsstg) return call.finish(E_INVALIDARG);
+  *pstatpsstg = STATPROPSETSTG{};
+  return call.finish(S_OK);
+}
+
+HRESULT StorageObject::GetCount(ULONG* pulNumProps) {
+  CallScope call("IWiaPropertyStorage::GetCount", target_);
+  if (call.refused()) return call.result();
+  if (!pulNumProps) return call.finish(E_INVALIDARG);
+  *pulNumProps = static_cast<ULONG>(session_->model().properties(item_).size());
+  return call.finish(S_OK);
+}
+
+// Valid values as vectors: a range {min, nominal, max, step}; a list {count, nominal,
+// values...}, for formats a vector of CLSIDs whose first element carries the count in Data1;
+// flags {nominal, valid bits}.
+HRESULT StorageObject::GetPropertyAttributes(ULONG cpspec, PROPSPEC rgpspec[], ULONG rgflags[],
+                                             PROPVARIANT rgpropvar[]) {
+  CallScope call("IWiaPropertyStorage::GetPropertyAttributes", target_);
+  if (rgpspec && rgpropvar && rgflags) {
+    for (ULONG i = 0; i < cpspec; ++i) {
+      PropVariantInit(&rgpropvar[i]);
+      rgflags[i] = 0;
+      call.detail(specText(rgpspec[i]));
+    }
+  }
+  if (call.refused()) return call.result();
+  if (cpspec == 0) return call.finish(S_FALSE);
+  if (!rgpspec || !rgflags || !rgpropvar) return call.finish(E_INVALIDARG);
+  const DeviceModel& model = session_->model();
+  std::vector<PropertyInfo> properties = model.properties(item_);
+  ItemSettings settings = session_->settings(item_);
+  for (ULONG i = 0; i < cpspec; ++i) {
+    PROPID id = 0;
+    PropertyInfo info;
+    if (!resolve(rgpspec[i], properties, &id) || !model.property(item_, id, &info)) {
+      clearValues(i, rgpropvar);
+      return call.finish(E_INVALIDARG);
+    }
+    rgflags[i] = info.flags;
+    ValidValues valid = model.valid(item_, settings, id);
+    PropertyValue value;
+    if (!valid.guids.empty()) {
+      GUID count{};
+      count.Data1 = static_cast<uint32_t>(valid.guids.size() - 1);
+      auto* elements = static_cast<CLSID*>(CoTaskMemAlloc(sizeof(CLSID) * (valid.guids.size() + 1)));
+      if (!elements) {
+        clearValues(i, rgpropvar);
+        return call.finish(E_OUTOFMEMORY);
+      }
+      elements[0] = count;
+      std::copy(valid.guids.begin(), valid.guids.end(), elements + 1);
+      rgpropvar[i].vt = VT_VECTOR | VT_CLSID;
+      rgpropvar[i].cauuid = {static_cast<ULONG>(valid.guids.size() + 1), elements};
+      continue;
+    }
+    if (valid.kind == WIA_PROP_LIST && !valid.numbers.empty()) {
+      value = PropertyValue::vector(VT_I4, {static_cast<long long>(valid.numbers.size() - 1)});
+      value.elements.insert(value.elements.end(), valid.numbers.begin(), valid.numbers.end());
+    } else if (!valid.numbers.empty()) {
+      value = PropertyValue::vector(VT_I4, {valid.numbers.begin(), valid.numbers.end()});
+    }
+    HRESULT hr = toPropVariant(value, &rgpropvar[i]);
+    if (FAILED(hr)) {
+      clearValues(i, rgpropvar);
+      return call.finish(hr);
+    }
+  }
+  return call.finish(S_OK);
+}
+
+}  // namespace winsim::wia
