@@ -43,6 +43,17 @@ TEST_F(Diagnostics, NonAsciiTextArrivesIntact) {
   EXPECT_EQ(takeErrLines(), std::vector<std::string>{winsim::toUtf8(text)});
 }
 
+// Lines and reports made in a loop within one native call give their local references
+// back; the VM's checks flag a frame that outgrows its capacity.
+TEST_F(Diagnostics, ManyLinesAndReportsInOneCallKeepTheLocalFrameSmall) {
+  LocalRef<jstring> text(env_, javaString(env_, std::string("line")));
+  callStatic(env_, kProbe, "printRepeatedly", "(Ljava/lang/String;I)V", text.get(), jint(200));
+  EXPECT_EQ(takeErrLines().size(), 200u);
+  JavaException e = thrownByStatic(env_, kProbe, "reportRepeatedly", "(II)V", jint(E_FAIL), jint(200));
+  EXPECT_EQ(e.suppressed.size(), 199u) << "the first report stays, the others are attached to it";
+  expectCensusUnchanged();
+}
+
 TEST_F(Diagnostics, EightThreadsPrintAtOnceWithoutLosingOrMixingLines) {
   const int threads = 8, lines = 300;
   callStatic(env_, kProbe, "printFromThreads", "(II)V", jint(threads), jint(lines));

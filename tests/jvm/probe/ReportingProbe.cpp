@@ -35,6 +35,17 @@ JNIEXPORT void JNICALL Java_kordin_vestaro_testhost_Probe_print(JNIEnv* env, jcl
   debugPrintf("%ws", wideOf(env, text).c_str());
 }
 
+JNIEXPORT void JNICALL Java_kordin_vestaro_testhost_Probe_printRepeatedly(JNIEnv* env, jclass,
+                                                                          jstring text, jint count) {
+  const std::basic_string<WCHAR> line = wideOf(env, text);
+  for (jint i = 0; i < count; ++i) debugPrintf("%ws %d", line.c_str(), i);
+}
+
+JNIEXPORT void JNICALL Java_kordin_vestaro_testhost_Probe_reportRepeatedly(JNIEnv* env, jclass,
+                                                                          jint code, jint count) {
+  for (jint i = 0; i < count; ++i) THROW_HRESULT(env, code);
+}
+
 JNIEXPORT void JNICALL Java_kordin_vestaro_testhost_Probe_printWhenDebugging(JNIEnv* env, jclass,
                                                                              jstring text) {
   if (bindingCache.debugEnabled) debugPrintf("%ws", wideOf(env, text).c_str());

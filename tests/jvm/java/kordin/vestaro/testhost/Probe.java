@@ -17,6 +17,12 @@ public final class Probe {
     /** Prints `text` as a diagnostic line ("%ws"). */
     public static native void print(String text);
 
+    /** Prints "`text` <i>" for i from 0 to count - 1, in one native call. */
+    public static native void printRepeatedly(String text, int count);
+
+    /** Reports `code` `count` times in one native call. */
+    public static native void reportRepeatedly(int code, int count);
+
     /** Prints `text` when the library's debug switch was on at load. */
     public static native void printWhenDebugging(String text);
 
