@@ -1,17 +1,293 @@
 package kordin.vestaro.wia;
 
+import java.util.ArrayList;
+import java.util.List;
+import java.util.Objects;
 import kordin.vestaro.Manager;
+import kordin.vestaro.NativeLibrary;
+import kordin.vestaro.VestaroException;
 
-/** The WIA device manager. */
-public class WIAManager extends Manager {
+/**
+ * The WIA device manager: finds the local scanners and cameras.
+ *
+ * <pre>{@code
+ * try (WIAManager manager = WIAManager.open()) {
+ *     for (WIAScanner scanner : manager.getScanners()) {
+ *         scanner.setResolution(150);
+ *         scanner.setColorMode(ColorMode.GRAY_8);
+ *         List<Path> pages = scanner.scan(false, Path.of("scans"));
+ *     }
+ * }
+ * }</pre>
+ *
+ * <p>{@link #open()} loads the native library (see {@link NativeLibrary}) and finds the
+ * devices present; {@link #poll()} looks again; {@link #close()} releases every device the
+ * manager found and the manager itself.
+ *
+ * <p>Any thread may call any method. Each operation runs on the calling thread, and the
+ * library's calls back into the manager happen on that thread before the operation
+ * returns. {@link #poll()} and {@link #close()} run one at a time; {@link #close()} waits
+ * for the transfers in progress on the manager's devices.
+ */
+public class WIAManager extends Manager implements AutoCloseable {
+    private final Object lock = new Object();
+    private long handle;
+    private boolean closed;
+    /** The devices found, in the order of the latest poll. */
+    private final List<WIADevice> devices = new ArrayList<>();
+    /** During {@link #poll()}: the devices offered so far by this poll, known or new. */
+    private List<WIADevice> offered;
+
+    /**
+     * A manager without a handle, for subclasses that drive the natives themselves; it does
+     * not load the library.
+     */
+    protected WIAManager() {
+    }
+
+    /**
+     * Loads the native library if it is not loaded yet, opens the platform's device manager,
+     * and finds the devices present.
+     *
+     * @return the open manager
+     * @throws VestaroException when the platform's device manager cannot be opened or the
+     *     devices cannot be listed
+     * @throws UnsatisfiedLinkError when no native library fits this Java VM
+     */
+    public static WIAManager open() throws VestaroException {
+        NativeLibrary.load();
+        WIAManager manager = new WIAManager();
+        manager.start();
+        return manager;
+    }
+
+    /** Opens the platform's manager and polls once; closes again when the poll fails. */
+    private void start() throws VestaroException {
+        long opened;
+        try {
+            opened = _initialize();
+        } catch (Throwable failure) {
+            Failures.rethrowVestaro(failure);
+            return;
+        }
+        synchronized (lock) {
+            handle = opened;
+        }
+        try {
+            poll();
+        } catch (VestaroException | RuntimeException | Error failure) {
+            try {
+                close();
+            } catch (VestaroException | RuntimeException closing) {
+                failure.addSuppressed(closing);
+            }
+            throw failure;
+        }
+    }
+
+    /**
+     * Opens the platform's device manager.
+     *
+     * @return the manager's handle
+     */
     protected native long _initialize();
 
+    /**
+     * Lists the devices present; the library calls {@link #add} for each before it returns.
+     *
+     * @param managerHandle the handle from {@link #_initialize()}
+     */
     protected native void _poll(long managerHandle);
 
+    /**
+     * Releases the platform's device manager.
+     *
+     * @param managerHandle the handle from {@link #_initialize()}
+     */
     protected native void _release(long managerHandle);
 
-    /** Offered each device found by {@code _poll}; returns true to keep it. */
+    /**
+     * Called by the library for each device that a poll finds. Keeps a new device as a
+     * {@link WIAScanner}, {@link WIACamera} or plain {@link WIADevice}, by the kind in the
+     * high 16 bits of {@code type} (see {@link #createDevice}). Refuses a device whose
+     * identifier belongs to a device the manager holds already, which stays as it is; the
+     * library then drops the new handle at once.
+     *
+     * @param name the device's name
+     * @param deviceHandle the library's handle of the device
+     * @param type the device's type word
+     * @param id the device's identifier
+     * @return true when the manager keeps the device and its handle
+     */
     protected boolean add(String name, long deviceHandle, int type, String id) {
-        return false;
+        synchronized (lock) {
+            if (closed) {
+                return false;
+            }
+            for (WIADevice known : devices) {
+                if (!known.isReleased() && Objects.equals(known.getId(), id)) {
+                    if (offered != null && !offered.contains(known)) {
+                        offered.add(known);
+                    }
+                    return false;
+                }
+            }
+            WIADevice device = createDevice(name, deviceHandle, type, id);
+            devices.add(device);
+            if (offered != null) {
+                offered.add(device);
+            }
+            return true;
+        }
+    }
+
+    /**
+     * Makes the object for a device that the library offered: a {@link WIAScanner} for kind
+     * {@link WIADevice#KIND_SCANNER}, a {@link WIACamera} for kind
+     * {@link WIADevice#KIND_CAMERA}, a plain {@link WIADevice} for every other kind.
+     * Subclasses may return objects of their own.
+     *
+     * @param name the device's name
+     * @param deviceHandle the library's handle of the device
+     * @param type the device's type word; the kind is its high 16 bits
+     * @param id the device's identifier
+     * @return the device
+     */
+    protected WIADevice createDevice(String name, long deviceHandle, int type, String id) {
+        return Devices.create(name, deviceHandle, type, id);
+    }
+
+    /**
+     * Looks for devices again. New devices are added; a device found before keeps its
+     * object; a device that this poll no longer finds is released and dropped. A device
+     * that was unplugged and plugged in again between two polls keeps its old object, which
+     * may then fail: release it and poll again for a new one.
+     *
+     * @return the devices found, as {@link #getDevices()} gives them
+     * @throws VestaroException when the devices cannot be listed; the devices found before
+     *     the failure stay, and none is dropped
+     * @throws IllegalStateException when the manager is closed
+     */
+    public List<WIADevice> poll() throws VestaroException {
+        List<WIADevice> gone = new ArrayList<>();
+        synchronized (lock) {
+            if (closed) {
+                throw new IllegalStateException("the manager is closed");
+            }
+            offered = new ArrayList<>();
+            Throwable failure = null;
+            try {
+                _poll(handle);
+            } catch (Throwable thrown) {
+                failure = thrown;
+            }
+            List<WIADevice> found = offered;
+            offered = null;
+            Failures.rethrowVestaro(failure);
+            for (WIADevice device : devices) {
+                if (!found.contains(device)) {
+                    gone.add(device);
+                }
+            }
+            devices.clear();
+            devices.addAll(found);
+        }
+        // Outside the manager's lock: a release waits for the device's transfer, whose
+        // listeners may ask this manager for its devices.
+        Failures.rethrowVestaro(releaseAll(gone, null));
+        return getDevices();
+    }
+
+    private static Throwable releaseAll(List<WIADevice> toRelease, Throwable failure) {
+        for (WIADevice device : toRelease) {
+            try {
+                device.release();
+            } catch (VestaroException | RuntimeException e) {
+                failure = Failures.merge(failure, e);
+            }
+        }
+        return failure;
+    }
+
+    /**
+     * The devices found and not released, in the order the latest poll found them.
+     *
+     * @return a copy of the list
+     */
+    public List<WIADevice> getDevices() {
+        return devicesOf(WIADevice.class);
+    }
+
+    /**
+     * The scanners among {@link #getDevices()}.
+     *
+     * @return a copy of the list
+     */
+    public List<WIAScanner> getScanners() {
+        return devicesOf(WIAScanner.class);
+    }
+
+    /**
+     * The cameras among {@link #getDevices()}.
+     *
+     * @return a copy of the list
+     */
+    public List<WIACamera> getCameras() {
+        return devicesOf(WIACamera.class);
+    }
+
+    private <D extends WIADevice> List<D> devicesOf(Class<D> kind) {
+        List<D> result = new ArrayList<>();
+        synchronized (lock) {
+            for (WIADevice device : devices) {
+                if (kind.isInstance(device) && !device.isReleased()) {
+                    result.add(kind.cast(device));
+                }
+            }
+        }
+        return result;
+    }
+
+    /**
+     * Whether {@link #close()} has been called.
+     *
+     * @return true once closed
+     */
+    public boolean isClosed() {
+        synchronized (lock) {
+            return closed;
+        }
+    }
+
+    /**
+     * Releases every device the manager found (waiting for their transfers in progress),
+     * then the manager itself. Closing again does nothing.
+     *
+     * @throws VestaroException when a handle cannot be released; every other handle is
+     *     still released, and later failures are attached as suppressed
+     */
+    @Override
+    public void close() throws VestaroException {
+        List<WIADevice> toRelease;
+        long managerHandle;
+        synchronized (lock) {
+            if (closed) {
+                return;
+            }
+            closed = true;
+            toRelease = new ArrayList<>(devices);
+            devices.clear();
+            managerHandle = handle;
+            handle = 0;
+        }
+        Throwable failure = releaseAll(toRelease, null);
+        if (managerHandle != 0) {
+            try {
+                _release(managerHandle);
+            } catch (Throwable thrown) {
+                failure = Failures.merge(failure, thrown);
+            }
+        }
+        Failures.rethrowVestaro(failure);
     }
 }

@@ -1,13 +1,184 @@
 package kordin.vestaro.wia;
 
-/** A WIA scanner. */
+import java.io.IOException;
+import java.nio.file.Path;
+import java.util.List;
+import kordin.vestaro.VestaroException;
+
+/**
+ * A WIA scanner: scans one page with the settings of this object, or with those the user
+ * makes in the device's own dialog. Images, failures and threads as {@link WIADevice}
+ * describes.
+ *
+ * <p>The settings are in the units the device uses: the resolution in dots per inch (the
+ * same in both directions) and the scan area in pixels at that resolution, where -1 leaves
+ * the device's own value. A device refuses a value it does not support without failing the
+ * scan; it then scans with its own value for that setting.
+ */
 public class WIAScanner extends WIADevice {
-    protected int bitDepth = 8;
+    /** The colour mode as a {@link ColorMode#bitDepth()} code; read by the library at each scan. */
+    protected int bitDepth = ColorMode.COLOR_24.bitDepth();
+    /** Dots per inch in both directions; read by the library at each scan. */
     protected int resolution = 300;
+    /** Left edge of the scan area in pixels, -1 for the device's own; read by the library. */
     protected int x = -1;
+    /** Top edge of the scan area in pixels, -1 for the device's own; read by the library. */
     protected int y = -1;
+    /** Width of the scan area in pixels, -1 for the device's own; read by the library. */
     protected int width = -1;
+    /** Height of the scan area in pixels, -1 for the device's own; read by the library. */
     protected int height = -1;
 
+    /** A scanner without a handle, for subclasses that drive the natives themselves. */
+    protected WIAScanner() {
+    }
+
+    /**
+     * A scanner as the library offered it.
+     *
+     * @param name the scanner's name
+     * @param handle the library's handle of the scanner
+     * @param type the device's type word (kind {@link #KIND_SCANNER} in the high 16 bits)
+     * @param id the scanner's identifier
+     */
+    protected WIAScanner(String name, long handle, int type, String id) {
+        super(name, handle, type, id);
+    }
+
+    /**
+     * Scans one page; the library calls {@link #fireTransferDone} for it before it returns.
+     *
+     * @param deviceHandle the scanner's handle
+     * @param dialog true to let the user scan through the device's dialog, false to scan
+     *     with this object's settings
+     */
     protected native void _transfer(long deviceHandle, boolean dialog);
+
+    @Override
+    void transferNative(long deviceHandle, boolean dialog) {
+        _transfer(deviceHandle, dialog);
+    }
+
+    /**
+     * The resolution of an unattended scan.
+     *
+     * @return dots per inch; 300 unless set
+     */
+    public int getResolution() {
+        synchronized (lock) {
+            return resolution;
+        }
+    }
+
+    /**
+     * Sets the resolution of an unattended scan, in both directions.
+     *
+     * @param dotsPerInch the resolution, positive
+     * @throws IllegalArgumentException for a value below 1
+     */
+    public void setResolution(int dotsPerInch) {
+        if (dotsPerInch < 1) {
+            throw new IllegalArgumentException("resolution must be positive: " + dotsPerInch);
+        }
+        synchronized (lock) {
+            resolution = dotsPerInch;
+        }
+    }
+
+    /**
+     * The colour mode of an unattended scan.
+     *
+     * @return the mode ({@link ColorMode#COLOR_24} unless set), or null when a subclass
+     *     stored a code that names no mode
+     */
+    public ColorMode getColorMode() {
+        synchronized (lock) {
+            return ColorMode.ofBitDepth(bitDepth);
+        }
+    }
+
+    /**
+     * Sets the colour mode of an unattended scan.
+     *
+     * @param mode the mode
+     */
+    public void setColorMode(ColorMode mode) {
+        int code = mode.bitDepth();
+        synchronized (lock) {
+            bitDepth = code;
+        }
+    }
+
+    /**
+     * Sets the area of an unattended scan, in pixels at the scan resolution; -1 in any
+     * place keeps the device's own value there.
+     *
+     * @param left the left edge, 0 or more, or -1
+     * @param top the top edge, 0 or more, or -1
+     * @param areaWidth the width, 1 or more, or -1
+     * @param areaHeight the height, 1 or more, or -1
+     * @throws IllegalArgumentException for any other value
+     */
+    public void setArea(int left, int top, int areaWidth, int areaHeight) {
+        checkArea("left edge", left, 0);
+        checkArea("top edge", top, 0);
+        checkArea("width", areaWidth, 1);
+        checkArea("height", areaHeight, 1);
+        synchronized (lock) {
+            x = left;
+            y = top;
+            width = areaWidth;
+            height = areaHeight;
+        }
+    }
+
+    private static void checkArea(String what, int value, int least) {
+        if (value != -1 && value < least) {
+            throw new IllegalArgumentException("scan area " + what + " must be -1 or at least " + least + ": " + value);
+        }
+    }
+
+    /**
+     * The scan area as {@link #setArea} set it.
+     *
+     * @return left edge, top edge, width and height in pixels, -1 for the device's own value
+     */
+    public int[] getArea() {
+        synchronized (lock) {
+            return new int[] {x, y, width, height};
+        }
+    }
+
+    /**
+     * Scans one page, handing it to a listener while its file exists.
+     *
+     * @param dialog true to let the user scan through the device's dialog (its settings
+     *     apply; nothing arrives when the user cancels it), false to scan with this object's
+     *     settings
+     * @param listener receives the page before the registered listeners; may be null
+     * @return the number of pages that arrived: 1, or 0 when the dialog was cancelled or the
+     *     scanner has nothing to scan
+     * @throws VestaroException when the scanner fails
+     * @throws IOException when a listener failed with one and the scanner did not fail
+     * @throws IllegalStateException when the scanner is released
+     */
+    public int scan(boolean dialog, ImageListener listener) throws VestaroException, IOException {
+        return runTransfer(dialog, listener);
+    }
+
+    /**
+     * Scans one page into a folder, as a copy named {@code scan-001.jpg} or the next free
+     * number (see {@link ImageFolder}).
+     *
+     * @param dialog true to let the user scan through the device's dialog, false to scan
+     *     with this object's settings
+     * @param folder where the page goes; created when it arrives
+     * @return the file kept, or an empty list when nothing arrived
+     * @throws VestaroException when the scanner fails
+     * @throws IOException when the page cannot be kept
+     * @throws IllegalStateException when the scanner is released
+     */
+    public List<Path> scan(boolean dialog, Path folder) throws VestaroException, IOException {
+        return runTransfer(dialog, folder, "scan");
+    }
 }

@@ -1,0 +1,377 @@
+package kordin.vestaro;
+
+import java.io.IOException;
+import java.io.InputStream;
+import java.io.OutputStream;
+import java.nio.channels.Channels;
+import java.nio.channels.FileChannel;
+import java.nio.channels.FileLock;
+import java.nio.channels.OverlappingFileLockException;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.DirectoryIteratorException;
+import java.nio.file.DirectoryStream;
+import java.nio.file.FileSystems;
+import java.nio.file.FileVisitResult;
+import java.nio.file.Files;
+import java.nio.file.InvalidPathException;
+import java.nio.file.LinkOption;
+import java.nio.file.Path;
+import java.nio.file.SimpleFileVisitor;
+import java.nio.file.StandardOpenOption;
+import java.nio.file.attribute.BasicFileAttributes;
+import java.nio.file.attribute.FileAttribute;
+import java.nio.file.attribute.FileTime;
+import java.nio.file.attribute.PosixFilePermissions;
+import java.time.Duration;
+import java.time.Instant;
+import java.util.ArrayList;
+import java.util.LinkedHashSet;
+import java.util.List;
+import java.util.Locale;
+import java.util.Set;
+
+/**
+ * Finds the native library for a Java VM, on {@code java.library.path} or inside the jar,
+ * and extracts the jar's copy into a private temporary folder. Every fact about the VM
+ * comes in through the constructor, so that the decisions can be tested for any platform.
+ *
+ * <p>The jar carries the natives under {@value #RESOURCE_ROOT}, one folder per platform
+ * ({@code linux-x86_64}, {@code windows-x86_64}, {@code windows-x86}), and an index that
+ * lists every file as {@code folder/name}, one a line.
+ */
+final class NativeLoader {
+    static final String RESOURCE_ROOT = "kordin/vestaro/native/";
+    static final String INDEX = RESOURCE_ROOT + "index";
+    static final String FOLDER_PREFIX = "vestaro-";
+    static final String LOCK_NAME = ".lock";
+    /** A lock file younger than this may belong to a process that has not locked it yet. */
+    static final Duration SWEEP_GRACE = Duration.ofMinutes(1);
+
+    private final String osName;
+    private final String osArch;
+    private final String dataModel;
+    private final String libraryPath;
+    private final Path tempRoot;
+    private final ClassLoader resources;
+
+    NativeLoader(String osName, String osArch, String dataModel, String libraryPath, Path tempRoot,
+            ClassLoader resources) {
+        this.osName = osName == null ? "" : osName;
+        this.osArch = osArch == null ? "" : osArch;
+        this.dataModel = dataModel == null ? "" : dataModel;
+        this.libraryPath = libraryPath == null ? "" : libraryPath;
+        this.tempRoot = tempRoot;
+        this.resources = resources;
+    }
+
+    /** The loader for the running VM. */
+    static NativeLoader forThisJvm() {
+        return new NativeLoader(System.getProperty("os.name"), System.getProperty("os.arch"),
+                System.getProperty("sun.arch.data.model"), System.getProperty("java.library.path"),
+                Path.of(System.getProperty("java.io.tmpdir")), NativeLoader.class.getClassLoader());
+    }
+
+    boolean isWindows() {
+        return osName.startsWith("Windows");
+    }
+
+    /** "64" or "32": the VM's data model, or a guess from its architecture when it does not say. */
+    String bits() {
+        if (dataModel.equals("64") || dataModel.equals("32")) {
+            return dataModel;
+        }
+        String arch = architecture();
+        return arch.equals("x86") || arch.equals("arm") ? "32" : "64";
+    }
+
+    /** The library's name without prefix or suffix, as {@code System.loadLibrary} takes it. */
+    String libraryName() {
+        return "vestaro" + bits() + "_12";
+    }
+
+    /** The library's file name on the VM's platform. */
+    String fileName() {
+        if (isWindows()) {
+            return libraryName() + ".dll";
+        }
+        if (osName.startsWith("Mac")) {
+            return "lib" + libraryName() + ".dylib";
+        }
+        return "lib" + libraryName() + ".so";
+    }
+
+    String architecture() {
+        String arch = osArch.toLowerCase(Locale.ROOT);
+        switch (arch) {
+            case "amd64":
+            case "x86_64":
+            case "x64":
+                return "x86_64";
+            case "x86":
+            case "i386":
+            case "i486":
+            case "i586":
+            case "i686":
+                return "x86";
+            default:
+                return arch;
+        }
+    }
+
+    /** The jar's folder for this platform, such as {@code linux-x86_64}. */
+    String platformFolder() {
+        String os;
+        if (isWindows()) {
+            os = "windows";
+        } else if (osName.startsWith("Mac")) {
+            os = "mac";
+        } else {
+            os = osName.toLowerCase(Locale.ROOT).replaceAll("[^a-z0-9]", "");
+        }
+        return os + "-" + architecture();
+    }
+
+    /** The folders of {@code java.library.path}, in order, empty entries left out. */
+    List<String> libraryPathEntries() {
+        List<String> entries = new ArrayList<>();
+        for (String entry : libraryPath.split(java.io.File.pathSeparator)) {
+            if (!entry.isEmpty()) {
+                entries.add(entry);
+            }
+        }
+        return entries;
+    }
+
+    /** The library's file in the first folder of {@code java.library.path} that has it, else null. */
+    Path findOnLibraryPath() {
+        for (String entry : libraryPathEntries()) {
+            try {
+                Path file = Path.of(entry).resolve(fileName());
+                if (Files.isRegularFile(file)) {
+                    return file;
+                }
+            } catch (InvalidPathException e) {
+                // Not a folder name on this platform: the VM cannot load from it either.
+            }
+        }
+        return null;
+    }
+
+    /** Every file the jar carries, as {@code folder/name}; empty when no jar with natives is present. */
+    List<String> index() throws IOException {
+        try (InputStream in = resources.getResourceAsStream(INDEX)) {
+            if (in == null) {
+                return List.of();
+            }
+            List<String> entries = new ArrayList<>();
+            for (String line : new String(in.readAllBytes(), StandardCharsets.UTF_8).split("\n")) {
+                String entry = line.strip();
+                if (!entry.isEmpty()) {
+                    entries.add(entry);
+                }
+            }
+            return entries;
+        }
+    }
+
+    /** The index entries of this platform's folder. */
+    List<String> platformEntries(List<String> index) {
+        String prefix = platformFolder() + "/";
+        List<String> entries = new ArrayList<>();
+        for (String entry : index) {
+            String name = entry.substring(Math.min(entry.length(), prefix.length()));
+            // Only plain names: an entry must never lead the extraction out of its folder.
+            if (entry.startsWith(prefix) && name.matches("[A-Za-z0-9._-]+") && !name.startsWith(".")) {
+                entries.add(entry);
+            }
+        }
+        return entries;
+    }
+
+    /**
+     * Extracts this platform's files from the jar into a new private folder, after removing
+     * the folders of processes that are gone. Returns null when the jar has no library for
+     * this platform.
+     */
+    Extraction extract() throws IOException {
+        List<String> entries = platformEntries(index());
+        if (!entries.contains(platformFolder() + "/" + fileName())) {
+            return null;
+        }
+        sweep();
+        Extraction extraction = new Extraction(createPrivateFolder());
+        try {
+            extraction.lock();
+            for (String entry : entries) {
+                Path target = extraction.folder().resolve(entry.substring(entry.lastIndexOf('/') + 1));
+                try (InputStream in = resources.getResourceAsStream(RESOURCE_ROOT + entry)) {
+                    if (in == null) {
+                        throw new IOException("the jar lists " + RESOURCE_ROOT + entry + " but does not carry it");
+                    }
+                    try (OutputStream out = Channels.newOutputStream(Files.newByteChannel(target,
+                            Set.of(StandardOpenOption.CREATE_NEW, StandardOpenOption.WRITE), ownerOnly("rwx------")))) {
+                        in.transferTo(out);
+                    }
+                }
+            }
+        } catch (IOException | RuntimeException e) {
+            extraction.delete();
+            throw e;
+        }
+        extraction.library = extraction.folder().resolve(fileName());
+        return extraction;
+    }
+
+    private static boolean posix() {
+        return FileSystems.getDefault().supportedFileAttributeViews().contains("posix");
+    }
+
+    /**
+     * The given owner-only permissions where the file system has POSIX permissions; none
+     * elsewhere (on Windows the user's temporary folder is private to the user already).
+     */
+    private static FileAttribute<?>[] ownerOnly(String permissions) {
+        if (!posix()) {
+            return new FileAttribute<?>[0];
+        }
+        return new FileAttribute<?>[] {PosixFilePermissions.asFileAttribute(PosixFilePermissions.fromString(permissions))};
+    }
+
+    private Path createPrivateFolder() throws IOException {
+        Files.createDirectories(tempRoot);
+        return Files.createTempDirectory(tempRoot, FOLDER_PREFIX, ownerOnly("rwx------"));
+    }
+
+    /**
+     * Removes the extraction folders that no live process holds: each keeps its lock file
+     * locked for as long as its process runs (on Windows a loaded library cannot be
+     * deleted, so the folder outlives its process and the next one cleans it up).
+     */
+    void sweep() {
+        try (DirectoryStream<Path> folders = Files.newDirectoryStream(tempRoot, FOLDER_PREFIX + "*")) {
+            for (Path folder : folders) {
+                if (isAbandoned(folder)) {
+                    deleteTree(folder);
+                }
+            }
+        } catch (IOException | DirectoryIteratorException e) {
+            // Best effort: a folder left behind costs disk space, nothing else.
+        }
+    }
+
+    private static boolean isAbandoned(Path folder) {
+        Path lockFile = folder.resolve(LOCK_NAME);
+        try {
+            if (!Files.isDirectory(folder, LinkOption.NOFOLLOW_LINKS)
+                    || !Files.isRegularFile(lockFile, LinkOption.NOFOLLOW_LINKS)) {
+                return false;
+            }
+            if (posix() && !Files.getOwner(folder, LinkOption.NOFOLLOW_LINKS).getName()
+                    .equals(System.getProperty("user.name"))) {
+                return false;
+            }
+            FileTime modified = Files.getLastModifiedTime(lockFile, LinkOption.NOFOLLOW_LINKS);
+            if (modified.toInstant().isAfter(Instant.now().minus(SWEEP_GRACE))) {
+                return false;
+            }
+            try (FileChannel channel = FileChannel.open(lockFile, StandardOpenOption.WRITE)) {
+                FileLock lock = channel.tryLock();
+                if (lock == null) {
+                    return false;
+                }
+                lock.release();
+                return true;
+            }
+        } catch (IOException | OverlappingFileLockException | UnsupportedOperationException e) {
+            return false; // held by this VM, or not ours to judge
+        }
+    }
+
+    /** Deletes a folder and everything below it without following links; true when it is gone. */
+    static boolean deleteTree(Path folder) {
+        try {
+            Files.walkFileTree(folder, new SimpleFileVisitor<Path>() {
+                @Override
+                public FileVisitResult visitFile(Path file, BasicFileAttributes attributes) throws IOException {
+                    Files.deleteIfExists(file);
+                    return FileVisitResult.CONTINUE;
+                }
+
+                @Override
+                public FileVisitResult postVisitDirectory(Path dir, IOException failure) throws IOException {
+                    Files.deleteIfExists(dir);
+                    return FileVisitResult.CONTINUE;
+                }
+            });
+        } catch (IOException e) {
+            // Reported through the result.
+        }
+        return !Files.exists(folder, LinkOption.NOFOLLOW_LINKS);
+    }
+
+    /** The error for a VM that no library fits: what was looked for, and where. */
+    UnsatisfiedLinkError notFound() {
+        StringBuilder text = new StringBuilder("no native library ").append(libraryName())
+                .append(" for this Java VM (").append(osName).append(", ").append(osArch).append(", ")
+                .append(bits()).append("-bit): ").append(fileName()).append(" is not in java.library.path ")
+                .append(libraryPathEntries()).append(", and ");
+        List<String> index;
+        try {
+            index = index();
+        } catch (IOException e) {
+            index = List.of();
+        }
+        if (index.isEmpty()) {
+            text.append("no jar with native libraries is on the class path (").append(INDEX).append(" not found)");
+        } else {
+            Set<String> carried = new LinkedHashSet<>();
+            for (String entry : index) {
+                carried.add(entry.substring(0, Math.max(0, entry.indexOf('/'))));
+            }
+            text.append("the jar has no ").append(RESOURCE_ROOT).append(platformFolder()).append('/')
+                    .append(fileName()).append(" (it carries ").append(String.join(", ", carried)).append(')');
+        }
+        return new UnsatisfiedLinkError(text.toString());
+    }
+
+    /** A private folder holding one extraction, and the lock that marks it as in use. */
+    static final class Extraction {
+        private final Path folder;
+        private Path library;
+        private FileChannel lockChannel;
+
+        Extraction(Path folder) {
+            this.folder = folder;
+        }
+
+        Path folder() {
+            return folder;
+        }
+
+        /** The library file to load. */
+        Path library() {
+            return library;
+        }
+
+        void lock() throws IOException {
+            lockChannel = FileChannel.open(folder.resolve(LOCK_NAME),
+                    Set.of(StandardOpenOption.CREATE_NEW, StandardOpenOption.WRITE), ownerOnly("rw-------"));
+            if (lockChannel.tryLock() == null) {
+                throw new IOException("cannot lock " + folder.resolve(LOCK_NAME));
+            }
+        }
+
+        /** Releases the lock and deletes the folder; true when it is gone. */
+        boolean delete() {
+            if (lockChannel != null) {
+                try {
+                    lockChannel.close();
+                } catch (IOException e) {
+                    // The folder goes anyway.
+                }
+                lockChannel = null;
+            }
+            return deleteTree(folder);
+        }
+    }
+}

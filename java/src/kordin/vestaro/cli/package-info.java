@@ -1,0 +1,4 @@
+/**
+ * The command line of the jar: lists the WIA devices and acquires images into a folder.
+ */
+package kordin.vestaro.cli;

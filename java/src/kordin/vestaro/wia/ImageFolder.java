@@ -1,0 +1,208 @@
+package kordin.vestaro.wia;
+
+import java.io.IOException;
+import java.io.OutputStream;
+import java.nio.file.DirectoryStream;
+import java.nio.file.FileAlreadyExistsException;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.StandardCopyOption;
+import java.nio.file.StandardOpenOption;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.Locale;
+import java.util.Objects;
+import java.util.regex.Matcher;
+import java.util.regex.Pattern;
+
+/**
+ * Keeps each transferred image as a file of the caller's, in a folder the caller names.
+ *
+ * <p>Files are named {@code <prefix>-<number>.<extension>}, such as {@code scan-001.jpg}:
+ * the number continues after the highest one that the folder already holds for the prefix
+ * (whatever the extension), so no file is ever replaced and the names sort in the order the
+ * images arrived. The extension is the image's format ("jpg" or "bmp"). The folder is
+ * created when the first image arrives.
+ *
+ * <p>Use it as the listener of a transfer, or call {@link #keep} from a listener of one's
+ * own. Its methods may be called from any thread.
+ */
+public final class ImageFolder implements ImageListener {
+    /** How a file reaches the folder. */
+    public enum Mode {
+        /** The platform's file is copied; the library deletes the original afterwards. */
+        COPY,
+        /**
+         * The platform's file is moved, which saves a copy when both lie on one file system;
+         * where the platform holds the file so that it cannot move, it is copied.
+         */
+        MOVE
+    }
+
+    private static final Pattern PREFIX = Pattern.compile("[^./\\\\:*?\"<>|\\p{Cntrl}][^/\\\\:*?\"<>|\\p{Cntrl}]{0,99}");
+    private static final Pattern EXTENSION = Pattern.compile("[A-Za-z0-9]{1,16}");
+
+    private final Path folder;
+    private final String prefix;
+    private final Mode mode;
+    private final Pattern ownName;
+    private final List<Path> files = new ArrayList<>();
+    /** The next number to try; 0 until the folder has been looked at. */
+    private int next;
+
+    /**
+     * Keeps copies named {@code image-001.jpg}, {@code image-002.jpg}, ...
+     *
+     * @param folder where the files go
+     */
+    public ImageFolder(Path folder) {
+        this(folder, "image", Mode.COPY);
+    }
+
+    /**
+     * Keeps copies named after a prefix.
+     *
+     * @param folder where the files go
+     * @param prefix the start of each file name: no path separator, not starting with a dot
+     * @throws IllegalArgumentException for a prefix that cannot start a file name
+     */
+    public ImageFolder(Path folder, String prefix) {
+        this(folder, prefix, Mode.COPY);
+    }
+
+    /**
+     * Keeps files named after a prefix, copied or moved.
+     *
+     * @param folder where the files go
+     * @param prefix the start of each file name: no path separator, not starting with a dot
+     * @param mode whether the platform's file is copied or moved
+     * @throws IllegalArgumentException for a prefix that cannot start a file name
+     */
+    public ImageFolder(Path folder, String prefix, Mode mode) {
+        this.folder = Objects.requireNonNull(folder, "folder");
+        this.mode = Objects.requireNonNull(mode, "mode");
+        if (prefix == null || !PREFIX.matcher(prefix).matches()) {
+            throw new IllegalArgumentException("not a file name prefix: " + prefix);
+        }
+        this.prefix = prefix;
+        this.ownName = Pattern.compile(Pattern.quote(prefix) + "-([0-9]{1,9})\\.[^.]+");
+    }
+
+    /**
+     * The folder the files go to.
+     *
+     * @return the folder
+     */
+    public Path getFolder() {
+        return folder;
+    }
+
+    /**
+     * The files kept so far, in the order the images arrived.
+     *
+     * @return a copy of the list
+     */
+    public synchronized List<Path> files() {
+        return List.copyOf(files);
+    }
+
+    /**
+     * Keeps the image's file; the same as {@link #keep(TransferredImage)}.
+     *
+     * @param image the image that arrived
+     * @throws IOException when the file cannot be kept
+     */
+    @Override
+    public void imageTransferred(TransferredImage image) throws IOException {
+        keep(image);
+    }
+
+    /**
+     * Keeps the image's file in the folder under the next free name.
+     *
+     * @param image the image; call this while its file exists, inside the listener call
+     * @return the kept file
+     * @throws IOException when the file cannot be kept; nothing is left in the folder then
+     */
+    public Path keep(TransferredImage image) throws IOException {
+        return keep(image.getFile(), image.getExtension());
+    }
+
+    /**
+     * Keeps a file in the folder under the next free name.
+     *
+     * @param file the file to copy or move
+     * @param extension the extension the kept file gets, without a dot: letters and digits
+     * @return the kept file
+     * @throws IOException when the file cannot be kept; nothing is left in the folder then
+     * @throws IllegalArgumentException for an extension other than letters and digits
+     */
+    public synchronized Path keep(Path file, String extension) throws IOException {
+        if (extension == null || !EXTENSION.matcher(extension).matches()) {
+            throw new IllegalArgumentException("not a file name extension: " + extension);
+        }
+        Files.createDirectories(folder);
+        Path target = reserve(extension.toLowerCase(Locale.ROOT));
+        try {
+            if (mode == Mode.MOVE) {
+                try {
+                    Files.move(file, target, StandardCopyOption.REPLACE_EXISTING);
+                } catch (IOException e) {
+                    copy(file, target);
+                }
+            } else {
+                copy(file, target);
+            }
+        } catch (IOException | RuntimeException e) {
+            try {
+                Files.deleteIfExists(target);
+            } catch (IOException cleanup) {
+                e.addSuppressed(cleanup);
+            }
+            throw e;
+        }
+        files.add(target);
+        return target;
+    }
+
+    /** Creates the next free name as an empty file, so that no other writer can take it. */
+    private Path reserve(String extension) throws IOException {
+        if (next == 0) {
+            next = highestNumberInFolder() + 1;
+        }
+        while (true) {
+            Path candidate = folder.resolve(String.format("%s-%03d.%s", prefix, next++, extension));
+            try {
+                Files.createFile(candidate);
+                return candidate;
+            } catch (FileAlreadyExistsException e) {
+                // Taken since the folder was looked at: try the next number.
+            }
+        }
+    }
+
+    private int highestNumberInFolder() throws IOException {
+        int highest = 0;
+        try (DirectoryStream<Path> entries = Files.newDirectoryStream(folder)) {
+            for (Path entry : entries) {
+                Matcher name = ownName.matcher(entry.getFileName().toString());
+                if (name.matches()) {
+                    highest = Math.max(highest, Integer.parseInt(name.group(1)));
+                }
+            }
+        }
+        return highest;
+    }
+
+    private static void copy(Path file, Path target) throws IOException {
+        try (OutputStream out = Files.newOutputStream(target, StandardOpenOption.WRITE,
+                StandardOpenOption.TRUNCATE_EXISTING)) {
+            Files.copy(file, out);
+        }
+    }
+
+    @Override
+    public String toString() {
+        return "ImageFolder " + folder + " (" + prefix + "-NNN, " + mode + ")";
+    }
+}
