@@ -28,80 +28,28 @@ class DeviceInfo final : public StorageObject, private detail::RefCounted {
   ULONG releaseObject() override { return releaseImpl(); }
 };
 
-class DeviceInfoEnumerator final : public Facet<IEnumWIA_DEV_INFO>, private detail::RefCounted {
+class DeviceInfoEnumerator final : public Enumerator<IEnumWIA_DEV_INFO, IWiaPropertyStorage*> {
  public:
   explicit DeviceInfoEnumerator(std::shared_ptr<const DeviceList> devices, size_t position = 0)
-      : RefCounted("VirtualEnumDevInfo"), devices_(std::move(devices)), position_(position) {}
+      : Enumerator("VirtualEnumDevInfo", position), devices_(std::move(devices)) {}
 
-  HRESULT STDMETHODCALLTYPE Next(ULONG celt, IWiaPropertyStorage** rgelt,
-                                 ULONG* pceltFetched) override {
-    if (pceltFetched) *pceltFetched = 0;
-    std::lock_guard<std::mutex> guard(lock_);
-    CallScope call("IEnumWIA_DEV_INFO::Next", nextId());
-    call.detail("celt=" + std::to_string(celt));
-    if (call.refused()) return call.result();
-    if (!rgelt || (celt != 1 && !pceltFetched)) return call.finish(E_INVALIDARG);
-    ULONG fetched = 0;
-    while (fetched < celt && position_ < devices_->devices.size()) {
-      rgelt[fetched++] = newDeviceInfo(devices_->devices[position_++]);
-    }
-    if (pceltFetched) *pceltFetched = fetched;
-    return call.finish(fetched == celt ? S_OK : S_FALSE);
-  }
-
-  HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override {
-    std::lock_guard<std::mutex> guard(lock_);
-    CallScope call("IEnumWIA_DEV_INFO::Skip", nextId());
-    if (call.refused()) return call.result();
-    size_t left = devices_->devices.size() - position_;
-    position_ += std::min<size_t>(celt, left);
-    return call.finish(celt <= left ? S_OK : S_FALSE);
-  }
-
-  HRESULT STDMETHODCALLTYPE Reset() override {
-    std::lock_guard<std::mutex> guard(lock_);
-    CallScope call("IEnumWIA_DEV_INFO::Reset", "");
-    if (call.refused()) return call.result();
-    position_ = 0;
-    return call.finish(S_OK);
-  }
-
-  HRESULT STDMETHODCALLTYPE Clone(IEnumWIA_DEV_INFO** ppIEnum) override {
-    if (ppIEnum) *ppIEnum = nullptr;
-    std::lock_guard<std::mutex> guard(lock_);
-    CallScope call("IEnumWIA_DEV_INFO::Clone", "");
-    if (call.refused()) return call.result();
-    if (!ppIEnum) return call.finish(E_INVALIDARG);
-    *ppIEnum = new DeviceInfoEnumerator(devices_, position_);
-    return call.finish(S_OK);
-  }
-
-  HRESULT STDMETHODCALLTYPE GetCount(ULONG* celt) override {
-    CallScope call("IEnumWIA_DEV_INFO::GetCount", "");
-    if (call.refused()) return call.result();
-    if (!celt) return call.finish(E_INVALIDARG);
-    *celt = static_cast<ULONG>(devices_->devices.size());
-    return call.finish(S_OK);
-  }
+  HRESULT STDMETHODCALLTYPE GetCount(ULONG* celt) override { return countInto(celt); }
 
  private:
-  std::string nextId() const {
-    return position_ < devices_->devices.size() ? devices_->devices[position_]->id : "";
+  size_t size() const override { return devices_->devices.size(); }
+  std::string nameAt(size_t position) const override { return devices_->devices[position]->id; }
+  std::string ownerName() const override { return ""; }
+  HRESULT make(size_t position, IWiaPropertyStorage** element) override {
+    *element = newDeviceInfo(devices_->devices[position]);
+    return S_OK;
   }
-  HRESULT queryVia(const char* method, REFIID riid, void** ppv) override {
-    return answerQuery(method, "", riid, ppv, [this](REFIID iid) -> IUnknown* {
-      if (iid == IID_IUnknown || iid == IID_IEnumWIA_DEV_INFO) {
-        return static_cast<IEnumWIA_DEV_INFO*>(this);
-      }
-      return nullptr;
-    });
+  void discard(IWiaPropertyStorage** element) override { (*element)->Release(); }
+  IEnumWIA_DEV_INFO* clone(size_t position) override {
+    return new DeviceInfoEnumerator(devices_, position);
   }
-  ULONG addRefObject() override { return addRefImpl(); }
-  ULONG releaseObject() override { return releaseImpl(); }
+  const IID& iid() const override { return IID_IEnumWIA_DEV_INFO; }
 
   std::shared_ptr<const DeviceList> devices_;
-  std::mutex lock_;
-  size_t position_;
 };
 
 class DeviceManager final : public Facet<IWiaDevMgr>, private detail::RefCounted {

@@ -32,6 +32,13 @@ void allowKeys(const json& object, const std::string& where,
   }
 }
 
+// Calls `each` with every element of an array and the element's place.
+template <typename Each>
+void forEach(const json& array, const std::string& where, Each each) {
+  if (!array.is_array()) fail(where, "expected an array");
+  for (size_t i = 0; i < array.size(); ++i) each(array[i], where + "[" + std::to_string(i) + "]");
+}
+
 std::string text(const json& value, const std::string& where) {
   if (!value.is_string()) fail(where, "expected a string");
   return value.get<std::string>();
@@ -91,10 +98,9 @@ PropertyValue propertyValue(const json& value, const std::string& where) {
   const json& v = value.contains("value") ? value["value"] : none;
   std::string at = where + ".value";
   if (result.vt & VT_VECTOR) {
-    if (!v.is_array()) fail(at, "expected an array");
-    for (size_t i = 0; i < v.size(); ++i) {
-      result.elements.push_back(integer(v[i], at + "[" + std::to_string(i) + "]", INT64_MIN, INT64_MAX));
-    }
+    forEach(v, at, [&result](const json& element, const std::string& place) {
+      result.elements.push_back(integer(element, place, INT64_MIN, INT64_MAX));
+    });
     return result;
   }
   switch (result.vt) {
@@ -167,11 +173,9 @@ DialogStep dialogStep(const json& value, const std::string& where) {
     fail(where + ".action", "expected \"pick\", \"cancel\" or \"fail\"");
   }
   if (value.contains("items")) {
-    const json& items = value["items"];
-    if (!items.is_array()) fail(where + ".items", "expected an array");
-    for (size_t i = 0; i < items.size(); ++i) {
-      step.items.push_back(text(items[i], where + ".items[" + std::to_string(i) + "]"));
-    }
+    forEach(value["items"], where + ".items", [&step](const json& item, const std::string& place) {
+      step.items.push_back(text(item, place));
+    });
   }
   if (value.contains("code")) step.failure = code(value["code"], where + ".code");
   if (value.contains("settings")) {
@@ -230,19 +234,17 @@ DeviceSpec device(const json& value, const std::string& where) {
     }
   }
   if (value.contains("formats")) {
-    const json& formats = value["formats"];
-    if (!formats.is_array()) fail(at + ".formats", "expected an array");
     d.jpegFiles = d.bmpFiles = false;
-    for (size_t i = 0; i < formats.size(); ++i) {
-      std::string name = text(formats[i], at + ".formats[" + std::to_string(i) + "]");
+    forEach(value["formats"], at + ".formats", [&d](const json& format, const std::string& place) {
+      std::string name = text(format, place);
       if (name == "jpeg") {
         d.jpegFiles = true;
       } else if (name == "bmp") {
         d.bmpFiles = true;
       } else {
-        fail(at + ".formats", "expected \"jpeg\" or \"bmp\", not \"" + name + "\"");
+        fail(place, "expected \"jpeg\" or \"bmp\"");
       }
-    }
+    });
   }
   if (value.contains("deepColour")) d.deepColour = flag(value["deepColour"], at + ".deepColour");
   if (value.contains("nearestValues")) {
@@ -254,12 +256,10 @@ DeviceSpec device(const json& value, const std::string& where) {
         static_cast<unsigned>(integer(value["transferDelayMs"], at + ".transferDelayMs", 0, 600000));
   }
   if (value.contains("dataTypes")) {
-    const json& types = value["dataTypes"];
-    if (!types.is_array()) fail(at + ".dataTypes", "expected an array");
     d.dataTypes.clear();
-    for (size_t i = 0; i < types.size(); ++i) {
-      d.dataTypes.push_back(dataType(types[i], at + ".dataTypes[" + std::to_string(i) + "]"));
-    }
+    forEach(value["dataTypes"], at + ".dataTypes", [&d](const json& type, const std::string& place) {
+      d.dataTypes.push_back(dataType(type, place));
+    });
   }
   if (value.contains("resolution")) {
     const json& range = value["resolution"];
@@ -272,11 +272,9 @@ DeviceSpec device(const json& value, const std::string& where) {
     if (range.contains("step")) d.resolutionStep = long32(range["step"], at + ".resolution.step");
   }
   if (value.contains("resolutions")) {
-    const json& list = value["resolutions"];
-    if (!list.is_array()) fail(at + ".resolutions", "expected an array");
-    for (size_t i = 0; i < list.size(); ++i) {
-      d.resolutions.push_back(long32(list[i], at + ".resolutions[" + std::to_string(i) + "]"));
-    }
+    forEach(value["resolutions"], at + ".resolutions", [&d](const json& dpi, const std::string& place) {
+      d.resolutions.push_back(long32(dpi, place));
+    });
   }
   if (value.contains("bed")) {
     const json& bed = value["bed"];
@@ -285,11 +283,9 @@ DeviceSpec device(const json& value, const std::string& where) {
     if (bed.contains("height")) d.bedHeight = long32(bed["height"], at + ".bed.height");
   }
   if (value.contains("pictures")) {
-    const json& pictures = value["pictures"];
-    if (!pictures.is_array()) fail(at + ".pictures", "expected an array");
-    for (size_t i = 0; i < pictures.size(); ++i) {
-      d.pictures.push_back(picture(pictures[i], at + ".pictures[" + std::to_string(i) + "]"));
-    }
+    forEach(value["pictures"], at + ".pictures", [&d](const json& entry, const std::string& place) {
+      d.pictures.push_back(picture(entry, place));
+    });
   }
   if (value.contains("generatedPictures")) {
     d.generatedPictures = static_cast<unsigned>(
@@ -302,11 +298,9 @@ DeviceSpec device(const json& value, const std::string& where) {
     d.generatedHeight = long32(size[1], at + ".generatedSize[1]");
   }
   if (value.contains("dialog")) {
-    const json& steps = value["dialog"];
-    if (!steps.is_array()) fail(at + ".dialog", "expected an array");
-    for (size_t i = 0; i < steps.size(); ++i) {
-      d.dialog.push_back(dialogStep(steps[i], at + ".dialog[" + std::to_string(i) + "]"));
-    }
+    forEach(value["dialog"], at + ".dialog", [&d](const json& step, const std::string& place) {
+      d.dialog.push_back(dialogStep(step, place));
+    });
   }
   return d;
 }
@@ -326,11 +320,10 @@ std::vector<DeviceSpec> parseDevices(const std::string& text) {
     if (!document.contains("devices")) fail("device set", "missing \"devices\"");
     list = &document["devices"];
   }
-  if (!list->is_array()) fail("devices", "expected an array");
   std::vector<DeviceSpec> devices;
-  for (size_t i = 0; i < list->size(); ++i) {
-    devices.push_back(device((*list)[i], "devices[" + std::to_string(i) + "]"));
-  }
+  forEach(*list, "devices", [&devices](const json& entry, const std::string& place) {
+    devices.push_back(device(entry, place));
+  });
   return devices;
 }
 

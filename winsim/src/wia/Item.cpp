@@ -15,80 +15,29 @@ using detail::CallScope;
 constexpr LONG kDialogFlags = WIA_DEVICE_DIALOG_SINGLE_IMAGE | WIA_DEVICE_DIALOG_USE_COMMON_UI;
 constexpr LONG kIntents = WIA_INTENT_IMAGE_TYPE_MASK | WIA_INTENT_SIZE_MASK;
 
-class ItemEnumerator final : public Facet<IEnumWiaItem>, private detail::RefCounted {
+class ItemEnumerator final : public Enumerator<IEnumWiaItem, IWiaItem*> {
  public:
-  ItemEnumerator(std::shared_ptr<Session> session, unsigned position = 0)
-      : RefCounted("VirtualEnumWiaItem"), session_(std::move(session)), position_(position) {}
+  explicit ItemEnumerator(std::shared_ptr<Session> session, size_t position = 0)
+      : Enumerator("VirtualEnumWiaItem", position), session_(std::move(session)) {}
 
-  HRESULT STDMETHODCALLTYPE Next(ULONG celt, IWiaItem** ppIWiaItem, ULONG* pceltFetched) override {
-    if (pceltFetched) *pceltFetched = 0;
-    std::lock_guard<std::mutex> guard(lock_);
-    CallScope call("IEnumWiaItem::Next", nextName());
-    call.detail("celt=" + std::to_string(celt));
-    if (call.refused()) return call.result();
-    if (!ppIWiaItem || (celt != 1 && !pceltFetched)) return call.finish(E_INVALIDARG);
-    const DeviceModel& model = session_->model();
-    ULONG fetched = 0;
-    while (fetched < celt && position_ < model.childCount()) {
-      ppIWiaItem[fetched++] = newItem(session_, model.child(position_++));
-    }
-    if (pceltFetched) *pceltFetched = fetched;
-    return call.finish(fetched == celt ? S_OK : S_FALSE);
-  }
-
-  HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override {
-    std::lock_guard<std::mutex> guard(lock_);
-    CallScope call("IEnumWiaItem::Skip", nextName());
-    if (call.refused()) return call.result();
-    unsigned left = session_->model().childCount() - position_;
-    position_ += std::min<unsigned>(celt, left);
-    return call.finish(celt <= left ? S_OK : S_FALSE);
-  }
-
-  HRESULT STDMETHODCALLTYPE Reset() override {
-    std::lock_guard<std::mutex> guard(lock_);
-    CallScope call("IEnumWiaItem::Reset", rootName());
-    if (call.refused()) return call.result();
-    position_ = 0;
-    return call.finish(S_OK);
-  }
-
-  HRESULT STDMETHODCALLTYPE Clone(IEnumWiaItem** ppIEnum) override {
-    if (ppIEnum) *ppIEnum = nullptr;
-    std::lock_guard<std::mutex> guard(lock_);
-    CallScope call("IEnumWiaItem::Clone", rootName());
-    if (call.refused()) return call.result();
-    if (!ppIEnum) return call.finish(E_INVALIDARG);
-    *ppIEnum = new ItemEnumerator(session_, position_);
-    return call.finish(S_OK);
-  }
-
-  HRESULT STDMETHODCALLTYPE GetCount(ULONG* celt) override {
-    CallScope call("IEnumWiaItem::GetCount", rootName());
-    if (call.refused()) return call.result();
-    if (!celt) return call.finish(E_INVALIDARG);
-    *celt = session_->model().childCount();
-    return call.finish(S_OK);
-  }
+  HRESULT STDMETHODCALLTYPE GetCount(ULONG* celt) override { return countInto(celt); }
 
  private:
-  std::string rootName() const { return session_->model().fullName({ItemKind::Root, 0}); }
-  std::string nextName() const {
-    const DeviceModel& model = session_->model();
-    return position_ < model.childCount() ? model.fullName(model.child(position_)) : "";
+  const DeviceModel& model() const { return session_->model(); }
+  size_t size() const override { return model().childCount(); }
+  std::string nameAt(size_t position) const override {
+    return model().fullName(model().child(static_cast<unsigned>(position)));
   }
-  HRESULT queryVia(const char* method, REFIID riid, void** ppv) override {
-    return answerQuery(method, rootName(), riid, ppv, [this](REFIID iid) -> IUnknown* {
-      if (iid == IID_IUnknown || iid == IID_IEnumWiaItem) return static_cast<IEnumWiaItem*>(this);
-      return nullptr;
-    });
+  std::string ownerName() const override { return model().fullName({ItemKind::Root, 0}); }
+  HRESULT make(size_t position, IWiaItem** element) override {
+    *element = newItem(session_, model().child(static_cast<unsigned>(position)));
+    return S_OK;
   }
-  ULONG addRefObject() override { return addRefImpl(); }
-  ULONG releaseObject() override { return releaseImpl(); }
+  void discard(IWiaItem** element) override { (*element)->Release(); }
+  IEnumWiaItem* clone(size_t position) override { return new ItemEnumerator(session_, position); }
+  const IID& iid() const override { return IID_IEnumWiaItem; }
 
   std::shared_ptr<Session> session_;
-  std::mutex lock_;
-  unsigned position_;
 };
 
 class Item final : public Facet<IWiaItem>,

@@ -1,6 +1,7 @@
 // The COM objects of the virtual WIA service and the pieces they share.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,10 +16,15 @@ namespace winsim::wia {
 
 template <typename Interface>
 struct InterfaceName;
-#define WINSIM_INTERFACE_NAME(Interface)                               \
-  template <>                                                          \
-  struct InterfaceName<Interface> {                                    \
-    static constexpr const char* kQueryInterface = #Interface "::QueryInterface"; \
+#define WINSIM_INTERFACE_NAME(Interface)                                            \
+  template <>                                                                       \
+  struct InterfaceName<Interface> {                                                 \
+    static constexpr const char* kQueryInterface = #Interface "::QueryInterface";   \
+    static constexpr const char* kNext = #Interface "::Next";                       \
+    static constexpr const char* kSkip = #Interface "::Skip";                       \
+    static constexpr const char* kReset = #Interface "::Reset";                     \
+    static constexpr const char* kClone = #Interface "::Clone";                     \
+    static constexpr const char* kGetCount = #Interface "::GetCount";               \
   }
 WINSIM_INTERFACE_NAME(IWiaDevMgr);
 WINSIM_INTERFACE_NAME(IEnumWIA_DEV_INFO);
@@ -64,6 +70,94 @@ HRESULT answerQuery(const char* method, const std::string& target, REFIID riid, 
   *ppv = found;
   return call.finish(S_OK);
 }
+
+// The enumerators: a position over a fixed sequence, with the gated Next, Skip, Reset and
+// Clone of every COM enumerator. Next and Skip name the element they would reach next as
+// their target; the other methods name the owner of the sequence.
+template <typename Interface, typename Element>
+class Enumerator : public Facet<Interface>, protected detail::RefCounted {
+ public:
+  HRESULT STDMETHODCALLTYPE Next(ULONG celt, Element* rgelt, ULONG* pceltFetched) override {
+    if (pceltFetched) *pceltFetched = 0;
+    std::lock_guard<std::mutex> guard(lock_);
+    detail::CallScope call(InterfaceName<Interface>::kNext, nextName());
+    call.detail("celt=" + std::to_string(celt));
+    if (call.refused()) return call.result();
+    if (!rgelt || (celt != 1 && !pceltFetched)) return call.finish(E_INVALIDARG);
+    ULONG fetched = 0;
+    while (fetched < celt && position_ < size()) {
+      HRESULT hr = make(position_, &rgelt[fetched]);
+      if (FAILED(hr)) {
+        while (fetched > 0) discard(&rgelt[--fetched]);
+        return call.finish(hr);
+      }
+      ++fetched;
+      ++position_;
+    }
+    if (pceltFetched) *pceltFetched = fetched;
+    return call.finish(fetched == celt ? S_OK : S_FALSE);
+  }
+
+  HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override {
+    std::lock_guard<std::mutex> guard(lock_);
+    detail::CallScope call(InterfaceName<Interface>::kSkip, nextName());
+    if (call.refused()) return call.result();
+    size_t left = size() - position_;
+    position_ += std::min<size_t>(celt, left);
+    return call.finish(celt <= left ? S_OK : S_FALSE);
+  }
+
+  HRESULT STDMETHODCALLTYPE Reset() override {
+    std::lock_guard<std::mutex> guard(lock_);
+    detail::CallScope call(InterfaceName<Interface>::kReset, ownerName());
+    if (call.refused()) return call.result();
+    position_ = 0;
+    return call.finish(S_OK);
+  }
+
+  HRESULT STDMETHODCALLTYPE Clone(Interface** ppEnum) override {
+    if (ppEnum) *ppEnum = nullptr;
+    std::lock_guard<std::mutex> guard(lock_);
+    detail::CallScope call(InterfaceName<Interface>::kClone, ownerName());
+    if (call.refused()) return call.result();
+    if (!ppEnum) return call.finish(E_INVALIDARG);
+    *ppEnum = clone(position_);
+    return call.finish(S_OK);
+  }
+
+ protected:
+  Enumerator(const char* kind, size_t position) : RefCounted(kind), position_(position) {}
+
+  // GetCount of the enumerators that have it.
+  HRESULT countInto(ULONG* celt) {
+    detail::CallScope call(InterfaceName<Interface>::kGetCount, ownerName());
+    if (call.refused()) return call.result();
+    if (!celt) return call.finish(E_INVALIDARG);
+    *celt = static_cast<ULONG>(size());
+    return call.finish(S_OK);
+  }
+
+  virtual size_t size() const = 0;
+  virtual std::string nameAt(size_t position) const = 0;
+  virtual std::string ownerName() const = 0;
+  virtual HRESULT make(size_t position, Element* element) = 0;
+  virtual void discard(Element* element) = 0;
+  virtual Interface* clone(size_t position) = 0;
+
+ private:
+  std::string nextName() const { return position_ < size() ? nameAt(position_) : ""; }
+  HRESULT queryVia(const char* method, REFIID riid, void** ppv) override {
+    return answerQuery(method, ownerName(), riid, ppv, [this](REFIID wanted) -> IUnknown* {
+      return wanted == IID_IUnknown || wanted == iid() ? static_cast<Interface*>(this) : nullptr;
+    });
+  }
+  ULONG addRefObject() override { return this->addRefImpl(); }
+  ULONG releaseObject() override { return this->releaseImpl(); }
+  virtual const IID& iid() const = 0;
+
+  std::mutex lock_;
+  size_t position_;
+};
 
 // One opened device: the model and the settings its items hold. Items share it, so a
 // setting written through one item pointer is seen through every other pointer to the same

@@ -42,7 +42,14 @@ Rgb chartAt(long x, long y, long width, long height) {
   // An orientation mark in the top-left corner.
   if (x >= 150 && y >= 150 && (x - 150) + (y - 150) < 500) return kBlack;
   long inner = width - 2 * kMargin;
-  if (x >= kMargin && x < width - kMargin && inner > 0) {
+  // A thin frame around the colour bars and the grey steps, so that their white ends show.
+  constexpr long kFrame = 30;
+  bool aroundX = x >= kMargin - kFrame && x < width - kMargin + kFrame;
+  bool insideX = x >= kMargin && x < width - kMargin;
+  bool barsFrame = y >= 800 - kFrame && y < 1800 + kFrame && !(insideX && y >= 800 && y < 1800);
+  bool stepsFrame = y >= 2000 - kFrame && y < 2500 + kFrame && !(insideX && y >= 2000 && y < 2500);
+  if (inner > 0 && aroundX && (barsFrame || stepsFrame)) return kBlack;
+  if (insideX && inner > 0) {
     if (y >= 800 && y < 1800) {
       static constexpr Rgb kBars[] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
                                       {255, 0, 255},   {255, 0, 0},   {0, 0, 255},   {0, 0, 0}};

@@ -50,83 +50,36 @@ void clearValues(ULONG count, PROPVARIANT* values) {
   FreePropVariantArray(count, values);
 }
 
-class PropertyEnumerator final : public Facet<IEnumSTATPROPSTG>, private detail::RefCounted {
+class PropertyEnumerator final : public Enumerator<IEnumSTATPROPSTG, STATPROPSTG> {
  public:
   PropertyEnumerator(std::string target, std::vector<PropertyInfo> properties, size_t position = 0)
-      : RefCounted("VirtualEnumSTATPROPSTG"),
+      : Enumerator("VirtualEnumSTATPROPSTG", position),
         target_(std::move(target)),
-        properties_(std::move(properties)),
-        position_(position) {}
-
-  HRESULT STDMETHODCALLTYPE Next(ULONG celt, STATPROPSTG* rgelt, ULONG* pceltFetched) override {
-    if (pceltFetched) *pceltFetched = 0;
-    CallScope call("IEnumSTATPROPSTG::Next", target_);
-    call.detail("celt=" + std::to_string(celt));
-    if (call.refused()) return call.result();
-    if (!rgelt || (celt != 1 && !pceltFetched)) return call.finish(E_INVALIDARG);
-    ULONG fetched = 0;
-    std::lock_guard<std::mutex> guard(lock_);
-    while (fetched < celt && position_ < properties_.size()) {
-      const PropertyInfo& info = properties_[position_];
-      LPOLESTR name = nullptr;
-      if (info.name) {
-        name = detail::taskMemString(toUtf16(info.name));
-        if (!name) {
-          for (ULONG i = 0; i < fetched; ++i) CoTaskMemFree(rgelt[i].lpwstrName);
-          return call.finish(E_OUTOFMEMORY);
-        }
-      }
-      rgelt[fetched] = {name, info.id, info.vt};
-      ++fetched;
-      ++position_;
-    }
-    if (pceltFetched) *pceltFetched = fetched;
-    return call.finish(fetched == celt ? S_OK : S_FALSE);
-  }
-
-  HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override {
-    CallScope call("IEnumSTATPROPSTG::Skip", target_);
-    if (call.refused()) return call.result();
-    std::lock_guard<std::mutex> guard(lock_);
-    size_t left = properties_.size() - position_;
-    position_ += std::min<size_t>(celt, left);
-    return call.finish(celt <= left ? S_OK : S_FALSE);
-  }
-
-  HRESULT STDMETHODCALLTYPE Reset() override {
-    CallScope call("IEnumSTATPROPSTG::Reset", target_);
-    if (call.refused()) return call.result();
-    std::lock_guard<std::mutex> guard(lock_);
-    position_ = 0;
-    return call.finish(S_OK);
-  }
-
-  HRESULT STDMETHODCALLTYPE Clone(IEnumSTATPROPSTG** ppenum) override {
-    if (ppenum) *ppenum = nullptr;
-    CallScope call("IEnumSTATPROPSTG::Clone", target_);
-    if (call.refused()) return call.result();
-    if (!ppenum) return call.finish(E_INVALIDARG);
-    std::lock_guard<std::mutex> guard(lock_);
-    *ppenum = new PropertyEnumerator(target_, properties_, position_);
-    return call.finish(S_OK);
-  }
+        properties_(std::move(properties)) {}
 
  private:
-  HRESULT queryVia(const char* method, REFIID riid, void** ppv) override {
-    return answerQuery(method, target_, riid, ppv, [this](REFIID iid) -> IUnknown* {
-      if (iid == IID_IUnknown || iid == IID_IEnumSTATPROPSTG) {
-        return static_cast<IEnumSTATPROPSTG*>(this);
-      }
-      return nullptr;
-    });
+  size_t size() const override { return properties_.size(); }
+  std::string nameAt(size_t) const override { return target_; }
+  std::string ownerName() const override { return target_; }
+  // The caller owns the name and frees it with CoTaskMemFree.
+  HRESULT make(size_t position, STATPROPSTG* element) override {
+    const PropertyInfo& info = properties_[position];
+    LPOLESTR name = nullptr;
+    if (info.name) {
+      name = detail::taskMemString(toUtf16(info.name));
+      if (!name) return E_OUTOFMEMORY;
+    }
+    *element = {name, info.id, info.vt};
+    return S_OK;
   }
-  ULONG addRefObject() override { return addRefImpl(); }
-  ULONG releaseObject() override { return releaseImpl(); }
+  void discard(STATPROPSTG* element) override { CoTaskMemFree(element->lpwstrName); }
+  IEnumSTATPROPSTG* clone(size_t position) override {
+    return new PropertyEnumerator(target_, properties_, position);
+  }
+  const IID& iid() const override { return IID_IEnumSTATPROPSTG; }
 
   std::string target_;
   std::vector<PropertyInfo> properties_;
-  std::mutex lock_;
-  size_t position_;
 };
 
 }  // namespace
