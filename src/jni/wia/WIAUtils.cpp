@@ -422,6 +422,13 @@ void debugPrintf(const char* format, ...) {
   printLine(line, length);
 }
 
+jstring bstrToJstring(JNIEnv* env, BSTR bstr) {
+  static const jchar empty[1] = {0};
+  if (!bstr) return env->NewString(empty, 0);
+  return env->NewString(reinterpret_cast<const jchar*>(bstr),
+                        static_cast<jsize>(SysStringLen(bstr)));
+}
+
 const char* errorTextOf(HRESULT code, const WiaErrorText* table) {
   if (const char* text = tableText(code, table)) return text;
   thread_local char fallback[16];  // "ERROR " and eight digits

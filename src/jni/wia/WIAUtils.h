@@ -47,6 +47,11 @@ const char* errorTextOf(HRESULT code, const WiaErrorText* table);
 // bytes, cut to fit; returns `buffer`.
 char* formatSystemError(char* buffer, size_t size, HRESULT code, const char* file, int line);
 
+// A BSTR as a Java String: its SysStringLen characters, embedded zeros included. A null
+// BSTR (COM's empty string) gives "". Null with an exception pending when the string
+// cannot be made.
+jstring bstrToJstring(JNIEnv* env, BSTR bstr);
+
 namespace vestaro::detail {
 
 // The reporting position of a source of the library as the host sees it: its file name in
