@@ -82,8 +82,11 @@ final class CommandLine {
 
     static CommandLine parse(String... args) throws UsageException {
         CommandLine line = new CommandLine();
+        if (Arrays.asList(args).contains("-h") || Arrays.asList(args).contains("--help")) {
+            line.command = Command.HELP;
+            return line;
+        }
         List<String> options = new ArrayList<>();
-        boolean help = false;
         for (int i = 0; i < args.length; i++) {
             String arg = args[i];
             String value = null;
@@ -100,10 +103,6 @@ final class CommandLine {
                 line.command = command(arg);
                 continue;
             }
-            if (arg.equals("--help")) {
-                help = true;
-                continue;
-            }
             boolean takesValue = !List.of("--debug", "--trace", "--dialog").contains(arg);
             if (takesValue && value == null) {
                 if (i + 1 >= args.length) {
@@ -116,8 +115,7 @@ final class CommandLine {
             line.option(arg, value);
             options.add(arg);
         }
-        if (help || line.command == Command.HELP) {
-            line.command = Command.HELP;
+        if (line.command == Command.HELP) {
             return line;
         }
         if (line.command == null) {
@@ -143,8 +141,6 @@ final class CommandLine {
                 return "--resolution";
             case "-m":
                 return "--mode";
-            case "-h":
-                return "--help";
             default:
                 return arg;
         }

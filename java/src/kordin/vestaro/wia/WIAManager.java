@@ -62,7 +62,7 @@ public class WIAManager extends Manager implements AutoCloseable {
     }
 
     /** Opens the platform's manager and polls once; closes again when the poll fails. */
-    private void start() throws VestaroException {
+    final void start() throws VestaroException {
         long opened;
         try {
             opened = _initialize();
