@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job:  scripts/acquire.sh [OUT_DIR]   (default: out)
-# For now it installs what is missing, builds the Linux library against the stand-in
-# platform, loads it into a JVM and lists the devices it finds into OUT_DIR/devices.txt.
-# The natives do not acquire anything yet, so the list is empty.
+# Installs what is missing, builds both Windows DLLs and then the Linux build, whose
+# vestaro.jar carries all three libraries, and runs the jar's command line against the
+# virtual devices (the built-in set, or the JSON set named by WINSIM_DEVICES): one scan,
+# then every picture of the first camera, into OUT_DIR. Exits non-zero unless both arrived.
 set -euo pipefail
 out=${1:-out}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,13 +12,29 @@ out=$(cd "$out" && pwd)
 
 "$root/scripts/install-deps.sh"
 cd "$root"
-cmake --preset linux --log-level=WARNING
-cmake --build --preset linux
+# The cross builds first: the Linux build puts their DLLs into the jar.
+for preset in mingw64 mingw32 linux; do
+  cmake --preset "$preset" --log-level=WARNING
+  cmake --build --preset "$preset"
+done
 
-build=$root/build/linux
-classes=$build/acquire
-# Compiled rather than run as a source file: natives bind to the library loaded by their
-# own class loader, and the source launcher would load it into a separate one.
-javac -Xlint:all -Werror -d "$classes" -cp "$build/java/vestaro.jar" "$root/scripts/ListDevices.java"
-java -Djava.library.path="$build/src/jni/wia" -cp "$build/java/vestaro.jar:$classes" \
-  ListDevices "$out/devices.txt"
+jar=$root/build/linux/java/vestaro.jar
+failed=()
+for command in scan camera; do
+  echo "== java -jar $jar $command --output $out"
+  status=0
+  java -jar "$jar" "$command" --output "$out" || status=$?
+  case $status in
+    0) ;;
+    3) failed+=("$command: nothing to acquire (see the line above)") ;;
+    *) failed+=("$command: failed with exit status $status") ;;
+  esac
+done
+
+echo "== in $out:"
+ls -l "$out"
+if [ ${#failed[@]} -ne 0 ]; then
+  printf 'acquire: %s\n' "${failed[@]}" >&2
+  exit 1
+fi
+echo "acquire: a scan and the camera's pictures are in $out"

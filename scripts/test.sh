@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# All tests: installs what is missing, configures and builds the presets linux, linux-asan,
-# mingw64 and mingw32, then runs every test of the Linux build (the export check reads the
-# two DLLs) and the unit and sanitizer tests of the sanitizer build.
+# All tests: installs what is missing, configures and builds the presets mingw64, mingw32
+# (first: the Linux builds put both DLLs into vestaro.jar), linux and linux-asan, then
+# runs every test of the Linux build (the export check reads the two DLLs) and the unit
+# and sanitizer tests of the sanitizer build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
-for preset in linux linux-asan mingw64 mingw32; do
+for preset in mingw64 mingw32 linux linux-asan; do
   echo "== configure and build: $preset"
   start=$SECONDS
   cmake --preset "$preset" --log-level=WARNING
