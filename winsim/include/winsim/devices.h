@@ -17,7 +17,8 @@
 //     QueryInterface, IEnumSTATPROPSTG::Next of their storage): the item's full name,
 //     "<instance>\Root" for the root and "<instance>\Root\<item name>" for its children,
 //     where <instance> is the part of the device ID after its last backslash
-//     ("{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\0000" gives "0000\Root\Flatbed").
+//     ("{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\0000" gives "0000\Root\Flatbed"); devices
+//     whose IDs end alike share these names.
 //   - IEnumWiaItem::Next: the full name of the item the call would return next ("" at the end).
 //   - IWiaDevMgr::* other than CreateDevice: "".
 //   QueryInterface is journaled under the interface it was called through, e.g.
@@ -95,7 +96,7 @@ struct PictureSpec {
   std::string name;  // item name, unique within the camera, no backslash
   LONG width = 320;  // pixels
   LONG height = 240;
-  SYSTEMTIME taken{2024, 5, 3, 17, 10, 30, 0, 0};  // WIA_IPA_ITEM_TIME
+  SYSTEMTIME taken{2024, 5, 5, 3, 10, 30, 0, 0};  // WIA_IPA_ITEM_TIME (Friday 2024-05-03)
 };
 
 enum class DialogAction { Pick, Cancel, Fail };
