@@ -436,14 +436,6 @@ bool DeviceModel::property(ItemRef item, PROPID id, PropertyInfo* info) const {
   return false;
 }
 
-LONG DeviceModel::outputWidth(ItemRef item, const ItemSettings& s) const {
-  return item.kind == ItemKind::Picture || item.kind == ItemKind::Flatbed ? s.xextent : 0;
-}
-
-LONG DeviceModel::outputHeight(ItemRef item, const ItemSettings& s) const {
-  return item.kind == ItemKind::Picture || item.kind == ItemKind::Flatbed ? s.yextent : 0;
-}
-
 PropertyValue DeviceModel::value(ItemRef item, const ItemSettings& s, PROPID id) const {
   PropertyInfo info;
   if (!property(item, id, &info)) return PropertyValue::missing();
@@ -452,8 +444,10 @@ PropertyValue DeviceModel::value(ItemRef item, const ItemSettings& s, PROPID id)
   }
   const DeviceSpec& d = *spec_;
   bool camera = d.kind == DeviceKind::Camera;
-  LONG width = outputWidth(item, s);
-  LONG height = outputHeight(item, s);
+  // The image a transfer would deliver; the root has none.
+  bool image = item.kind == ItemKind::Flatbed || item.kind == ItemKind::Picture;
+  LONG width = image ? s.xextent : 0;
+  LONG height = image ? s.yextent : 0;
   LONG channels = s.dataType == WIA_DATA_COLOR ? 3 : 1;
   LONG paletteBytes = fileDepth(s.depth) <= 8 ? (4 << fileDepth(s.depth)) : 0;
   LONG lineBytes = bytesPerLine(width, fileDepth(s.depth));

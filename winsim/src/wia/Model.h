@@ -59,7 +59,6 @@ class DeviceModel {
   explicit DeviceModel(std::shared_ptr<const DeviceSpec> spec);
 
   const DeviceSpec& spec() const { return *spec_; }
-  const std::shared_ptr<const DeviceSpec>& specPointer() const { return spec_; }
 
   unsigned childCount() const;
   ItemRef child(unsigned position) const;
@@ -81,10 +80,6 @@ class DeviceModel {
   // Checks `writes` against access rights, types and valid values, and on success applies
   // them and their dependent changes to `settings`. On failure `settings` is unchanged.
   HRESULT write(ItemRef item, ItemSettings& settings, const std::vector<Write>& writes) const;
-
-  // Output geometry of a transfer with these settings.
-  LONG outputWidth(ItemRef item, const ItemSettings& settings) const;
-  LONG outputHeight(ItemRef item, const ItemSettings& settings) const;
 
  private:
   const PropertyValue* infoOverride(PROPID id) const;

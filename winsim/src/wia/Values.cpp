@@ -224,40 +224,6 @@ HRESULT toPropVariant(const PropertyValue& value, PROPVARIANT* out) {
   return S_OK;
 }
 
-bool integerOf(const PROPVARIANT& value, long long* number) {
-  switch (value.vt) {
-    case VT_I1:
-      *number = value.cVal;
-      return true;
-    case VT_UI1:
-      *number = value.bVal;
-      return true;
-    case VT_I2:
-      *number = value.iVal;
-      return true;
-    case VT_UI2:
-      *number = value.uiVal;
-      return true;
-    case VT_I4:
-    case VT_INT:
-      *number = value.lVal;
-      return true;
-    case VT_UI4:
-    case VT_UINT:
-      *number = value.ulVal;
-      return true;
-    case VT_I8:
-    case VT_UI8:
-      *number = value.hVal.QuadPart;
-      return true;
-    case VT_BOOL:
-      *number = value.boolVal;
-      return true;
-    default:
-      return false;
-  }
-}
-
 bool parseGuid(const std::string& text, GUID* guid) {
   // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
   if (text.size() != 38 || text.front() != '{' || text.back() != '}') return false;

@@ -13,9 +13,6 @@ namespace winsim::wia {
 // DISP_E_BADVARTYPE without leaving anything allocated.
 HRESULT toPropVariant(const PropertyValue& value, PROPVARIANT* out);
 
-// The integer held by a caller's value of an integer type, for reports of what was written.
-bool integerOf(const PROPVARIANT& value, long long* number);
-
 // "{B96B3CAE-0728-11D3-9D7B-0000F81EF32E}" (case-insensitive) to a GUID.
 bool parseGuid(const std::string& text, GUID* guid);
 
