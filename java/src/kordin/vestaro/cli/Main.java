@@ -99,9 +99,14 @@ public final class Main {
             out.println("no WIA device found");
             return OK;
         }
+        int nameWidth = 1;
+        for (WIADevice device : devices) {
+            nameWidth = Math.max(nameWidth, String.valueOf(device.getName()).length());
+        }
         for (int i = 0; i < devices.size(); i++) {
             WIADevice device = devices.get(i);
-            out.printf(Locale.ROOT, "%2d  %-7s  %s  %s%n", i + 1, kindName(device), device.getName(), device.getId());
+            out.printf(Locale.ROOT, "%2d  %-7s  %-" + nameWidth + "s  %s%n", i + 1, kindName(device), device.getName(),
+                    device.getId());
         }
         out.printf(Locale.ROOT, "%d device%s%n", devices.size(), devices.size() == 1 ? "" : "s");
         return OK;

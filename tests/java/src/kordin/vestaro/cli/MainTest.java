@@ -141,6 +141,6 @@ class MainTest {
         });
         assertEquals(Main.OK, main.run("list", "--debug"));
         assertTrue(debugAtOpen[0]);
-        assertTrue(out().contains(" 2  camera   Camera  {6BDD}\\0001"), out());
+        assertTrue(out().contains(" 2  camera   Camera   {6BDD}\\0001"), out());
     }
 }
