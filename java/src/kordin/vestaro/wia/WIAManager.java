@@ -184,13 +184,18 @@ public class WIAManager extends Manager implements AutoCloseable {
             List<WIADevice> found = offered;
             offered = null;
             Failures.rethrowVestaro(failure);
-            for (WIADevice device : devices) {
-                if (!found.contains(device)) {
-                    gone.add(device);
+            if (closed) {
+                // Closed from a callback of this poll: what it found goes back at once.
+                gone.addAll(found);
+            } else {
+                for (WIADevice device : devices) {
+                    if (!found.contains(device)) {
+                        gone.add(device);
+                    }
                 }
+                devices.clear();
+                devices.addAll(found);
             }
-            devices.clear();
-            devices.addAll(found);
         }
         // Outside the manager's lock: a release waits for the device's transfer, whose
         // listeners may ask this manager for its devices.
