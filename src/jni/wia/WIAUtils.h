@@ -101,3 +101,52 @@ constexpr ReportingPath<N> reportingPath(const char* fileName) {
 // Reports `code` from the calling statement's source and line; keep the call on one line.
 #define THROW_HRESULT(env, code) \
   throwHResultException((env), (code), VESTARO_REPORTING_FILE, __LINE__)
+
+// ---- Value conversion --------------------------------------------------------------------
+// Between Java boxed values and automation VARIANTs: Byte <-> VT_UI1, Short <-> VT_I2,
+// Integer <-> VT_I4, Float <-> VT_R4, Double <-> VT_R8, Boolean <-> VT_BOOL,
+// String <-> VT_BSTR, Date (and its subclasses) <-> VT_DATE. Dates are taken to be in local
+// standard time: only the zone's Bias applies, never daylight saving.
+
+// A new VARIANT block from malloc holding `value` (VT_NULL for null), or null when the value
+// is of another class or memory runs out. The caller owns the block: clearVariantPayload,
+// then free. When a call into Java throws (a Date subclass's getTime, say), the result is
+// null and the exception stays pending.
+VARIANT* jobjectToVariant(JNIEnv* env, jobject value);
+
+// A new local reference to a Java object for `value`, or null for VT_EMPTY, VT_NULL, every
+// type outside the correspondence (by-reference and array types included) and a date no
+// Java Date can hold. `reserved` is not read.
+jobject variantToJobject(JNIEnv* env, void* reserved, const VARIANT* value);
+
+// Releases what `value` owns by its type tag, and writes nothing into it: the BSTR of a
+// VT_BSTR; the cell of VT_BYREF combined with VT_I2, VT_I4, VT_R4, VT_R8, VT_BOOL or VT_UI1,
+// which must therefore come from malloc; the string a VT_BYREF | VT_BSTR cell points at (the
+// cell itself stays). Other types own nothing here.
+void clearVariantPayload(VARIANT* value);
+
+// A new BSTR with exactly the string's UTF-16 code units (an empty string gives an empty,
+// non-null BSTR), or null for a null string or when memory runs out. Free it with
+// SysFreeString.
+BSTR jstringToBstr(JNIEnv* env, jstring value);
+
+// ---- Device event sink -------------------------------------------------------------------
+// A WIA event sink that announces each event on the diagnostic channel, whatever the debug
+// switch, and accepts it. Created with `new` holding one reference; destroyed by the Release
+// that drops the last one. References may be taken and dropped on any threads at once.
+class EventCallback final : public IWiaEventCallback {
+ public:
+  EventCallback() : refCount(1) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+  // Prints "ImageEventCallback()" and returns S_OK; reads and writes none of its arguments.
+  HRESULT STDMETHODCALLTYPE ImageEventCallback(const GUID* eventGuid, BSTR eventDescription,
+                                               BSTR deviceId, BSTR deviceDescription,
+                                               DWORD deviceType, BSTR fullItemName,
+                                               ULONG* eventType, ULONG reserved) override;
+
+ private:
+  LONG refCount;
+};

@@ -31,7 +31,8 @@ WINSIM_API std::ostream& operator<<(std::ostream& out, const Census& census);
 WINSIM_API std::string describeLiveObjects();
 
 // Fault injection. A rule matches calls of `method` ("IWiaPropertyStorage::WriteMultiple",
-// "IGlobalInterfaceTable::GetInterfaceFromGlobal", "CoCreateInstance", ...) and, when
+// "IGlobalInterfaceTable::GetInterfaceFromGlobal", "CoCreateInstance", ...; also
+// "SysAllocStringLen", which then gives null, as when memory runs out) and, when
 // `target` is not empty, only calls on that target (a device ID or an item's full name).
 // A failure code makes the matched call fail without effect; a success code (S_FALSE)
 // lets the call do its work and return that code instead of S_OK.

@@ -86,6 +86,12 @@ void setJournalEnabled(bool enabled) {
 
 namespace detail {
 
+HRESULT injectedFailure(const char* method) {
+  HRESULT injected = S_OK;
+  if (findFault(method, "", &injected) && FAILED(injected)) return injected;
+  return S_OK;
+}
+
 CallScope::CallScope(const char* method, std::string target)
     : method_(method), target_(std::move(target)) {
   if (!comInitializedOnThisThread()) {

@@ -64,6 +64,10 @@ class WINSIM_API CallScope {
   bool refused_ = false;
 };
 
+// For platform routines outside COM (allocation, say): the failure an injected fault rule
+// gives this call of `method`, or S_OK. Not journaled, and needs no COM initialisation.
+WINSIM_API HRESULT injectedFailure(const char* method);
+
 // Reference counting and census for a virtual COM object. A derived class implements
 // QueryInterface with queryInterfaceImpl and forwards AddRef/Release here.
 class WINSIM_API RefCounted {

@@ -16,6 +16,7 @@ extern "C" {
 BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
   const size_t bytes = static_cast<size_t>(ui) * sizeof(OLECHAR);
   if (bytes > 0xFFFFFFF0u) return nullptr;
+  if (FAILED(winsim::detail::injectedFailure("SysAllocStringLen"))) return nullptr;
   char* block = static_cast<char*>(std::malloc(sizeof(uint32_t) + bytes + sizeof(OLECHAR)));
   if (!block) return nullptr;
   const uint32_t byteCount = static_cast<uint32_t>(bytes);
