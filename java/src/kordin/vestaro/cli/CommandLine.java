@@ -63,6 +63,16 @@ final class CommandLine {
             "color", ColorMode.COLOR_24,
             "color48", ColorMode.COLOR_48);
 
+    /** The command line's name of a mode, as --mode takes it. */
+    static String modeName(ColorMode mode) {
+        for (Map.Entry<String, ColorMode> entry : MODES.entrySet()) {
+            if (entry.getValue() == mode) {
+                return entry.getKey();
+            }
+        }
+        return String.valueOf(mode);
+    }
+
     private static final List<String> TRANSFER_OPTIONS = List.of("--output", "--device", "--dialog", "--prefix");
     private static final List<String> SCAN_OPTIONS = List.of("--resolution", "--mode", "--area");
 

@@ -138,8 +138,8 @@ public final class Main {
                 WIAScanner scanner = (WIAScanner) device;
                 configure(scanner, line);
                 out.println(line.dialog ? "scanning with " + quoted(scanner) + " through its dialog"
-                        : String.format(Locale.ROOT, "scanning with %s at %d dpi, %s", quoted(scanner),
-                                scanner.getResolution(), scanner.getColorMode().name().toLowerCase(Locale.ROOT)));
+                        : String.format(Locale.ROOT, "scanning with %s at %d dpi, mode %s", quoted(scanner),
+                                scanner.getResolution(), CommandLine.modeName(scanner.getColorMode())));
                 count = scanner.scan(line.dialog, printer);
             } else {
                 out.println("transferring " + (line.dialog ? "the pictures picked in the dialog of " : "every picture of ")
