@@ -1,6 +1,10 @@
 // Natives of kordin.vestaro.wia.WIADevice.
-#include "Platform.h"
+#include "Handles.h"
 
-extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIADevice__1release(JNIEnv*, jobject, jlong) {
-  // implemented later
+// Gives a device handle back: its registration ends, and with it the library's reference to
+// the device's root item.
+extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIADevice__1release(JNIEnv* env, jobject,
+                                                                              jlong deviceHandle) {
+  CoInitialize(nullptr);
+  RELEASE_HANDLE(env, deviceHandle, IID_IWiaItem);
 }

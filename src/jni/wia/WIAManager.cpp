@@ -1,15 +1,118 @@
 // Natives of kordin.vestaro.wia.WIAManager: the WIA device manager and device discovery.
-#include "Platform.h"
+//
+// Handle lifetime: a registration in the interface table lives until the host gives its
+// handle back through _release, which revokes it. The table's registration is the only
+// reference the library keeps, so an object goes away once the host has released its handle
+// and nobody else holds it; a host that polls for hours holds no growing set of objects.
+#include "Handles.h"
+#include "JniLocalRef.h"
+#include "PropVariants.h"
 
-extern "C" JNIEXPORT jlong JNICALL Java_kordin_vestaro_wia_WIAManager__1initialize(JNIEnv*, jobject) {
-  // implemented later
-  return 0;
+namespace {
+
+// The device record of a device information storage, read in one call.
+constexpr ULONG kRecordSize = 4;
+const PROPSPEC kRecord[kRecordSize] = {
+    {PRSPEC_PROPID, {WIA_DIP_DEV_ID}},    // identifier given to CreateDevice
+    {PRSPEC_PROPID, {WIA_DIP_DEV_NAME}},  // name offered to the host
+    {PRSPEC_PROPID, {WIA_DIP_DEV_TYPE}},  // type offered to the host
+    {PRSPEC_PROPID, {WIA_DIP_DEV_ID}},    // identifier offered to the host
+};
+const VARTYPE kRecordTypes[kRecordSize] = {VT_BSTR, VT_BSTR, VT_I4, VT_BSTR};
+
+enum class Next { Continue, Stop };
+
+// Revokes a registration that no host object holds.
+void revoke(DWORD cookie) { bindingCache.interfaceTable->RevokeInterfaceFromGlobal(cookie); }
+
+// Opens the device that `info` describes and offers it to the host. A record that cannot be
+// read or has other types skips the device silently. Stop when a failure was reported or
+// the host's add threw: an exception is then pending.
+Next offerDevice(JNIEnv* env, jobject self, IWiaDevMgr* manager, IWiaPropertyStorage* info) {
+  ReadValues<kRecordSize> record;
+  const HRESULT read = info->ReadMultiple(kRecordSize, kRecord, record.data());
+  if (FAILED(read)) return Next::Continue;  // S_FALSE still counts as a read
+  for (ULONG i = 0; i < kRecordSize; ++i) {
+    if (record[i].vt != kRecordTypes[i]) return Next::Continue;
+  }
+
+  ComPtr<IWiaItem> device;
+  HRESULT hr = manager->CreateDevice(record[0].bstrVal, device.put());
+  if (hr == S_OK && !device) hr = E_POINTER;
+  if (hr != S_OK) {
+    THROW_HRESULT(env, hr);  // poll: device not created
+    return Next::Stop;
+  }
+  DWORD cookie = 0;
+  hr = bindingCache.interfaceTable->RegisterInterfaceInGlobal(device.get(), IID_IWiaItem, &cookie);
+  if (hr != S_OK) {
+    THROW_HRESULT(env, hr);  // poll: device not registered
+    return Next::Stop;
+  }
+  // The registration holds the device from here on; the creation reference is dropped.
+  device.reset();
+
+  LocalRef<jstring> id(env, bstrToJstring(env, record[3].bstrVal));
+  LocalRef<jstring> name(env, id ? bstrToJstring(env, record[1].bstrVal) : nullptr);
+  if (!name) {  // the string could not be made; its error is pending
+    revoke(cookie);
+    return Next::Stop;
+  }
+  const jboolean kept = env->CallBooleanMethod(self, bindingCache.addMethod, name.get(),
+                                               handleOfCookie(cookie), static_cast<jint>(record[2].lVal), id.get());
+  // Only a plain true hands the device to the host; a refusal or a throwing add leaves it
+  // with nobody, so its registration ends here.
+  const bool threw = env->ExceptionCheck();
+  if (threw || !kept) revoke(cookie);
+  return threw ? Next::Stop : Next::Continue;
 }
 
-extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1poll(JNIEnv*, jobject, jlong) {
-  // implemented later
+}  // namespace
+
+extern "C" JNIEXPORT jlong JNICALL Java_kordin_vestaro_wia_WIAManager__1initialize(JNIEnv* env, jobject) {
+  CoInitialize(nullptr);
+  IGlobalInterfaceTable* table = REQUIRE_INTERFACE_TABLE(env);
+  if (!table) return 0;
+  ComPtr<IWiaDevMgr> manager;
+  HRESULT hr = CoCreateInstance(CLSID_WiaDevMgr, nullptr, CLSCTX_LOCAL_SERVER, IID_IWiaDevMgr,
+                                manager.putVoid());
+  if (hr == S_OK && !manager) hr = E_POINTER;
+  if (hr != S_OK) {
+    THROW_HRESULT(env, hr);  // initialize: no manager
+    return 0;
+  }
+  DWORD cookie = 0;
+  hr = table->RegisterInterfaceInGlobal(manager.get(), IID_IWiaDevMgr, &cookie);
+  if (hr != S_OK) {
+    THROW_HRESULT(env, hr);  // initialize: manager not registered
+    return 0;
+  }
+  // The registration keeps the manager alive; the creation reference goes with `manager`.
+  return handleOfCookie(cookie);
 }
 
-extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1release(JNIEnv*, jobject, jlong) {
-  // implemented later
+extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1poll(JNIEnv* env, jobject self,
+                                                                            jlong managerHandle) {
+  CoInitialize(nullptr);
+  ComPtr<IWiaDevMgr> manager;
+  if (!LOOK_UP_HANDLE(env, managerHandle, IID_IWiaDevMgr, manager)) return;
+  ComPtr<IEnumWIA_DEV_INFO> devices;
+  HRESULT hr = manager->EnumDeviceInfo(WIA_DEVINFO_ENUM_LOCAL, devices.put());
+  if (hr == S_OK && !devices) hr = E_POINTER;
+  if (hr != S_OK) {
+    THROW_HRESULT(env, hr);  // poll: no device list
+    return;
+  }
+  // Devices arrive in the order WIA enumerates them; anything but S_OK from Next ends the list.
+  for (;;) {
+    ComPtr<IWiaPropertyStorage> info;
+    if (devices->Next(1, info.put(), nullptr) != S_OK || !info) return;
+    if (offerDevice(env, self, manager.get(), info.get()) == Next::Stop) return;
+  }
+}
+
+extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1release(JNIEnv* env, jobject,
+                                                                               jlong managerHandle) {
+  CoInitialize(nullptr);
+  RELEASE_HANDLE(env, managerHandle, IID_IWiaDevMgr);
 }

@@ -1,0 +1,207 @@
+#include "DeviceHost.h"
+
+namespace jvmtest {
+
+namespace {
+
+constexpr const char* kManager = "kordin/vestaro/testhost/RecordingManager";
+constexpr const char* kCamera = "kordin/vestaro/testhost/RecordingCamera";
+constexpr const char* kScanner = "kordin/vestaro/testhost/RecordingScanner";
+
+jobject newThrowable(JNIEnv* env, const char* className, const char* message) {
+  LocalRef<jclass> cls(env, findClass(env, className));
+  jmethodID constructor = env->GetMethodID(cls.get(), "<init>", "(Ljava/lang/String;)V");
+  LocalRef<jstring> text(env, javaString(env, std::string(message)));
+  jobject thrown = env->NewObject(cls.get(), constructor, text.get());
+  expectNoException(env, std::string("new ") + className);
+  return thrown;
+}
+
+void setField(JNIEnv* env, jobject object, const char* name, const char* signature, jvalue value) {
+  LocalRef<jclass> cls(env, env->GetObjectClass(object));
+  jfieldID field = env->GetFieldID(cls.get(), name, signature);
+  ASSERT_NE(field, nullptr) << name;
+  if (signature[0] == 'Z') {
+    env->SetBooleanField(object, field, value.z);
+  } else {
+    env->SetObjectField(object, field, value.l);
+  }
+}
+
+jobject recorderOf(JNIEnv* env, jobject device) {
+  return objectField(env, device, "transfers", "Lkordin/vestaro/testhost/TransferRecorder;");
+}
+
+}  // namespace
+
+std::vector<winsim::DeviceSpec> deviceSet(int count, winsim::DeviceKind kind,
+                                          const std::string& prefix) {
+  std::vector<winsim::DeviceSpec> devices;
+  for (int i = 0; i < count; ++i) {
+    winsim::DeviceSpec device;
+    device.kind = kind;
+    char instance[16];
+    std::snprintf(instance, sizeof instance, "%04d", i);
+    device.id = prefix + "\\" + instance;
+    device.name = (kind == winsim::DeviceKind::Camera ? "Camera " : "Scanner ") + std::to_string(i);
+    if (kind == winsim::DeviceKind::Camera) {
+      winsim::PictureSpec picture;
+      picture.name = "IMG_0001";
+      picture.width = 32;
+      picture.height = 24;
+      device.pictures = {picture};
+    }
+    devices.push_back(device);
+  }
+  return devices;
+}
+
+void DeviceTest::SetUp() {
+  JvmTest::SetUp();
+  if (IsSkipped() || HasFatalFailure()) return;
+  manager_ = newObject(env_, kManager);
+}
+
+jlong DeviceTest::initialize() { return callMethod<jlong>(env_, manager_, "initialize", "()J"); }
+
+JavaException DeviceTest::initializeThrown(jlong* handle) {
+  JavaException thrown;
+  LocalRef<jclass> cls(env_, env_->GetObjectClass(manager_));
+  *handle = detail::call<jlong>(env_, manager_, cls.get(), "initialize", "()J", &thrown);
+  return thrown;
+}
+
+void DeviceTest::poll(jlong managerHandle) { callMethod(env_, manager_, "poll", "(J)V", managerHandle); }
+
+JavaException DeviceTest::pollThrown(jlong managerHandle) {
+  return thrownBy(env_, manager_, "poll", "(J)V", managerHandle);
+}
+
+void DeviceTest::releaseManager(jlong managerHandle) {
+  callMethod(env_, manager_, "release", "(J)V", managerHandle);
+}
+
+JavaException DeviceTest::releaseManagerThrown(jlong managerHandle) {
+  return thrownBy(env_, manager_, "release", "(J)V", managerHandle);
+}
+
+// WIADevice._release through a recording camera: the native is the same for every device.
+JavaException DeviceTest::releaseDeviceThrown(jlong deviceHandle) {
+  LocalRef<jobject> device(env_, newCamera());
+  return thrownBy(env_, device.get(), "release", "(J)V", deviceHandle);
+}
+
+void DeviceTest::releaseDevice(jlong deviceHandle) {
+  JavaException e = releaseDeviceThrown(deviceHandle);
+  EXPECT_FALSE(e.thrown) << e.describe();
+}
+
+std::vector<Offer> DeviceTest::offers() {
+  std::vector<Offer> result;
+  const jint count = callMethod<jint>(env_, manager_, "offerCount", "()I");
+  for (jint i = 0; i < count; ++i) {
+    LocalRef<jobject> offer(env_, callMethod<jobject>(env_, manager_, "offer",
+                                                      "(I)Lkordin/vestaro/testhost/RecordingManager$Offer;", i));
+    Offer o;
+    o.name = stringField(env_, offer.get(), "name");
+    o.handle = longField(env_, offer.get(), "handle");
+    o.type = intField(env_, offer.get(), "type");
+    o.id = stringField(env_, offer.get(), "id");
+    result.push_back(o);
+  }
+  return result;
+}
+
+void DeviceTest::setAccept(bool accept) {
+  jvalue value;
+  value.z = accept ? JNI_TRUE : JNI_FALSE;
+  setField(env_, manager_, "accept", "Z", value);
+}
+
+void DeviceTest::throwFromAdd(const char* exceptionClass) {
+  LocalRef<jobject> thrown(env_, newThrowable(env_, exceptionClass, "add refused"));
+  jvalue value;
+  value.l = thrown.get();
+  setField(env_, manager_, "toThrow", "Ljava/lang/RuntimeException;", value);
+}
+
+std::vector<Offer> DeviceTest::open() {
+  managerHandle_ = initialize();
+  EXPECT_NE(managerHandle_, 0);
+  poll(managerHandle_);
+  opened_ = offers();
+  return opened_;
+}
+
+jlong DeviceTest::handleOf(const std::string& deviceId) {
+  for (const Offer& offer : opened_) {
+    if (offer.id == deviceId) return offer.handle;
+  }
+  ADD_FAILURE() << "no device " << deviceId << " was offered";
+  return 0;
+}
+
+void DeviceTest::close() {
+  for (const Offer& offer : opened_) releaseDevice(offer.handle);
+  opened_.clear();
+  if (managerHandle_) releaseManager(managerHandle_);
+  managerHandle_ = 0;
+}
+
+jobject DeviceTest::newCamera() { return newObject(env_, kCamera); }
+jobject DeviceTest::newScanner() { return newObject(env_, kScanner); }
+
+JavaException DeviceTest::transferThrown(jobject device, jlong deviceHandle, bool dialog) {
+  return thrownBy(env_, device, "transfer", "(JZ)V", deviceHandle, jboolean(dialog));
+}
+
+void DeviceTest::transfer(jobject device, jlong deviceHandle, bool dialog) {
+  callMethod(env_, device, "transfer", "(JZ)V", deviceHandle, jboolean(dialog));
+}
+
+void DeviceTest::setScan(jobject scanner, jint bitDepth, jint resolution, jint x, jint y, jint width,
+                         jint height) {
+  callMethod(env_, scanner, "setScan", "(IIIIII)V", bitDepth, resolution, x, y, width, height);
+}
+
+std::vector<Delivery> DeviceTest::deliveries(jobject device) {
+  LocalRef<jobject> recorder(env_, recorderOf(env_, device));
+  std::vector<Delivery> result;
+  const jint count = callMethod<jint>(env_, recorder.get(), "count", "()I");
+  for (jint i = 0; i < count; ++i) {
+    LocalRef<jobject> t(env_, callMethod<jobject>(env_, recorder.get(), "get",
+                                                  "(I)Lkordin/vestaro/testhost/TransferRecorder$Transfer;", i));
+    Delivery d;
+    d.path = stringField(env_, t.get(), "path");
+    d.extension = stringField(env_, t.get(), "extension");
+    d.existed = booleanField(env_, t.get(), "existed");
+    d.size = longField(env_, t.get(), "size");
+    d.copy = stringField(env_, t.get(), "copy");
+    result.push_back(d);
+  }
+  return result;
+}
+
+void DeviceTest::copyInto(jobject device, const std::string& directory) {
+  LocalRef<jobject> recorder(env_, recorderOf(env_, device));
+  LocalRef<jstring> dir(env_, javaString(env_, directory));
+  callMethod(env_, recorder.get(), "copyInto", "(Ljava/lang/String;)V", dir.get());
+}
+
+void DeviceTest::throwFromCallback(jobject device, int call, const char* exceptionClass,
+                                   const char* message) {
+  LocalRef<jobject> recorder(env_, recorderOf(env_, device));
+  LocalRef<jobject> thrown(env_, newThrowable(env_, exceptionClass, message));
+  callMethod(env_, recorder.get(), "throwOn", "(ILjava/lang/RuntimeException;)V", jint(call),
+             thrown.get());
+}
+
+std::vector<winsim::JournalEntry> journalOf(const std::string& method, const std::string& target) {
+  std::vector<winsim::JournalEntry> entries;
+  for (auto& entry : winsim::journal(method)) {
+    if (entry.target == target) entries.push_back(entry);
+  }
+  return entries;
+}
+
+}  // namespace jvmtest
