@@ -1,6 +1,47 @@
-// Natives of kordin.vestaro.wia.WIACamera: image transfer from a camera.
-#include "Platform.h"
+// Natives of kordin.vestaro.wia.WIACamera: the pictures under a camera's root item, or those
+// the user picks in the camera's dialog, each into a file handed to the host.
+#include "DialogItems.h"
+#include "Handles.h"
 
-extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIACamera__1transfer(JNIEnv*, jobject, jlong, jboolean) {
-  // implemented later
+// A picture that fails does not stop the others. Its exception is held aside while the
+// transfer goes on, later failures are attached to it as suppressed, and it is pending when
+// the method returns. A cancelled or failing dialog, a failing child enumeration and a camera
+// without pictures end the call quietly.
+extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIACamera__1transfer(JNIEnv* env, jobject self,
+                                                                               jlong deviceHandle,
+                                                                               jboolean dialog) {
+  CoInitialize(nullptr);
+  ComPtr<IWiaItem> root;
+  if (!LOOK_UP_HANDLE(env, deviceHandle, IID_IWiaItem, root)) return;
+  HeldException held(env);
+
+  if (dialog) {
+    DialogItems picked;
+    if (root->DeviceDlg(nullptr, 0, WIA_INTENT_NONE, picked.countSlot(), picked.arraySlot()) != S_OK) {
+      return;  // cancelled (S_FALSE) or failed
+    }
+    for (LONG i = 0; i < picked.size(); ++i) {
+      IWiaItem* item = picked.take(i);
+      if (item && transferItem(env, self, item, 0, nullptr, nullptr) == JavaState::ExceptionPending) {
+        held.takePending();
+      }
+    }
+    return;
+  }
+
+  ComPtr<IEnumWiaItem> children;
+  HRESULT status = root->EnumChildItems(children.put());
+  if (FAILED(status) || !children) return;
+  // Each direct child right after its fetch, in the enumerator's order.
+  while (status == S_OK) {
+    IWiaItem* child = nullptr;
+    status = children->Next(1, &child, nullptr);
+    if (status != S_OK) {
+      if (child) child->Release();
+      break;
+    }
+    if (child && transferItem(env, self, child, 0, nullptr, nullptr) == JavaState::ExceptionPending) {
+      held.takePending();
+    }
+  }
 }

@@ -1,6 +1,107 @@
-// Natives of kordin.vestaro.wia.WIAScanner: image transfer from a scanner.
-#include "Platform.h"
+// Natives of kordin.vestaro.wia.WIAScanner: one page scanned unattended with the host's
+// settings, or the page chosen in the scanner's dialog, into a file handed to the host.
+#include "DialogItems.h"
+#include "Handles.h"
+#include "ScanSettings.h"
 
-extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAScanner__1transfer(JNIEnv*, jobject, jlong, jboolean) {
-  // implemented later
+void scanModeOf(jint bitDepth, LONG* dataType, LONG* depth) {
+  switch (bitDepth) {
+    case 1:
+    case -1:
+      *dataType = WIA_DATA_THRESHOLD, *depth = 1;
+      break;
+    case 8:
+      *dataType = WIA_DATA_COLOR, *depth = 24;
+      break;
+    case 16:
+      *dataType = WIA_DATA_COLOR, *depth = 48;
+      break;
+    case -8:
+      *dataType = WIA_DATA_GRAYSCALE, *depth = 8;
+      break;
+    case -16:
+      *dataType = WIA_DATA_GRAYSCALE, *depth = 16;
+      break;
+    default:  // colour, with a depth of 8 bits per pixel
+      *dataType = WIA_DATA_COLOR, *depth = 8;
+      break;
+  }
+}
+
+ULONG buildScanProperties(const ScanSettings& settings, PROPSPEC specs[kMaxScanProperties],
+                          PROPVARIANT values[kMaxScanProperties]) {
+  LONG dataType = 0, depth = 0;
+  scanModeOf(settings.bitDepth, &dataType, &depth);
+  const struct {
+    PROPID id;
+    LONG value;
+    bool present;
+  } properties[kMaxScanProperties] = {
+      {WIA_IPS_XRES, settings.resolution, true},
+      {WIA_IPS_YRES, settings.resolution, true},
+      {WIA_IPA_DATATYPE, dataType, true},
+      {WIA_IPA_DEPTH, depth, true},
+      {WIA_IPS_XPOS, settings.x, settings.x != -1},
+      {WIA_IPS_YPOS, settings.y, settings.y != -1},
+      {WIA_IPS_XEXTENT, settings.width, settings.width != -1},
+      {WIA_IPS_YEXTENT, settings.height, settings.height != -1},
+  };
+  ULONG count = 0;
+  for (const auto& property : properties) {
+    if (!property.present) continue;
+    specs[count].ulKind = PRSPEC_PROPID;
+    specs[count].propid = property.id;
+    PropVariantInit(&values[count]);
+    values[count].vt = VT_I4;
+    values[count].lVal = property.value;
+    ++count;
+  }
+  return count;
+}
+
+namespace {
+
+ScanSettings scanSettingsOf(JNIEnv* env, jobject scanner) {
+  ScanSettings settings;
+  settings.bitDepth = env->GetIntField(scanner, bindingCache.bitDepthField);
+  settings.resolution = env->GetIntField(scanner, bindingCache.resolutionField);
+  settings.x = env->GetIntField(scanner, bindingCache.xField);
+  settings.y = env->GetIntField(scanner, bindingCache.yField);
+  settings.width = env->GetIntField(scanner, bindingCache.widthField);
+  settings.height = env->GetIntField(scanner, bindingCache.heightField);
+  return settings;
+}
+
+}  // namespace
+
+// A cancelled or failing dialog, a dialog that returns no item, a failing child enumeration
+// and a scanner without items end the call quietly.
+extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAScanner__1transfer(JNIEnv* env, jobject self,
+                                                                                jlong deviceHandle,
+                                                                                jboolean dialog) {
+  CoInitialize(nullptr);
+  ComPtr<IWiaItem> root;
+  if (!LOOK_UP_HANDLE(env, deviceHandle, IID_IWiaItem, root)) return;
+
+  if (dialog) {
+    // The first item chosen, with the settings made in the dialog; the others are released.
+    DialogItems chosen;
+    if (root->DeviceDlg(nullptr, 0, WIA_INTENT_NONE, chosen.countSlot(), chosen.arraySlot()) != S_OK) {
+      return;  // cancelled (S_FALSE) or failed
+    }
+    IWiaItem* first = chosen.size() > 0 ? chosen.take(0) : nullptr;
+    if (first) (void)transferItem(env, self, first, 0, nullptr, nullptr);  // last act either way
+    return;
+  }
+
+  ComPtr<IEnumWiaItem> children;
+  const HRESULT hr = root->EnumChildItems(children.put());
+  if (hr != S_OK || !children) return;
+  ComPtr<IWiaItem> first;
+  if (children->Next(1, first.put(), nullptr) != S_OK || !first) return;
+
+  PROPSPEC specs[kMaxScanProperties];
+  PROPVARIANT values[kMaxScanProperties];
+  const ULONG count = buildScanProperties(scanSettingsOf(env, self), specs, values);
+  (void)transferItem(env, self, first.detach(), count, specs, values);  // last act either way
 }

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ComPtr.h"
 #include "JniLocalRef.h"
+#include "PropVariants.h"
 #include "WIALibrary.h"
 
 static_assert(sizeof(WCHAR) == sizeof(jchar), "Java strings are built from UTF-16 directly");
@@ -443,6 +445,198 @@ char* formatSystemError(char* buffer, size_t size, HRESULT code, const char* fil
                   file ? file : "(null)", line);
   }
   return buffer;
+}
+
+// ---- Item transfer and property listing ---------------------------------------------------
+
+namespace {
+
+// The file formats a transfer asks for, in this order, with the extension the host is told.
+// Spelled out with their documented values, as not every SDK's headers declare them.
+const GUID kFormatJpeg = {0xB96B3CAE, 0x0728, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
+const GUID kFormatBmp = {0xB96B3CAB, 0x0728, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
+
+// A file medium for idtGetData: WIA chooses the file and returns its name. Releasing the
+// medium deletes the file and frees the name.
+class FileMedium {
+ public:
+  FileMedium() { medium_.tymed = TYMED_FILE; }
+  ~FileMedium() {
+    if (medium_.lpszFileName || medium_.pUnkForRelease) ReleaseStgMedium(&medium_);
+  }
+  FileMedium(const FileMedium&) = delete;
+  FileMedium& operator=(const FileMedium&) = delete;
+
+  STGMEDIUM* get() { return &medium_; }
+  const WCHAR* fileName() const { return medium_.lpszFileName; }
+
+ private:
+  STGMEDIUM medium_{};
+};
+
+// A string in task memory, freed with CoTaskMemFree.
+class TaskString {
+ public:
+  explicit TaskString(LPOLESTR text) : text_(text) {}
+  ~TaskString() { CoTaskMemFree(text_); }
+  TaskString(const TaskString&) = delete;
+  TaskString& operator=(const TaskString&) = delete;
+
+ private:
+  LPOLESTR text_;
+};
+
+jsize lengthOf(const WCHAR* text) {
+  jsize length = 0;
+  while (text[length]) ++length;
+  return length;
+}
+
+}  // namespace
+
+JavaState transferItem(JNIEnv* env, jobject deviceObject, IWiaItem* item, ULONG count,
+                       const PROPSPEC* propSpecs, const PROPVARIANT* propValues) {
+  // Released last, after the property storage and the data-transfer interface.
+  ComPtr<IWiaItem> ownedItem(item);
+  if (!item) {
+    THROW_HRESULT(env, E_POINTER);  // transfer: no item
+    return JavaState::ExceptionPending;
+  }
+  ComPtr<IWiaPropertyStorage> storage;
+  HRESULT hr = item->QueryInterface(IID_IWiaPropertyStorage, storage.putVoid());
+  if (hr == S_OK && !storage) hr = E_NOINTERFACE;
+  if (hr != S_OK) {
+    THROW_HRESULT(env, hr);  // transfer: no property storage
+    return JavaState::ExceptionPending;
+  }
+
+  // Format and medium in one write: a JPEG file, else a BMP file. Only the second attempt's
+  // failure is reported.
+  const PROPSPEC pairSpecs[2] = {{PRSPEC_PROPID, {WIA_IPA_FORMAT}}, {PRSPEC_PROPID, {WIA_IPA_TYMED}}};
+  PROPVARIANT pair[2];
+  PropVariantInit(&pair[0]);
+  PropVariantInit(&pair[1]);
+  pair[0].vt = VT_CLSID;
+  pair[0].puuid = const_cast<GUID*>(&kFormatJpeg);
+  pair[1].vt = VT_I4;
+  pair[1].lVal = TYMED_FILE;
+  const char* extension = "jpg";
+  if (storage->WriteMultiple(2, pairSpecs, pair, WIA_IPA_FIRST) != S_OK) {
+    pair[0].puuid = const_cast<GUID*>(&kFormatBmp);
+    extension = "bmp";
+    hr = storage->WriteMultiple(2, pairSpecs, pair, WIA_IPA_FIRST);
+    if (hr != S_OK) {
+      THROW_HRESULT(env, hr);  // transfer: neither JPEG nor BMP
+      return JavaState::ExceptionPending;
+    }
+  }
+
+  // The caller's properties, one at a time so that a refused one leaves the rest in force.
+  if (propSpecs && propValues) {
+    for (ULONG i = 0; i < count; ++i) {
+      if (storage->WriteMultiple(1, &propSpecs[i], &propValues[i], WIA_IPA_FIRST) != S_OK &&
+          bindingCache.debugEnabled) {
+        debugPrintf("Failed to set property[%d] %d to %d", static_cast<int>(i),
+                    static_cast<int>(propSpecs[i].propid), static_cast<int>(propValues[i].lVal));
+      }
+    }
+  }
+
+  if (bindingCache.debugEnabled) {
+    debugPrintf("\nItem property storage:");
+    dumpPropertyStorage(storage.get());
+  }
+
+  ComPtr<IWiaDataTransfer> transfer;
+  hr = storage->QueryInterface(IID_IWiaDataTransfer, transfer.putVoid());
+  if (hr == S_OK && !transfer) hr = E_NOINTERFACE;
+  if (hr != S_OK) {
+    THROW_HRESULT(env, hr);  // transfer: no data transfer
+    return JavaState::ExceptionPending;
+  }
+  // Released before the interfaces; that deletes the file.
+  FileMedium medium;
+  hr = transfer->idtGetData(medium.get(), nullptr);
+  if (hr == S_OK && !medium.fileName()) hr = E_UNEXPECTED;  // a file nobody can name
+  if (hr != S_OK) {
+    THROW_HRESULT(env, hr);  // transfer: data not written
+    return JavaState::ExceptionPending;
+  }
+
+  // The path goes to the host as the UTF-16 text WIA returned. No callback with a string
+  // that could not be made: its error is pending instead.
+  LocalRef<jstring> extensionString(env, env->NewStringUTF(extension));
+  if (!extensionString) return JavaState::ExceptionPending;
+  LocalRef<jstring> path(env, env->NewString(reinterpret_cast<const jchar*>(medium.fileName()),
+                                             lengthOf(medium.fileName())));
+  if (!path) return JavaState::ExceptionPending;
+  env->CallVoidMethod(deviceObject, bindingCache.fireTransferDoneMethod, path.get(),
+                      extensionString.get());
+  return env->ExceptionCheck() ? JavaState::ExceptionPending : JavaState::Clear;
+}
+
+void dumpPropertyStorage(IWiaPropertyStorage* storage) {
+  if (!storage) return;
+  ComPtr<IEnumSTATPROPSTG> entries;
+  if (FAILED(storage->Enum(entries.put())) || !entries) return;
+  for (;;) {
+    STATPROPSTG entry{};
+    ULONG fetched = 0;
+    const HRESULT next = entries->Next(1, &entry, &fetched);
+    TaskString name(entry.lpwstrName);
+    if (next != S_OK || fetched != 1) return;  // the end of the list, or a failure
+
+    const PROPSPEC spec = {PRSPEC_PROPID, {entry.propid}};
+    ReadValues<1> value;
+    const HRESULT read = storage->ReadMultiple(1, &spec, value.data());
+    const int id = static_cast<int>(entry.propid);
+    if (read != S_OK) {
+      debugPrintf("  %d - %ws - ERROR", id, entry.lpwstrName);
+    } else if (value[0].vt == VT_BSTR) {
+      debugPrintf("  %d - %ws - \"%ws\"", id, entry.lpwstrName, value[0].bstrVal);
+    } else if (value[0].vt == VT_I4) {
+      debugPrintf("  %d - %ws - 0x%lx (%ld)", id, entry.lpwstrName, value[0].lVal, value[0].lVal);
+    } else {
+      debugPrintf("  %d - %ws - <%s>", id, entry.lpwstrName, varTypeName(value[0].vt));
+    }
+  }
+}
+
+const char* varTypeName(VARTYPE vt) {
+  // Codes 0 to 31 and 64 to 72; 15 has no name.
+  static const char* const kBase[32] = {
+      "EMPTY", "NULL",    "I2",      "I4",      "R4",     "R8",          "CY",     "DATE",
+      "BSTR",  "DISPATCH", "ERROR",  "BOOL",    "VARIANT", "UNKNOWN",    "DECIMAL", nullptr,
+      "I1",    "UI1",     "UI2",     "UI4",     "I8",     "UI8",         "INT",    "UINT",
+      "VOID",  "HRESULT", "PTR",     "SAFEARRAY", "CARRAY", "USERDEFINED", "LPSTR", "LPWSTR"};
+  static const char* const kStorage[9] = {"FILETIME",        "BLOB",          "STREAM",
+                                          "STORAGE",         "STREAMED_OBJECT", "STORED_OBJECT",
+                                          "BLOB_OBJECT",     "CF",            "CLSID"};
+  const char* name = nullptr;
+  if (vt < 32) {
+    name = kBase[vt];
+  } else if (vt >= 64 && vt < 64 + 9) {
+    name = kStorage[vt - 64];
+  }
+  return name ? name : "unknown";
+}
+
+HeldException::~HeldException() {
+  if (!first_) return;
+  takePending();  // whatever came last joins the first
+  env_->Throw(first_);
+  env_->DeleteLocalRef(first_);
+}
+
+void HeldException::takePending() {
+  jthrowable later = takePendingException(env_);
+  if (!later) return;
+  if (!first_) {
+    first_ = later;
+    return;
+  }
+  addSuppressed(env_, first_, later);
+  env_->DeleteLocalRef(later);
 }
 
 // ---- Value conversion --------------------------------------------------------------------

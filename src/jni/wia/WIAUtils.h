@@ -52,6 +52,54 @@ char* formatSystemError(char* buffer, size_t size, HRESULT code, const char* fil
 // cannot be made.
 jstring bstrToJstring(JNIEnv* env, BSTR bstr);
 
+// ---- Item transfer and property listing ---------------------------------------------------
+
+// Whether a routine returned with a Java exception pending on the calling thread. A caller
+// that goes on after ExceptionPending must take the exception off the thread first
+// (HeldException): no JNI call may be made while one is pending.
+enum class JavaState { Clear, ExceptionPending };
+
+// Moves the image of `item` into a file and hands it to the host. Sets the item's format and
+// medium as a pair (a JPEG file, else a BMP file), writes the `count` extra properties one by
+// one (a refusal only prints "Failed to set property[i] id to value" when debugging is on),
+// lists the item's properties when debugging is on, has WIA write the file, calls
+// deviceObject.fireTransferDone(path, "jpg" or "bmp") once and deletes the file right after.
+// Takes over the reference to `item` and releases it, with everything else it obtained, on
+// every path. A failure is reported as a VestaroException from this source; a throwing
+// callback leaves its exception pending. `propSpecs` and `propValues` are only read; null
+// arrays mean no extra property.
+[[nodiscard]] JavaState transferItem(JNIEnv* env, jobject deviceObject, IWiaItem* item,
+                                     ULONG count, const PROPSPEC* propSpecs,
+                                     const PROPVARIANT* propValues);
+
+// Prints every property of `storage` as a diagnostic line, whatever the debug switch:
+// "  <id> - <name> - " followed by "\"<text>\"" for a string, "0x<hex> (<decimal>)" for a
+// 32-bit integer, "<TYPE>" for any other type and "ERROR" for a property that cannot be read.
+// `storage` is borrowed.
+void dumpPropertyStorage(IWiaPropertyStorage* storage);
+
+// The name of a variant type code without its VT_ prefix ("BSTR", "UI4"), or "unknown" for a
+// code outside the base types, modifier bits (vector, array, by-reference) included.
+const char* varTypeName(VARTYPE vt);
+
+// Lets an operation go on after a Java exception without breaking the JNI rules: takePending
+// takes the pending exception off the thread and holds the first one, attaching each later
+// one to it as suppressed; when the holder goes out of scope the first is thrown again, so
+// the host sees it when the native method returns. Holds one local reference at most.
+class HeldException {
+ public:
+  explicit HeldException(JNIEnv* env) : env_(env) {}
+  ~HeldException();
+  HeldException(const HeldException&) = delete;
+  HeldException& operator=(const HeldException&) = delete;
+
+  void takePending();
+
+ private:
+  JNIEnv* env_;
+  jthrowable first_ = nullptr;
+};
+
 namespace vestaro::detail {
 
 // The reporting position of a source of the library as the host sees it: its file name in
