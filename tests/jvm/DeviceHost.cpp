@@ -126,10 +126,12 @@ void DeviceTest::throwFromAdd(const char* exceptionClass) {
 }
 
 std::vector<Offer> DeviceTest::open() {
+  const size_t before = offers().size();
   managerHandle_ = initialize();
   EXPECT_NE(managerHandle_, 0);
   poll(managerHandle_);
-  opened_ = offers();
+  const std::vector<Offer> all = offers();
+  opened_.assign(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
   return opened_;
 }
 
@@ -194,6 +196,14 @@ void DeviceTest::throwFromCallback(jobject device, int call, const char* excepti
   LocalRef<jobject> thrown(env_, newThrowable(env_, exceptionClass, message));
   callMethod(env_, recorder.get(), "throwOn", "(ILjava/lang/RuntimeException;)V", jint(call),
              thrown.get());
+}
+
+std::vector<std::string> linesStartingWith(const std::vector<std::string>& lines, const std::string& prefix) {
+  std::vector<std::string> found;
+  for (const std::string& line : lines) {
+    if (line.rfind(prefix, 0) == 0) found.push_back(line);
+  }
+  return found;
 }
 
 std::vector<winsim::JournalEntry> journalOf(const std::string& method, const std::string& target) {

@@ -39,6 +39,16 @@ struct Delivery {
 std::vector<winsim::DeviceSpec> deviceSet(int count, winsim::DeviceKind kind,
                                           const std::string& prefix = "{TEST}");
 
+// The product library with Manager.debug on at load.
+inline LoadSettings debugProductSettings() {
+  LoadSettings settings{"product-debug"};
+  settings.debug = true;
+  return settings;
+}
+
+// The lines that begin with `prefix`.
+std::vector<std::string> linesStartingWith(const std::vector<std::string>& lines, const std::string& prefix);
+
 class DeviceTest : public JvmTest {
  protected:
   LoadSettings loadSettings() const override { return LoadSettings{"product"}; }

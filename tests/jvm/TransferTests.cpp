@@ -166,11 +166,7 @@ TEST_F(ItemTransfer, ThrowingCallbackLeavesItsExceptionAndNoFile) {
 // With Manager.debug on at load: refused extra properties and the item's listing.
 class ItemTransferDebug : public ItemTransfer {
  protected:
-  LoadSettings loadSettings() const override {
-    LoadSettings settings{"product-debug"};
-    settings.debug = true;
-    return settings;
-  }
+  LoadSettings loadSettings() const override { return debugProductSettings(); }
 };
 
 TEST_F(ItemTransferDebug, RefusedExtraIsPrintedOnceAndTheRestAreWritten) {
@@ -180,10 +176,7 @@ TEST_F(ItemTransferDebug, RefusedExtraIsPrintedOnceAndTheRestAreWritten) {
   transfer(scanner.get(), handle, false);
   ASSERT_EQ(deliveries(scanner.get()).size(), 1u);
 
-  std::vector<std::string> failed;
-  for (const std::string& line : takeErrLines()) {
-    if (line.rfind("Failed", 0) == 0) failed.push_back(line);
-  }
+  const std::vector<std::string> failed = linesStartingWith(takeErrLines(), "Failed");
   EXPECT_EQ(failed, std::vector<std::string>{"Failed to set property[4] 6149 to 99999"});
   const auto all = writes();
   ASSERT_EQ(all.size(), 7u);
