@@ -135,6 +135,7 @@ TEST_F(ItemTransferDebug, RefusedExtraAndTheListingAreReported) {
   winsim::overrideRead({item_, WIA_IPS_THRESHOLD, S_OK, true, winsim::PropertyValue::of(VT_UI4, 9)});
   winsim::overrideRead({item_, WIA_IPA_PLANAR, S_OK, true, winsim::PropertyValue::vector(VT_UI1, {1, 2})});
   winsim::overrideRead({item_, WIA_IPS_CONTRAST, WIA_ERROR_OFFLINE, true, {}});
+  winsim::overrideRead({item_, WIA_IPS_BRIGHTNESS, S_OK, true, winsim::PropertyValue::missing()});
   LocalRef<jobject> scanner(env_, newScanner());
   setScan(scanner.get(), 8, 150, 99999, -1, 200, -1);  // x is far off the bed
   transfer(scanner.get(), handle, false);
@@ -170,6 +171,7 @@ TEST_F(ItemTransferDebug, RefusedExtraAndTheListingAreReported) {
   EXPECT_EQ(lineFor(WIA_IPS_THRESHOLD), "  6159 - Threshold - <UI4>");
   EXPECT_EQ(lineFor(WIA_IPA_PLANAR), "  4111 - Planar - <unknown>");
   EXPECT_EQ(lineFor(WIA_IPS_CONTRAST), "  6155 - Contrast - ERROR");
+  EXPECT_EQ(lineFor(WIA_IPS_BRIGHTNESS), "  6154 - Brightness - <EMPTY>") << "read with S_OK";
   close();
   expectCensusUnchanged();  // every value and name the listing read given back
 }

@@ -197,9 +197,11 @@ WINSIM_API void loadDevicesFile(const std::string& path);      // throws for unr
 WINSIM_API void setDialogScript(const std::string& deviceId, std::vector<DialogStep> steps);
 
 // Makes ReadMultiple on `target` (a device ID or an item's full name; "" for every storage)
-// answer for `propid` with `value` (VT_EMPTY: the property reads as missing), or, when
-// `status` is a failure code, fail as a whole with that code. A success status other than
-// S_OK becomes the call's result. The latest override for a target and property wins.
+// answer for `propid` with `value`, or, when `status` is a failure code, fail as a whole
+// with that code. An override's success status is the call's result, S_OK included, so
+// {status S_OK, value VT_EMPTY} reads a property that exists without a value, where a
+// property the storage lacks makes a read of it alone return S_FALSE. The latest override
+// for a target and property wins.
 struct ReadOverride {
   std::string target;
   PROPID propid = 0;

@@ -130,6 +130,7 @@ HRESULT StorageObject::ReadMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
   std::vector<PropertyInfo> properties = model.properties(item_);
   ItemSettings settings = session_->settings(item_);
   bool anyFound = false;
+  bool overridden = false;  // an override asserts that its property was read
   HRESULT status = S_OK;
   for (ULONG i = 0; i < cpspec; ++i) {
     PROPID id = 0;
@@ -145,6 +146,7 @@ HRESULT StorageObject::ReadMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
         clearValues(i, rgpropvar);
         return call.finish(rule.status);
       }
+      overridden = true;
       if (rule.status != S_OK) status = rule.status;
       value = rule.replaceValue ? rule.value : model.value(item_, settings, id);
     } else {
@@ -158,7 +160,7 @@ HRESULT StorageObject::ReadMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
     anyFound = anyFound || value.vt != VT_EMPTY;
   }
   if (status != S_OK) return call.finish(status);
-  return call.finish(anyFound ? S_OK : S_FALSE);
+  return call.finish(anyFound || overridden ? S_OK : S_FALSE);
 }
 
 HRESULT StorageObject::WriteMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
