@@ -17,12 +17,12 @@ bool check(HRESULT hr, const char* what) {
 }
 
 bool setLong(IWiaPropertyStorage* storage, PROPID id, LONG number) {
-  PROPSPEC spec{PRSPEC_PROPID, {id}};
+  PROPSPEC propSpec{PRSPEC_PROPID, {id}};
   PROPVARIANT value;
   PropVariantInit(&value);
   value.vt = VT_I4;
   value.lVal = number;
-  return check(storage->WriteMultiple(1, &spec, &value, WIA_IPA_FIRST), "WriteMultiple");
+  return check(storage->WriteMultiple(1, &propSpec, &value, WIA_IPA_FIRST), "WriteMultiple");
 }
 
 // Transfers the first child of a device as a JPEG file and copies it to `target`.

@@ -586,9 +586,9 @@ void dumpPropertyStorage(IWiaPropertyStorage* storage) {
     TaskString name(entry.lpwstrName);
     if (next != S_OK || fetched != 1) return;  // the end of the list, or a failure
 
-    const PROPSPEC spec = {PRSPEC_PROPID, {entry.propid}};
+    const PROPSPEC propSpec = {PRSPEC_PROPID, {entry.propid}};
     ReadValues<1> value;
-    const HRESULT read = storage->ReadMultiple(1, &spec, value.data());
+    const HRESULT read = storage->ReadMultiple(1, &propSpec, value.data());
     const int id = static_cast<int>(entry.propid);
     if (read != S_OK) {
       debugPrintf("  %d - %ws - ERROR", id, entry.lpwstrName);

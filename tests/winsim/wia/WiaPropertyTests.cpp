@@ -10,10 +10,10 @@ namespace {
 using PropertyTest = WiaTest;
 
 winsim::DeviceSpec scanner(const std::string& id) {
-  winsim::DeviceSpec spec;
-  spec.id = id;
-  spec.name = id;
-  return spec;
+  winsim::DeviceSpec deviceSpec;
+  deviceSpec.id = id;
+  deviceSpec.name = id;
+  return deviceSpec;
 }
 
 Ptr<IWiaPropertyStorage> flatbed(const std::string& id) {
@@ -56,12 +56,12 @@ TEST_F(PropertyTest, InvalidValuesAndReadOnlyPropertiesAreRefusedKeepingTheOldVa
   EXPECT_EQ(8, readLong(item.get(), WIA_IPA_DEPTH));
 
   // A value of another type than the property's is refused too, whatever its number.
-  PROPSPEC spec{PRSPEC_PROPID, {WIA_IPS_YRES}};
+  PROPSPEC propSpec{PRSPEC_PROPID, {WIA_IPS_YRES}};
   PROPVARIANT shortValue;
   PropVariantInit(&shortValue);
   shortValue.vt = VT_I2;
   shortValue.iVal = 300;
-  EXPECT_EQ(E_INVALIDARG, item->WriteMultiple(1, &spec, &shortValue, WIA_IPA_FIRST));
+  EXPECT_EQ(E_INVALIDARG, item->WriteMultiple(1, &propSpec, &shortValue, WIA_IPA_FIRST));
   EXPECT_EQ(150, readLong(item.get(), WIA_IPS_YRES));
 
   // All or nothing: one bad value in a call keeps the good ones out as well.
@@ -117,10 +117,10 @@ TEST_F(PropertyTest, TheScanAreaStaysOnTheGlassWhenTheResolutionChanges) {
   EXPECT_EQ(1753, readLong(item.get(), WIA_IPS_YEXTENT));  // the other axis is untouched
 
   // The valid range of the extent follows resolution and position.
-  PROPSPEC spec{PRSPEC_PROPID, {WIA_IPS_XEXTENT}};
+  PROPSPEC propSpec{PRSPEC_PROPID, {WIA_IPS_XEXTENT}};
   ULONG flags = 0;
   PROPVARIANT valid;
-  ASSERT_EQ(S_OK, item->GetPropertyAttributes(1, &spec, &flags, &valid));
+  ASSERT_EQ(S_OK, item->GetPropertyAttributes(1, &propSpec, &flags, &valid));
   EXPECT_EQ(static_cast<ULONG>(WIA_PROP_RW | WIA_PROP_RANGE), flags);
   ASSERT_EQ(static_cast<VARTYPE>(VT_VECTOR | VT_I4), valid.vt);
   ASSERT_EQ(4u, valid.cal.cElems);

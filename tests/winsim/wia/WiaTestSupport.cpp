@@ -59,10 +59,10 @@ Ptr<IWiaPropertyStorage> storageOf(IUnknown* item) {
 }
 
 HRESULT read(IWiaPropertyStorage* storage, PROPID id, PROPVARIANT* value) {
-  PROPSPEC spec{};
-  spec.ulKind = PRSPEC_PROPID;
-  spec.propid = id;
-  return storage->ReadMultiple(1, &spec, value);
+  PROPSPEC propSpec{};
+  propSpec.ulKind = PRSPEC_PROPID;
+  propSpec.propid = id;
+  return storage->ReadMultiple(1, &propSpec, value);
 }
 
 LONG readLong(IWiaPropertyStorage* storage, PROPID id) {
@@ -86,14 +86,14 @@ std::string readText(IWiaPropertyStorage* storage, PROPID id) {
 }
 
 HRESULT writeLong(IWiaPropertyStorage* storage, PROPID id, LONG number) {
-  PROPSPEC spec{};
-  spec.ulKind = PRSPEC_PROPID;
-  spec.propid = id;
+  PROPSPEC propSpec{};
+  propSpec.ulKind = PRSPEC_PROPID;
+  propSpec.propid = id;
   PROPVARIANT value;
   PropVariantInit(&value);
   value.vt = VT_I4;
   value.lVal = number;
-  return storage->WriteMultiple(1, &spec, &value, WIA_IPA_FIRST);
+  return storage->WriteMultiple(1, &propSpec, &value, WIA_IPA_FIRST);
 }
 
 HRESULT writeFormat(IWiaPropertyStorage* storage, const GUID& format) {

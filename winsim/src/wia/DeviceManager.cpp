@@ -11,8 +11,8 @@ using detail::CallScope;
 
 class DeviceInfo final : public StorageObject, private detail::RefCounted {
  public:
-  explicit DeviceInfo(std::shared_ptr<const DeviceSpec> spec)
-      : StorageObject(std::make_shared<Session>(std::move(spec)), {ItemKind::Info, 0}),
+  explicit DeviceInfo(std::shared_ptr<const DeviceSpec> deviceSpec)
+      : StorageObject(std::make_shared<Session>(std::move(deviceSpec)), {ItemKind::Info, 0}),
         RefCounted("VirtualDevInfoStorage") {}
 
  private:
@@ -136,8 +136,8 @@ class DeviceManager final : public Facet<IWiaDevMgr>, private detail::RefCounted
 
 }  // namespace
 
-IWiaPropertyStorage* newDeviceInfo(std::shared_ptr<const DeviceSpec> spec) {
-  return new DeviceInfo(std::move(spec));
+IWiaPropertyStorage* newDeviceInfo(std::shared_ptr<const DeviceSpec> deviceSpec) {
+  return new DeviceInfo(std::move(deviceSpec));
 }
 
 IUnknown* newDeviceManager() { return static_cast<IWiaDevMgr*>(new DeviceManager()); }

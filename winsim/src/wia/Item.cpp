@@ -157,7 +157,7 @@ class Item final : public Facet<IWiaItem>,
     if (pMedium->tymed != TYMED_FILE || settings.tymed != TYMED_FILE) {
       return call.finish(E_INVALIDARG);
     }
-    if (unsigned delay = session_->model().spec().transferDelayMs) {
+    if (unsigned delay = session_->model().deviceSpec().transferDelayMs) {
       std::this_thread::sleep_for(std::chrono::milliseconds(delay));
     }
     std::string path;
@@ -237,7 +237,7 @@ HRESULT Item::DeviceDlg(HWND, LONG lFlags, LONG lIntent, LONG* plItemCount,
   }
   const DeviceModel& model = session_->model();
   DialogStep step;
-  if (!nextDialogStep(model.spec().id, &step)) step.items = {"*"};
+  if (!nextDialogStep(model.deviceSpec().id, &step)) step.items = {"*"};
   if (step.action == DialogAction::Cancel) {
     call.detail("cancel");
     return call.finish(S_FALSE);
@@ -256,7 +256,7 @@ HRESULT Item::DeviceDlg(HWND, LONG lFlags, LONG lIntent, LONG* plItemCount,
     ItemRef item;
     if (!model.findChild(name, &item)) {
       std::fprintf(stderr, "winsim: the dialog script of %s picks an unknown item \"%s\"\n",
-                   model.spec().id.c_str(), name.c_str());
+                   model.deviceSpec().id.c_str(), name.c_str());
       return call.finish(E_INVALIDARG);
     }
     chosen.push_back(item);
@@ -274,7 +274,7 @@ HRESULT Item::DeviceDlg(HWND, LONG lFlags, LONG lIntent, LONG* plItemCount,
   for (const auto& item : chosen) {
     if (!writes.empty() && FAILED(session_->write(item, writes))) {
       std::fprintf(stderr, "winsim: the dialog script of %s makes settings that %s refuses\n",
-                   model.spec().id.c_str(), model.fullName(item).c_str());
+                   model.deviceSpec().id.c_str(), model.fullName(item).c_str());
       return call.finish(E_INVALIDARG);
     }
   }

@@ -234,7 +234,7 @@ LONG bedPixels(LONG thousandths, LONG dpi) {
   return static_cast<LONG>(static_cast<long long>(thousandths) * dpi / 1000);
 }
 
-DeviceModel::DeviceModel(std::shared_ptr<const DeviceSpec> spec) : spec_(std::move(spec)) {
+DeviceModel::DeviceModel(std::shared_ptr<const DeviceSpec> deviceSpec) : spec_(std::move(deviceSpec)) {
   listedPictures_ = static_cast<unsigned>(spec_->pictures.size());
 }
 

@@ -56,9 +56,9 @@ using Write = std::pair<PROPID, const PROPVARIANT*>;
 
 class DeviceModel {
  public:
-  explicit DeviceModel(std::shared_ptr<const DeviceSpec> spec);
+  explicit DeviceModel(std::shared_ptr<const DeviceSpec> deviceSpec);
 
-  const DeviceSpec& spec() const { return *spec_; }
+  const DeviceSpec& deviceSpec() const { return *spec_; }
 
   unsigned childCount() const;
   ItemRef child(unsigned position) const;

@@ -164,7 +164,7 @@ class Enumerator : public Facet<Interface>, protected detail::RefCounted {
 // item, for as long as any object of the device lives.
 class Session {
  public:
-  explicit Session(std::shared_ptr<const DeviceSpec> spec) : model_(std::move(spec)) {}
+  explicit Session(std::shared_ptr<const DeviceSpec> deviceSpec) : model_(std::move(deviceSpec)) {}
   const DeviceModel& model() const { return model_; }
   ItemSettings settings(ItemRef item) const;
   HRESULT write(ItemRef item, const std::vector<Write>& writes);
@@ -228,7 +228,7 @@ class StorageObject : public Facet<IWiaPropertyStorage> {
 // The objects that hand out new objects.
 IWiaItem* newItem(const std::shared_ptr<Session>& session, ItemRef item);
 IEnumSTATPROPSTG* newPropertyEnumerator(std::string target, std::vector<PropertyInfo> properties);
-IWiaPropertyStorage* newDeviceInfo(std::shared_ptr<const DeviceSpec> spec);
+IWiaPropertyStorage* newDeviceInfo(std::shared_ptr<const DeviceSpec> deviceSpec);
 IUnknown* newDeviceManager();
 
 // idtGetData for a file medium: renders `settings` into a new file, or the caller's.

@@ -81,7 +81,7 @@ uint8_t adjust(uint8_t channel, LONG brightness, LONG contrast) {
 
 class ChartImage final : public Image {
  public:
-  ChartImage(const DeviceSpec& spec, const ItemSettings& s) : spec_(spec), s_(s) {}
+  ChartImage(const DeviceSpec& deviceSpec, const ItemSettings& s) : spec_(deviceSpec), s_(s) {}
   LONG width() const override { return s_.xextent; }
   LONG height() const override { return s_.yextent; }
   void row(LONG y, uint8_t* rgb) const override {
@@ -147,8 +147,8 @@ class PictureImage final : public Image {
 
 }  // namespace
 
-std::unique_ptr<Image> scannerImage(const DeviceSpec& spec, const ItemSettings& settings) {
-  return std::make_unique<ChartImage>(spec, settings);
+std::unique_ptr<Image> scannerImage(const DeviceSpec& deviceSpec, const ItemSettings& settings) {
+  return std::make_unique<ChartImage>(deviceSpec, settings);
 }
 
 std::unique_ptr<Image> cameraImage(unsigned index, LONG width, LONG height) {

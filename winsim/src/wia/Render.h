@@ -21,7 +21,7 @@ class Image {
 };
 
 // The chart under the scan area of `settings`, with brightness and contrast applied.
-std::unique_ptr<Image> scannerImage(const DeviceSpec& spec, const ItemSettings& settings);
+std::unique_ptr<Image> scannerImage(const DeviceSpec& deviceSpec, const ItemSettings& settings);
 // Picture `index` of a camera at the given size.
 std::unique_ptr<Image> cameraImage(unsigned index, LONG width, LONG height);
 

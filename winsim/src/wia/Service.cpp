@@ -184,13 +184,13 @@ std::vector<DeviceSpec> defaultDevices() {
 void setDevices(std::vector<DeviceSpec> specs) {
   auto list = std::make_shared<wia::DeviceList>();
   std::map<std::string, wia::Script> scripts;
-  for (auto& spec : specs) {
-    wia::check(spec);
-    if (!list->byId.emplace(spec.id, list->devices.size()).second) {
-      wia::fail(spec.id, "duplicate ID");
+  for (auto& deviceSpec : specs) {
+    wia::check(deviceSpec);
+    if (!list->byId.emplace(deviceSpec.id, list->devices.size()).second) {
+      wia::fail(deviceSpec.id, "duplicate ID");
     }
-    scripts[spec.id].steps = spec.dialog;
-    list->devices.push_back(std::make_shared<const DeviceSpec>(std::move(spec)));
+    scripts[deviceSpec.id].steps = deviceSpec.dialog;
+    list->devices.push_back(std::make_shared<const DeviceSpec>(std::move(deviceSpec)));
   }
   auto& s = wia::state();
   std::lock_guard<std::mutex> guard(s.lock);
@@ -201,7 +201,7 @@ void setDevices(std::vector<DeviceSpec> specs) {
 
 std::vector<DeviceSpec> devices() {
   std::vector<DeviceSpec> copy;
-  for (const auto& spec : wia::currentDevices()->devices) copy.push_back(*spec);
+  for (const auto& deviceSpec : wia::currentDevices()->devices) copy.push_back(*deviceSpec);
   return copy;
 }
 

@@ -25,14 +25,14 @@ bool sameNameIgnoringCase(const char* name, const OLECHAR* wanted) {
 }
 
 // The property ID a specifier names; names are matched without regard to case.
-bool resolve(const PROPSPEC& spec, const std::vector<PropertyInfo>& properties, PROPID* id) {
-  if (spec.ulKind == PRSPEC_PROPID) {
-    *id = spec.propid;
+bool resolve(const PROPSPEC& propSpec, const std::vector<PropertyInfo>& properties, PROPID* id) {
+  if (propSpec.ulKind == PRSPEC_PROPID) {
+    *id = propSpec.propid;
     return true;
   }
-  if (spec.ulKind != PRSPEC_LPWSTR || !spec.lpwstr) return false;
+  if (propSpec.ulKind != PRSPEC_LPWSTR || !propSpec.lpwstr) return false;
   for (const auto& info : properties) {
-    if (sameNameIgnoringCase(info.name, spec.lpwstr)) {
+    if (sameNameIgnoringCase(info.name, propSpec.lpwstr)) {
       *id = info.id;
       return true;
     }
@@ -40,9 +40,9 @@ bool resolve(const PROPSPEC& spec, const std::vector<PropertyInfo>& properties, 
   return false;
 }
 
-std::string specText(const PROPSPEC& spec) {
-  if (spec.ulKind == PRSPEC_PROPID) return std::to_string(spec.propid);
-  if (spec.ulKind == PRSPEC_LPWSTR && spec.lpwstr) return "\"" + toUtf8(spec.lpwstr) + "\"";
+std::string specText(const PROPSPEC& propSpec) {
+  if (propSpec.ulKind == PRSPEC_PROPID) return std::to_string(propSpec.propid);
+  if (propSpec.ulKind == PRSPEC_LPWSTR && propSpec.lpwstr) return "\"" + toUtf8(propSpec.lpwstr) + "\"";
   return "?";
 }
 

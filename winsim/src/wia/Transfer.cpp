@@ -114,7 +114,7 @@ HRESULT transferToFile(const DeviceModel& model, ItemRef item, const ItemSetting
   bool camera = item.kind == ItemKind::Picture;
   std::unique_ptr<Image> image =
       camera ? cameraImage(item.index, settings.xextent, settings.yextent)
-             : scannerImage(model.spec(), settings);
+             : scannerImage(model.deviceSpec(), settings);
   PixelFormat format = pixelFormatOf(settings, camera);
   errno = 0;
   int error = jpeg ? writeJpeg(file, *image, format) : writeBmp(file, *image, format);
