@@ -190,7 +190,8 @@ public final class Main {
                 }
             }
             err.println("vestaro: no " + kindWord + " found"
-                    + (devices.isEmpty() ? ": the platform offered no WIA device" : " among " + devices.size() + " devices"));
+                    + (devices.isEmpty() ? ": the platform offered no WIA device"
+                            : " among " + devices.size() + (devices.size() == 1 ? " device" : " devices")));
             return null;
         }
         WIADevice named = null;

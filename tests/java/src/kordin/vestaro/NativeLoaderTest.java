@@ -17,7 +17,8 @@ import java.nio.file.attribute.FileTime;
 import java.nio.file.attribute.PosixFilePermissions;
 import java.time.Instant;
 import java.util.List;
-import java.util.concurrent.TimeUnit;
+import kordin.vestaro.testsupport.Images;
+import kordin.vestaro.testsupport.Jar;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 
@@ -144,26 +145,22 @@ class NativeLoaderTest {
         assertEquals(expected, NativeLibrary.location());
     }
 
-    /** In a VM of its own: nothing on java.library.path, so the jar's copy must do. */
+    /**
+     * In a VM of its own, as a user runs the jar: nothing on java.library.path, so the jar's
+     * copy must load, and it must acquire a real image. The diagnostic lines show that the
+     * library read the debug switch that the command line set before the load.
+     */
     @Test
-    void theJarAloneLoadsTheLibraryAndLeavesNoFolderBehind() throws Exception {
-        String jar = System.getProperty("vestaro.jar");
-        assumeTrue(jar != null, "-Dvestaro.jar names the jar with the natives");
-        Path tmp = Files.createDirectories(temp.resolve("vm-tmp"));
-        Path emptyLibraryPath = Files.createDirectories(temp.resolve("no-libraries"));
-        Process vm = new ProcessBuilder(Path.of(System.getProperty("java.home"), "bin", "java").toString(),
-                "-Djava.library.path=" + emptyLibraryPath, "-Djava.io.tmpdir=" + tmp,
-                "-jar", jar, "--debug", "list")
-                .redirectErrorStream(true).start();
-        assertTrue(vm.waitFor(60, TimeUnit.SECONDS), "the VM ended");
-        String output = new String(vm.getInputStream().readAllBytes());
+    void theJarAloneLoadsTheLibraryAcquiresAndLeavesNoFolderBehind() throws Exception {
+        Path out = temp.resolve("out");
+        Jar.Result scan = Jar.run(Files.createDirectories(temp.resolve("vm")), null,
+                "--debug", "scan", "-r", "75", "-o", out.toString());
 
-        assertEquals(0, vm.exitValue(), output);
-        assertTrue(output.contains("vestaro: loaded " + tmp.resolve("vestaro-")), output);
-        assertTrue(output.contains("from the jar"), output);
-        try (var left = Files.list(tmp)) {
-            assertEquals(List.of(), left.filter(p -> p.getFileName().toString().startsWith("vestaro-")).toList(),
-                    "the extraction folder is gone");
-        }
+        assertEquals(0, scan.status(), scan.toString());
+        assertTrue(scan.err().contains("vestaro: loaded " + scan.tmp().resolve("vestaro-")), scan.toString());
+        assertTrue(scan.err().contains(" from the jar"), scan.toString());
+        assertTrue(scan.err().contains("Item property storage:"), scan.toString());
+        assertEquals("637x876 color", Images.describe(out.resolve("scan-001.jpg")));
+        assertEquals(List.of(), Images.names(scan.tmp()), "the extraction folder and the platform's file are gone");
     }
 }

@@ -1,5 +1,7 @@
 package kordin.vestaro.cli;
 
+import static kordin.vestaro.testsupport.Images.describe;
+import static kordin.vestaro.testsupport.Images.names;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
@@ -13,21 +15,23 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.List;
 import kordin.vestaro.Manager;
+import kordin.vestaro.testsupport.Winsim;
+import kordin.vestaro.testsupport.WinsimExtension;
 import kordin.vestaro.wia.ColorMode;
-import kordin.vestaro.wia.FakeWia;
+import kordin.vestaro.wia.WIAManager;
 import org.junit.jupiter.api.AfterEach;
 import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.extension.ExtendWith;
 import org.junit.jupiter.api.io.TempDir;
 
+/** The command line in this VM over the real library and the virtual devices. */
+@ExtendWith(WinsimExtension.class)
 class MainTest {
     @TempDir
     Path temp;
 
     private final ByteArrayOutputStream out = new ByteArrayOutputStream();
     private final ByteArrayOutputStream err = new ByteArrayOutputStream();
-    private FakeWia.Manager manager = new FakeWia.Manager(
-            new FakeWia.Present("Flatbed", 0x10000, "{6BDD}\\0000"),
-            new FakeWia.Present("Camera", 0x20000, "{6BDD}\\0001"));
 
     @AfterEach
     void debugOff() {
@@ -35,9 +39,12 @@ class MainTest {
     }
 
     private int run(String... args) {
-        Main main = new Main(new PrintStream(out, true, StandardCharsets.UTF_8),
-                new PrintStream(err, true, StandardCharsets.UTF_8), manager::opened);
-        return main.run(args);
+        return main(WIAManager::open).run(args);
+    }
+
+    private Main main(Main.Opener opener) {
+        return new Main(new PrintStream(out, true, StandardCharsets.UTF_8), new PrintStream(err, true, StandardCharsets.UTF_8),
+                opener);
     }
 
     private String out() {
@@ -49,7 +56,7 @@ class MainTest {
     }
 
     @Test
-    void optionsInEveryFormReachTheScanner() throws Exception {
+    void optionsInEveryForm() throws Exception {
         CommandLine line = CommandLine.parse("--debug", "scan", "-r", "150", "--mode=gray", "--area", "0,10,-1,200",
                 "-o", "out", "--dialog", "--device=2");
         assertEquals(CommandLine.Command.SCAN, line.command);
@@ -77,70 +84,90 @@ class MainTest {
         assertTrue(err().contains("--mode is not an option of camera"), err());
         assertEquals("", out());
         assertEquals(Main.USAGE, run("scan", "--prefix", "../up", "-o", temp.toString()));
+        assertEquals(List.of(), names(temp), "nothing scanned");
     }
 
     @Test
-    void aScanPrintsALinePerImageAndASummaryAndExitsWithZero() throws Exception {
-        FakeWia.Scanner scanner = (FakeWia.Scanner) manager.opened().getDevices().get(0);
-        assertEquals(Main.OK, run("scan", "-o", temp.toString(), "-r", "200", "-m", "bw", "--area", "5,6,70,80"), err());
+    void aScanPrintsALinePerImageAndASummaryWithTheSettingsGiven() throws Exception {
+        assertEquals(Main.OK, run("scan", "-o", temp.toString(), "-r", "100", "-m", "bw", "--area", "5,6,70,80"), err());
 
-        assertArrayEquals(new int[] {1, 200, 5, 6, 70, 80}, scanner.settingsRead);
-        Path kept = temp.resolve("scan-001.bmp");
-        long size = Files.size(kept);
-        assertTrue(out().contains("  1  scan-001.bmp  " + size + " bytes"), out());
-        assertTrue(out().contains("1 image kept in " + temp), out());
-        assertTrue(manager.isClosed() && scanner.isReleased(), "everything released at the end");
+        Path kept = temp.resolve("scan-001.jpg");
+        assertEquals("70x80 bw", describe(kept));
+        assertEquals(String.join(System.lineSeparator(),
+                "scanning with \"Virtual Flatbed Scanner\" at 100 dpi, mode bw",
+                "  1  scan-001.jpg  " + String.format("%,d", Files.size(kept)) + " bytes",
+                "1 image kept in " + temp, ""), out());
+        assertEquals("", err());
     }
 
     @Test
-    void theCameraCommandKeepsEveryPictureAndPicksTheNamedDevice() throws Exception {
-        assertEquals(Main.OK, run("camera", "--device", "Camera", "--prefix", "holiday", "-o", temp.toString()), err());
-        try (var files = Files.list(temp)) {
-            assertEquals(List.of("holiday-001.jpg", "holiday-002.jpg", "holiday-003.jpg"),
-                    files.map(p -> p.getFileName().toString()).sorted().toList());
+    void theCameraCommandKeepsEveryPictureOfTheNamedDevice() throws Exception {
+        for (String device : new String[] {"Virtual Camera", "2", Winsim.DEFAULT_CAMERA}) {
+            out.reset();
+            Path folder = temp.resolve(device.replace('\\', '_'));
+            assertEquals(Main.OK, run("camera", "--device", device, "--prefix", "holiday", "-o", folder.toString()), err());
+            assertEquals(List.of("holiday-001.jpg", "holiday-002.jpg", "holiday-003.jpg"), names(folder));
+            assertEquals("320x240 color", describe(folder.resolve("holiday-003.jpg")));
+            assertTrue(out().startsWith("transferring every picture of \"Virtual Camera\""), out());
+            assertTrue(out().endsWith("3 images kept in " + folder + System.lineSeparator()), out());
         }
-        assertTrue(out().contains("3 images kept in"), out());
     }
 
     @Test
     void nothingToAcquireExitsWithThree() throws Exception {
-        manager.present.remove(1);
-        assertEquals(Main.NOTHING, run("camera", "-o", temp.toString()));
-        assertTrue(err().contains("no camera found"), err());
-
-        manager = new FakeWia.Manager(new FakeWia.Present("Flatbed", 0x10000, "s"));
+        assertEquals(Main.NOTHING, run("camera", "--device", "1"));
+        assertTrue(err().contains("\"Virtual Flatbed Scanner\" is a scanner, not a camera"), err());
         assertEquals(Main.NOTHING, run("scan", "--device", "7"));
         assertTrue(err().contains("no device 7"), err());
 
-        manager = new FakeWia.Manager(new FakeWia.Present("Camera", 0x20000, "c"));
-        manager.picturesPerCamera = 0;
+        Winsim.setDialogScript(Winsim.DEFAULT_CAMERA, "[{\"action\": \"cancel\"}]");
+        assertEquals(Main.NOTHING, run("camera", "--dialog", "-o", temp.toString()));
+        assertTrue(out().contains("no image: the dialog was cancelled or nothing was picked"), out());
+
+        Winsim.loadDevices("[{\"kind\": \"camera\", \"id\": \"empty\", \"name\": \"Empty\"}]");
         assertEquals(Main.NOTHING, run("camera", "-o", temp.toString()));
-        assertTrue(out().contains("no image"), out());
+        assertTrue(out().contains("no image: the camera holds no picture"), out());
+        assertEquals(Main.NOTHING, run("scan", "-o", temp.toString()));
+        assertTrue(err().contains("no scanner found among 1 device"), err());
+        assertEquals(List.of(), names(temp));
     }
 
     @Test
     void aFailurePrintsTheCodeInHexAndTheTextWithoutAStackTraceUnlessAsked() throws Exception {
-        manager.opened();
-        ((FakeWia.Scanner) manager.getDevices().get(0)).failure = FakeWia.busyDevice();
+        Winsim.injectFault("IWiaDataTransfer::idtGetData", Winsim.WIA_ERROR_BUSY, 0, "");
         assertEquals(Main.FAILED, run("scan", "-o", temp.toString()));
-        assertTrue(err().contains("vestaro: error 0x80210006: The WIA device is busy."), err());
-        assertFalse(err().contains("\tat "), err());
-        assertTrue(out().contains("0 images kept in " + temp + " before the failure"), out());
+        assertEquals("vestaro: error 0x80210006: The WIA device is busy." + System.lineSeparator(), err());
+        assertTrue(out().endsWith("0 images kept in " + temp + " before the failure" + System.lineSeparator()), out());
 
         err.reset();
-        assertEquals(Main.FAILED, run("--trace", "list"), "a closed manager cannot poll: a failure");
-        assertTrue(err().contains("\tat "), err());
+        // Every picture fails: the first failure, the others attached to it.
+        assertEquals(Main.FAILED, run("--trace", "--debug", "camera", "-o", temp.toString()));
+        assertTrue(err().matches("(?s)vestaro: error 0x80210006: The WIA device is busy\\.\\R"
+                + "  reported at \\.\\.\\\\src\\\\jni\\\\wia\\\\WIAUtils\\.cpp:[1-9][0-9]*\\R"
+                + "(  also: error 0x80210006: The WIA device is busy\\.\\R){2}"
+                + "kordin\\.vestaro\\.VestaroException: 0x80210006 .*\tat .*"), err());
+
+        err.reset();
+        Winsim.injectFault("CoCreateInstance", Winsim.WIA_ERROR_OFFLINE, 0, "");
+        assertEquals(Main.FAILED, run("list"));
+        assertEquals("vestaro: cannot open the WIA device manager: error 0x80210005: The WIA device is not online."
+                + System.lineSeparator(), err());
+        assertFalse(err().contains("\tat "), err());
     }
 
     @Test
-    void debugIsSetBeforeTheManagerOpens() {
+    void listNamesEveryDeviceWithItsKindAndDebugIsSetBeforeTheManagerOpens() {
         boolean[] debugAtOpen = new boolean[1];
-        Main main = new Main(new PrintStream(out), new PrintStream(err), () -> {
+        int status = main(() -> {
             debugAtOpen[0] = Manager.debug;
-            return manager.opened();
-        });
-        assertEquals(Main.OK, main.run("list", "--debug"));
+            return WIAManager.open();
+        }).run("list", "--debug");
+
+        assertEquals(Main.OK, status, err());
         assertTrue(debugAtOpen[0]);
-        assertTrue(out().contains(" 2  camera   Camera   {6BDD}\\0001"), out());
+        assertEquals(String.join(System.lineSeparator(),
+                " 1  scanner  Virtual Flatbed Scanner  " + Winsim.DEFAULT_SCANNER,
+                " 2  camera   Virtual Camera           " + Winsim.DEFAULT_CAMERA,
+                "2 devices", ""), out());
     }
 }

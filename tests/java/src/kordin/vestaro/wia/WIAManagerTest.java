@@ -2,95 +2,251 @@ package kordin.vestaro.wia;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNotEquals;
+import static org.junit.jupiter.api.Assertions.assertNotSame;
 import static org.junit.jupiter.api.Assertions.assertSame;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.nio.file.Path;
 import java.util.List;
+import java.util.Locale;
+import java.util.concurrent.CountDownLatch;
+import java.util.concurrent.ExecutorService;
+import java.util.concurrent.Executors;
+import java.util.concurrent.Future;
+import java.util.concurrent.TimeUnit;
 import kordin.vestaro.VestaroException;
+import kordin.vestaro.testsupport.Winsim;
+import kordin.vestaro.testsupport.WinsimExtension;
 import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.extension.ExtendWith;
+import org.junit.jupiter.api.function.Executable;
+import org.junit.jupiter.api.io.TempDir;
 
-/** Devices as the manager keeps them: their kind, across polls, and at close. */
+/** The manager and its devices over the real library: kinds, polls, failures, close and threads. */
+@ExtendWith(WinsimExtension.class)
 class WIAManagerTest {
-    private static final FakeWia.Present SCANNER = new FakeWia.Present("Flatbed", 0x00010000, "{6BDD}\\0000");
-    private static final FakeWia.Present CAMERA = new FakeWia.Present("Camera", 0x00020005, "{6BDD}\\0001");
+    private static final String REGISTER = "IGlobalInterfaceTable::RegisterInterfaceInGlobal";
+    private static final String REVOKE = "IGlobalInterfaceTable::RevokeInterfaceFromGlobal";
+
+    @TempDir
+    Path temp;
+
+    /** A device of the given kind whose type word the device information overrides. */
+    private static String typed(String id, int type) {
+        return "{\"kind\": \"scanner\", \"id\": \"" + id + "\", \"name\": \"" + id + "\", \"info\": {\"5\": {\"type\": \"I4\", \"value\": "
+                + type + "}}}";
+    }
+
+    /** The cookie that the manager's registration got: its handle. */
+    private static long managerHandle() {
+        for (Winsim.Call call : Winsim.journal(REGISTER)) {
+            if (call.detail().toUpperCase(Locale.ROOT).startsWith("IID={5EB2502A-8CF1-11D1-BF92-0060081ED811}")) {
+                return Long.parseLong(call.detail().replaceAll(".*cookie=", ""));
+            }
+        }
+        throw new AssertionError("no manager registered: " + Winsim.journal(REGISTER));
+    }
+
+    /** A native call with a handle that the library no longer holds fails as a lookup of it. */
+    private static void assertHandleFails(String source, Executable nativeCall) {
+        VestaroException e = assertThrows(VestaroException.class, nativeCall);
+        assertEquals(Winsim.E_INVALIDARG, e.getCode(), e.toString());
+        assertEquals("..\\src\\jni\\wia\\" + source + ".cpp", e.getFile());
+        assertTrue(e.getLine() > 0);
+    }
 
     @Test
-    void theKindIsTheTypeWordsHighHalf() {
-        assertTrue(Devices.create("s", 1, 0x00010000, "a") instanceof WIAScanner);
-        assertTrue(Devices.create("s", 1, 0x0001FFFF, "a") instanceof WIAScanner, "subtype ignored");
-        assertTrue(Devices.create("c", 1, 0x00020001, "a") instanceof WIACamera);
-        WIADevice video = Devices.create("v", 1, 0x00030000, "a");
-        assertEquals(WIADevice.class, video.getClass());
-        assertEquals(WIADevice.KIND_VIDEO, video.getKind());
-        // A kind in the low half, or high bits beyond the kind's byte, make no scanner.
-        assertEquals(WIADevice.class, Devices.create("x", 1, 0x00000001, "a").getClass());
-        assertEquals(WIADevice.class, Devices.create("x", 1, 0x01010000, "a").getClass());
-        assertEquals(0xFFFF, Devices.create("x", 1, 0xFFFF0002, "a").getKind());
+    void theKindInTheTypeWordsHighHalfMakesScannersCamerasAndPlainDevices() throws Exception {
+        Winsim.loadDevices("[" + String.join(", ",
+                "{\"kind\": \"scanner\", \"id\": \"s\", \"name\": \"Flatbed\", \"subtype\": 3}",
+                "{\"kind\": \"camera\", \"id\": \"c\", \"name\": \"Camera\", \"subtype\": 5}",
+                typed("video", 0x00030000), typed("wide", 0x01010000), typed("top", 0xFFFF0002)) + "]");
+        try (WIAManager manager = WIAManager.open()) {
+            List<WIADevice> devices = manager.getDevices();
+            assertEquals(5, devices.size());
+            assertEquals(List.of(devices.get(0)), manager.getScanners());
+            assertEquals(List.of(devices.get(1)), manager.getCameras());
+
+            assertEquals("Flatbed", devices.get(0).getName());
+            assertEquals("s", devices.get(0).getId());
+            assertEquals(0x00010003, devices.get(0).getType());
+            assertEquals(0x00020005, devices.get(1).getType());
+            assertEquals(WIADevice.KIND_CAMERA, devices.get(1).getKind());
+            for (WIADevice plain : devices.subList(2, 5)) {
+                assertEquals(WIADevice.class, plain.getClass(), plain.getId());
+            }
+            assertEquals(List.of(WIADevice.KIND_VIDEO, 0x0101, 0xFFFF),
+                    devices.subList(2, 5).stream().map(WIADevice::getKind).toList());
+        }
     }
 
     @Test
     void pollKeepsKnownDevicesAddsNewOnesAndReleasesThoseGone() throws Exception {
-        FakeWia.Manager manager = new FakeWia.Manager(SCANNER, CAMERA).opened();
-        WIADevice scanner = manager.getScanners().get(0);
-        WIADevice camera = manager.getCameras().get(0);
-        long cameraHandle = camera.getHandle();
-        assertEquals(List.of(scanner, camera), manager.getDevices());
+        try (WIAManager manager = WIAManager.open()) {
+            WIAScanner scanner = manager.getScanners().get(0);
+            WIACamera camera = manager.getCameras().get(0);
+            long cameraHandle = camera.getHandle();
 
-        FakeWia.Present other = new FakeWia.Present("Other", 0x00010000, "{6BDD}\\0002");
-        manager.present.clear();
-        manager.present.addAll(List.of(other, SCANNER));
-        manager.released.clear();
-        List<WIADevice> found = manager.poll();
+            Winsim.loadDevices("[" + String.join(", ",
+                    "{\"kind\": \"scanner\", \"id\": \"other\", \"name\": \"Other\"}",
+                    "{\"kind\": \"scanner\", \"id\": \"" + Winsim.DEFAULT_SCANNER.replace("\\", "\\\\") + "\", \"name\": \"Again\"}")
+                    + "]");
+            List<WIADevice> found = manager.poll();
 
-        assertEquals(2, found.size());
-        assertEquals("Other", found.get(0).getName(), "the latest poll's order");
-        assertSame(scanner, found.get(1), "a known device keeps its object");
-        assertTrue(camera.isReleased(), "a device no longer found is released");
-        // The scanner's second offer was refused (the library drops it), then the camera went.
-        assertEquals(List.of(0x104L, cameraHandle), manager.released);
-        assertThrows(IllegalStateException.class, () -> ((WIACamera) camera).transfer(false, (ImageListener) null));
+            assertEquals(2, found.size());
+            assertEquals("Other", found.get(0).getName(), "the latest poll's order");
+            assertSame(scanner, found.get(1), "a known device keeps its object");
+            assertEquals(1, scanner.scan(false, (ImageListener) null), "and still works");
+            assertTrue(camera.isReleased(), "a device no longer found is released");
+            assertThrows(IllegalStateException.class, () -> camera.transfer(false, temp));
+            assertHandleFails("WIACamera", (() -> camera._transfer(cameraHandle, false)));
+        }
     }
 
     @Test
     void aFailedPollKeepsWhatItFoundAndDropsNothing() throws Exception {
-        FakeWia.Manager manager = new FakeWia.Manager(SCANNER).opened();
-        manager.present.add(CAMERA);
-        manager.pollFailure = FakeWia.busyDevice();
+        try (WIAManager manager = WIAManager.open()) {
+            List<WIADevice> before = manager.getDevices();
+            Winsim.loadDevices("[{\"kind\": \"camera\", \"id\": \"new\", \"name\": \"New\"}, "
+                    + "{\"kind\": \"camera\", \"id\": \"failing\", \"name\": \"Failing\"}]");
+            Winsim.injectFault("IWiaDevMgr::CreateDevice", Winsim.WIA_ERROR_OFFLINE, 0, "failing");
 
-        VestaroException e = assertThrows(VestaroException.class, manager::poll);
-        assertEquals(0x80210006, e.getCode());
-        assertEquals(2, manager.getDevices().size());
+            VestaroException e = assertThrows(VestaroException.class, manager::poll);
+            assertEquals(Winsim.WIA_ERROR_OFFLINE, e.getCode());
+            assertEquals("The WIA device is not online.", e.getMessage());
+            assertEquals("..\\src\\jni\\wia\\WIAManager.cpp", e.getFile());
+
+            List<WIADevice> after = manager.getDevices();
+            assertEquals(3, after.size(), "the known two and the new one found before the failure");
+            assertEquals(before, after.subList(0, 2));
+            assertFalse(before.get(0).isReleased() || before.get(1).isReleased());
+        }
     }
 
     @Test
-    void closeReleasesEveryHandleOnceAndTheManagerLast() throws Exception {
-        FakeWia.Manager manager = new FakeWia.Manager(SCANNER, CAMERA, new FakeWia.Present("V", 0x30000, "v"));
-        manager.opened();
-        List<WIADevice> devices = manager.getDevices();
-        devices.get(1).release();
-        devices.get(1).release();
+    void aManagerThatCannotOpenOrListGivesVestaroExceptionAndHoldsNothing() {
+        Winsim.injectFault("CoCreateInstance", Winsim.WIA_ERROR_OFFLINE, 0, "");
+        VestaroException noManager = assertThrows(VestaroException.class, WIAManager::open);
+        assertEquals("..\\src\\jni\\wia\\WIAManager.cpp", noManager.getFile());
+        assertEquals(Winsim.WIA_ERROR_OFFLINE, noManager.getCode());
+
+        Winsim.clearFaults();
+        Winsim.injectFault("IWiaDevMgr::CreateDevice", Winsim.WIA_ERROR_BUSY, 0, Winsim.DEFAULT_CAMERA);
+        VestaroException noList = assertThrows(VestaroException.class, WIAManager::open);
+        assertEquals(Winsim.WIA_ERROR_BUSY, noList.getCode());
+        // The scanner found before the failure and the manager are given back.
+        assertEquals(2, Winsim.journal(REVOKE).size());
+    }
+
+    @Test
+    void closeReleasesEveryHandleAndTheManagerLast() throws Exception {
+        Winsim.Census start = Winsim.census();
+        WIAManager manager = WIAManager.open();
+        long managerHandle = managerHandle();
+        WIAScanner scanner = manager.getScanners().get(0);
+        WIACamera camera = manager.getCameras().get(0);
+        long scannerHandle = scanner.getHandle();
+        long cameraHandle = camera.getHandle();
+        assertEquals(3, camera.transfer(false, (ImageListener) null));
+        assertNotEquals(start, Winsim.census(), "the library's objects are on the test's platform");
 
         manager.close();
         manager.close();
 
-        assertEquals(List.of(0x102L, 0x101L, 0x103L, 0x100L), manager.released);
-        assertTrue(manager.getDevices().isEmpty());
-        assertTrue(devices.get(0).isReleased());
+        assertEquals(start, Winsim.census(), Winsim.liveObjects());
+        List<Winsim.Call> revoked = Winsim.journal(REVOKE);
+        assertEquals(List.of("cookie=" + scannerHandle, "cookie=" + cameraHandle, "cookie=" + managerHandle),
+                revoked.stream().map(Winsim.Call::detail).toList());
+        assertTrue(manager.isClosed() && scanner.isReleased() && camera.isReleased());
+        assertEquals(List.of(), manager.getDevices());
         assertThrows(IllegalStateException.class, manager::poll);
-        assertThrows(IllegalStateException.class, () -> ((WIAScanner) devices.get(0)).scan(false, Path.of("x")));
+        assertThrows(IllegalStateException.class, () -> scanner.scan(false, temp));
+
+        assertHandleFails("WIAManager", (() -> manager._poll(managerHandle)));
+        assertHandleFails("WIAManager", (() -> manager._release(managerHandle)));
+        assertHandleFails("WIAScanner", (() -> scanner._transfer(scannerHandle, false)));
+        assertHandleFails("WIADevice", (() -> camera._release(cameraHandle)));
+    }
+
+    @Test
+    void closeGoesOnPastAHandleThatCannotBeReleased() throws Exception {
+        WIAManager manager = WIAManager.open();
+        WIAScanner scanner = manager.getScanners().get(0);
+        long scannerHandle = scanner.getHandle();
+        Winsim.injectFault(REVOKE, Winsim.WIA_ERROR_BUSY, 1, "");
+
+        VestaroException e = assertThrows(VestaroException.class, manager::close);
+
+        assertEquals(Winsim.WIA_ERROR_BUSY, e.getCode());
+        assertEquals("..\\src\\jni\\wia\\WIADevice.cpp", e.getFile());
+        assertTrue(manager.isClosed() && scanner.isReleased(), "released all the same");
+        assertEquals(List.of(Winsim.WIA_ERROR_BUSY, 0, 0), Winsim.journal(REVOKE).stream().map(Winsim.Call::result).toList(),
+                "the camera and the manager were still released");
+        // The registration the platform refused to end is still there; end it for the census.
+        scanner._release(scannerHandle);
     }
 
     @Test
     void aDeviceReleasedByItsOwnerIsOfferedAgainAsANewObject() throws Exception {
-        FakeWia.Manager manager = new FakeWia.Manager(SCANNER).opened();
-        WIADevice first = manager.getDevices().get(0);
-        first.release();
-        assertTrue(manager.getDevices().isEmpty());
+        try (WIAManager manager = WIAManager.open()) {
+            WIADevice first = manager.getScanners().get(0);
+            first.release();
+            first.release();
+            assertEquals(List.of(manager.getCameras().get(0)), manager.getDevices());
 
-        WIADevice second = manager.poll().get(0);
-        assertFalse(second.isReleased());
-        assertTrue(first != second);
+            WIADevice second = manager.poll().get(0);
+            assertNotSame(first, second);
+            assertEquals(first.getId(), second.getId());
+            assertFalse(second.isReleased());
+        }
+    }
+
+    @Test
+    void devicesWorkFromAnyThreadAndAReleaseWaitsForTheTransferInProgress() throws Exception {
+        ExecutorService threads = Executors.newFixedThreadPool(2);
+        try (WIAManager manager = WIAManager.open()) {
+            WIAScanner scanner = manager.getScanners().get(0);
+            WIACamera camera = manager.getCameras().get(0);
+            scanner.setResolution(75);
+            CountDownLatch inListener = new CountDownLatch(1);
+            CountDownLatch goOn = new CountDownLatch(1);
+
+            Future<Integer> pictures = threads.submit(() -> camera.transfer(false, image -> {
+                if (image.getIndex() == 1) {
+                    inListener.countDown();
+                    await(goOn);
+                }
+            }));
+            Future<List<Path>> page = threads.submit(() -> scanner.scan(false, temp));
+            assertTrue(inListener.await(30, TimeUnit.SECONDS));
+            assertEquals(1, page.get(30, TimeUnit.SECONDS).size(), "the scanner runs while the camera waits");
+
+            Thread releasing = new Thread(() -> {
+                try {
+                    camera.release();
+                } catch (VestaroException e) {
+                    throw new IllegalStateException(e);
+                }
+            });
+            releasing.start();
+            releasing.join(300);
+            assertTrue(releasing.isAlive() && !camera.isReleased(), "the release waits for the transfer");
+            goOn.countDown();
+            releasing.join(30_000);
+            assertEquals(3, pictures.get(30, TimeUnit.SECONDS));
+            assertTrue(camera.isReleased());
+        } finally {
+            threads.shutdownNow();
+        }
+    }
+
+    private static void await(CountDownLatch latch) {
+        try {
+            latch.await(30, TimeUnit.SECONDS);
+        } catch (InterruptedException e) {
+            Thread.currentThread().interrupt();
+        }
     }
 }

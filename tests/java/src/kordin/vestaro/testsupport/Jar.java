@@ -1,0 +1,58 @@
+package kordin.vestaro.testsupport;
+
+import static org.junit.jupiter.api.Assertions.assertNotNull;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.io.IOException;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.concurrent.TimeUnit;
+
+/**
+ * Runs {@code java -jar vestaro.jar ...} in a Java VM of its own, as a user would: the jar
+ * named by {@code -Dvestaro.jar}, nothing on {@code java.library.path} (so the library comes
+ * out of the jar), and private temporary folders for the VM and the platform.
+ */
+public final class Jar {
+    private Jar() {
+    }
+
+    /** How the command ended. */
+    public record Result(int status, String out, String err, Path tmp) {
+        @Override
+        public String toString() {
+            return "exit " + status + "\n--- stdout\n" + out + "--- stderr\n" + err;
+        }
+    }
+
+    /**
+     * Runs the jar's command line in {@code work}: {@code work/tmp} is the temporary folder of
+     * the VM and of the platform; {@code devices}, when not null, is the JSON device set that
+     * {@code WINSIM_DEVICES} names.
+     */
+    public static Result run(Path work, String devices, String... args) throws IOException, InterruptedException {
+        String jar = System.getProperty("vestaro.jar");
+        assertNotNull(jar, "-Dvestaro.jar names the jar with the natives");
+        Path tmp = Files.createDirectories(work.resolve("tmp"));
+        Path noLibraries = Files.createDirectories(work.resolve("no-libraries"));
+        List<String> command = new ArrayList<>(List.of(Path.of(System.getProperty("java.home"), "bin", "java").toString(),
+                "-Djava.library.path=" + noLibraries, "-Djava.io.tmpdir=" + tmp, "-jar", jar));
+        command.addAll(List.of(args));
+        ProcessBuilder builder = new ProcessBuilder(command).directory(work.toFile())
+                .redirectOutput(work.resolve("stdout").toFile()).redirectError(work.resolve("stderr").toFile());
+        builder.environment().put("TMPDIR", tmp.toString());
+        builder.environment().remove("WINSIM_DEVICES");
+        if (devices != null) {
+            Path set = work.resolve("devices.json");
+            Files.writeString(set, devices);
+            builder.environment().put("WINSIM_DEVICES", set.toString());
+        }
+        Process vm = builder.start();
+        assertTrue(vm.waitFor(60, TimeUnit.SECONDS), "the command ended within a minute: " + command);
+        return new Result(vm.exitValue(), Files.readString(work.resolve("stdout"), StandardCharsets.UTF_8),
+                Files.readString(work.resolve("stderr"), StandardCharsets.UTF_8), tmp);
+    }
+}
