@@ -3,6 +3,7 @@ package kordin.vestaro.testsupport;
 import static org.junit.jupiter.api.Assertions.assertNotNull;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import java.io.File;
 import java.io.IOException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
@@ -12,9 +13,10 @@ import java.util.List;
 import java.util.concurrent.TimeUnit;
 
 /**
- * Runs {@code java -jar vestaro.jar ...} in a Java VM of its own, as a user would: the jar
- * named by {@code -Dvestaro.jar}, nothing on {@code java.library.path} (so the library comes
- * out of the jar), and private temporary folders for the VM and the platform.
+ * Runs {@code java -jar vestaro.jar ...}, or a program with the jar on its class path, in a
+ * Java VM of its own, as a user would: the jar named by {@code -Dvestaro.jar}, nothing on
+ * {@code java.library.path} (so the library comes out of the jar), and private temporary
+ * folders for the VM and the platform.
  */
 public final class Jar {
     private Jar() {
@@ -34,13 +36,32 @@ public final class Jar {
      * {@code WINSIM_DEVICES} names.
      */
     public static Result run(Path work, String devices, String... args) throws IOException, InterruptedException {
+        List<String> command = new ArrayList<>(List.of("-jar", jar()));
+        command.addAll(List.of(args));
+        return java(work, devices, command);
+    }
+
+    /** Runs {@code mainClass} from {@code classes} with the jar on the class path, as {@link #run} runs the jar. */
+    public static Result runClass(Path work, String devices, Path classes, String mainClass, String... args)
+            throws IOException, InterruptedException {
+        List<String> command = new ArrayList<>(List.of("-cp", classes + File.pathSeparator + jar(), mainClass));
+        command.addAll(List.of(args));
+        return java(work, devices, command);
+    }
+
+    /** The jar with the natives, as {@code -Dvestaro.jar} names it. */
+    public static String jar() {
         String jar = System.getProperty("vestaro.jar");
         assertNotNull(jar, "-Dvestaro.jar names the jar with the natives");
+        return jar;
+    }
+
+    private static Result java(Path work, String devices, List<String> args) throws IOException, InterruptedException {
         Path tmp = Files.createDirectories(work.resolve("tmp"));
         Path noLibraries = Files.createDirectories(work.resolve("no-libraries"));
         List<String> command = new ArrayList<>(List.of(Path.of(System.getProperty("java.home"), "bin", "java").toString(),
-                "-Djava.library.path=" + noLibraries, "-Djava.io.tmpdir=" + tmp, "-jar", jar));
-        command.addAll(List.of(args));
+                "-Djava.library.path=" + noLibraries, "-Djava.io.tmpdir=" + tmp));
+        command.addAll(args);
         ProcessBuilder builder = new ProcessBuilder(command).directory(work.toFile())
                 .redirectOutput(work.resolve("stdout").toFile()).redirectError(work.resolve("stderr").toFile());
         builder.environment().put("TMPDIR", tmp.toString());

@@ -1,0 +1,64 @@
+package kordin.vestaro;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertNotNull;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.io.ByteArrayOutputStream;
+import java.io.PrintStream;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.regex.Matcher;
+import java.util.regex.Pattern;
+import javax.tools.JavaCompiler;
+import javax.tools.ToolProvider;
+import kordin.vestaro.testsupport.Images;
+import kordin.vestaro.testsupport.Jar;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
+
+/**
+ * The README's Java example compiles against the jar and does what its comments say, on
+ * the default virtual devices and on the README's own device set.
+ */
+class ReadmeTest {
+    @TempDir
+    Path temp;
+
+    private static String block(String readme, String language) {
+        Matcher block = Pattern.compile("(?s)```" + language + "\\n(.*?)```").matcher(readme);
+        assertTrue(block.find(), "the README has a " + language + " block");
+        return block.group(1);
+    }
+
+    @Test
+    void theJavaExampleCompilesAndAcquires() throws Exception {
+        String path = System.getProperty("vestaro.readme");
+        assertNotNull(path, "-Dvestaro.readme names the README");
+        String readme = Files.readString(Path.of(path));
+        Path source = Files.createDirectories(temp.resolve("src")).resolve("Acquire.java");
+        Files.writeString(source, block(readme, "java"));
+        Path classes = Files.createDirectories(temp.resolve("classes"));
+
+        JavaCompiler javac = ToolProvider.getSystemJavaCompiler();
+        ByteArrayOutputStream messages = new ByteArrayOutputStream();
+        int compiled = javac.run(null, null, new PrintStream(messages, true, StandardCharsets.UTF_8), "-Xlint:all",
+                "-Werror", "-cp", Jar.jar(), "-d", classes.toString(), source.toString());
+        assertEquals(0, compiled, messages.toString(StandardCharsets.UTF_8));
+
+        Path defaults = Files.createDirectories(temp.resolve("defaults"));
+        Jar.Result run = Jar.runClass(defaults, null, classes, "Acquire");
+        assertEquals(0, run.status(), run.toString());
+        assertTrue(run.out().matches("scanned \\[scans/scan-001\\.jpg\\]\\R"
+                + "1: [0-9]+ bytes\\R2: [0-9]+ bytes\\R3: [0-9]+ bytes\\R"), run.toString());
+        assertEquals("600x800 gray", Images.describe(defaults.resolve("scans/scan-001.jpg")));
+
+        // The README's device set: a scanner without JPEG, a camera whose first dialog picks one picture.
+        Path own = Files.createDirectories(temp.resolve("own"));
+        Jar.Result ownSet = Jar.runClass(own, block(readme, "json"), classes, "Acquire");
+        assertEquals(0, ownSet.status(), ownSet.toString());
+        assertTrue(ownSet.out().matches("scanned \\[scans/scan-001\\.bmp\\]\\R1: [0-9]+ bytes\\R"), ownSet.toString());
+        assertEquals("600x800 gray", Images.describe(own.resolve("scans/scan-001.bmp")));
+    }
+}
