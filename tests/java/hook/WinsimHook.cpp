@@ -97,12 +97,7 @@ JNIEXPORT void JNICALL Java_kordin_vestaro_testsupport_Winsim_setDialogScript0(J
 JNIEXPORT void JNICALL Java_kordin_vestaro_testsupport_Winsim_injectFault0(JNIEnv* env, jclass, jstring method,
                                                                          jint result, jint nth, jstring target) {
   winsim::Fault fault;
-  if (!utf8Of(env, method, "method", &fault.method)) return;
-  if (!target) {
-    fault.target.clear();
-  } else if (!utf8Of(env, target, "target", &fault.target)) {
-    return;
-  }
+  if (!utf8Of(env, method, "method", &fault.method) || !utf8Of(env, target, "target", &fault.target)) return;
   if (fault.method.empty()) {
     throwNew(env, "java/lang/IllegalArgumentException", "fault: empty method name");
     return;
