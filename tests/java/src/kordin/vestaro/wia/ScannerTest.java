@@ -7,6 +7,7 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 
 import java.nio.file.Path;
+import java.util.Arrays;
 import java.util.List;
 import kordin.vestaro.testsupport.Images;
 import kordin.vestaro.testsupport.Winsim;
@@ -55,7 +56,7 @@ class ScannerTest {
         "5000; -1 -1 -1 -1; 1275x1753",
     })
     void resolutionAndAreaGiveTheImagesSize(int dpi, String area, String size) throws Exception {
-        int[] frame = java.util.Arrays.stream(area.split(" ")).mapToInt(Integer::parseInt).toArray();
+        int[] frame = Arrays.stream(area.split(" ")).mapToInt(Integer::parseInt).toArray();
         try (WIAManager manager = WIAManager.open()) {
             WIAScanner scanner = manager.getScanners().get(0);
             scanner.setResolution(dpi);
