@@ -2,7 +2,8 @@
 #   STAGE/kordin/vestaro/native/<platform>/<file>, and
 #   STAGE/kordin/vestaro/native/index listing every file as "<platform>/<file>".
 # A DLL that does not exist is left out (and a stale copy of it removed). STAMP is touched
-# only when something staged changed.
+# only when something staged changed. With STRIP, this build's libraries lose their debug
+# sections in the jar.
 set(root "${STAGE}/kordin/vestaro/native")
 set(wanted
   "${HOST_FOLDER}|${WINSIM}"
@@ -24,6 +25,10 @@ foreach(pair IN LISTS wanted)
     if(NOT EXISTS "${target}" OR "${source}" IS_NEWER_THAN "${target}")
       file(MAKE_DIRECTORY "${root}/${folder}")
       file(COPY_FILE "${source}" "${target}" ONLY_IF_DIFFERENT)
+      # The jar carries this build's libraries without their debug sections.
+      if(STRIP AND folder STREQUAL HOST_FOLDER)
+        execute_process(COMMAND "${STRIP}" --strip-debug "${target}" COMMAND_ERROR_IS_FATAL ANY)
+      endif()
       file(TOUCH_NOCREATE "${target}")
       set(changed TRUE)
     endif()
