@@ -32,10 +32,6 @@ struct Heap {
       std::abort();
     }
   }
-  bool contains(const void* block) {
-    std::lock_guard<std::mutex> guard(lock);
-    return live.count(block) != 0;
-  }
   long size() {
     std::lock_guard<std::mutex> guard(lock);
     return static_cast<long>(live.size());
@@ -85,7 +81,6 @@ void objectDestroyed(const char* kind) {
 
 void trackBstr(const void* block) { bstrHeap().add(block); }
 void untrackBstr(const void* block) { bstrHeap().remove(block, "SysFreeString"); }
-bool isLiveBstr(const void* block) { return bstrHeap().contains(block); }
 void trackLocal(const void* block) { localHeap().add(block); }
 void untrackLocal(const void* block) { localHeap().remove(block, "LocalFree"); }
 

@@ -16,7 +16,6 @@ WINSIM_API void objectDestroyed(const char* kind);
 // The heaps that the census counts besides task memory (which CoTaskMemAlloc tracks).
 void trackBstr(const void* block);
 void untrackBstr(const void* block);  // aborts when the block is not a live BSTR
-bool isLiveBstr(const void* block);
 void trackLocal(const void* block);
 void untrackLocal(const void* block);  // aborts when the block is not live local memory
 
@@ -89,7 +88,6 @@ class WINSIM_API RefCounted {
 
 // Text helpers.
 WINSIM_API std::string guidText(const GUID& guid);  // {B96B3CAE-0728-...}
-WINSIM_API std::string hresultText(HRESULT hr);     // 0x80070057
 WINSIM_API std::string variantText(const PROPVARIANT& value);  // "I4:300", "BSTR:\"Name\"", ...
 WINSIM_API LPWSTR taskMemString(const std::u16string& text);   // CoTaskMemAlloc'd copy
 

@@ -101,12 +101,6 @@ std::string guidText(const GUID& g) {
   return text;
 }
 
-std::string hresultText(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(hr));
-  return text;
-}
-
 std::string variantText(const PROPVARIANT& v) {
   switch (v.vt) {
     case VT_EMPTY:
