@@ -90,9 +90,7 @@ public final class NativeLibrary {
 
     private static void loaded(Path file, String source) {
         location = file;
-        if (Manager.debug) {
-            System.err.println("vestaro: loaded " + file + " from " + source);
-        }
+        System.getLogger(Manager.LOGGER_NAME).log(System.Logger.Level.DEBUG, "loaded " + file + " from " + source);
     }
 
     /**

@@ -13,7 +13,7 @@ import kordin.vestaro.wia.ColorMode;
 final class CommandLine {
     /** What the command line asks for. */
     enum Command {
-        LIST, SCAN, CAMERA, HELP
+        LIST, SCAN, CAMERA, HELP, VERSION
     }
 
     /** A command line that cannot be run; the message says why. */
@@ -24,37 +24,6 @@ final class CommandLine {
             super(message);
         }
     }
-
-    static final String USAGE = String.join("\n",
-            "usage: java -jar vestaro.jar [--debug] [--trace] COMMAND [OPTIONS]",
-            "",
-            "commands:",
-            "  list      list the WIA devices",
-            "  scan      scan one page into a folder",
-            "  camera    transfer a camera's pictures into a folder",
-            "  help      show this text",
-            "",
-            "options of scan and camera:",
-            "  -o, --output DIR      folder for the images (default: the current folder);",
-            "                        files are named scan-001.jpg, picture-001.jpg, ...,",
-            "                        numbered after those already there",
-            "  -d, --device DEVICE   the device's number in 'list', its name or its identifier",
-            "                        (default: the first scanner or camera)",
-            "      --dialog          let the user choose in the device's own dialog",
-            "      --prefix NAME     start of the file names (default: scan, picture)",
-            "options of scan (ignored by the device's dialog):",
-            "  -r, --resolution DPI  dots per inch (default: 300)",
-            "  -m, --mode MODE       bw, gray, gray16, color or color48 (default: color)",
-            "      --area X,Y,W,H    scan area in pixels at the resolution; -1 for the",
-            "                        device's own value (default: the whole area)",
-            "",
-            "  --debug   the library's diagnostic lines on standard error",
-            "  --trace   a failure's stack trace on standard error",
-            "",
-            "Exit status: 0 when every image arrived, 1 when something failed, 2 for a wrong",
-            "command line, 3 when there was nothing to acquire (no such device, the dialog",
-            "was cancelled, an empty camera).",
-            "");
 
     static final Map<String, ColorMode> MODES = Map.of(
             "bw", ColorMode.BLACK_AND_WHITE,
@@ -73,12 +42,21 @@ final class CommandLine {
         return String.valueOf(mode);
     }
 
+    /** Every option by its long name: true for those that take a value. */
+    private static final Map<String, Boolean> OPTIONS = Map.ofEntries(
+            Map.entry("--debug", false), Map.entry("--trace", false), Map.entry("--json", false),
+            Map.entry("--dialog", false), Map.entry("--output", true), Map.entry("--device", true),
+            Map.entry("--prefix", true), Map.entry("--resolution", true), Map.entry("--mode", true),
+            Map.entry("--area", true));
     private static final List<String> TRANSFER_OPTIONS = List.of("--output", "--device", "--dialog", "--prefix");
     private static final List<String> SCAN_OPTIONS = List.of("--resolution", "--mode", "--area");
 
     Command command;
+    /** For {@link Command#HELP}: the command whose usage is asked for, null for the whole. */
+    Command topic;
     boolean debug;
     boolean trace;
+    boolean json;
     String device;
     Path output = Path.of("");
     boolean dialog;
@@ -90,10 +68,24 @@ final class CommandLine {
     private CommandLine() {
     }
 
+    /**
+     * Parses a command line. Help and the version win over everything else on it, so that
+     * {@code scan --resolution x --help} shows the usage of scan.
+     */
     static CommandLine parse(String... args) throws UsageException {
         CommandLine line = new CommandLine();
-        if (Arrays.asList(args).contains("-h") || Arrays.asList(args).contains("--help")) {
+        List<String> all = Arrays.asList(args);
+        if (all.contains("-h") || all.contains("--help")) {
             line.command = Command.HELP;
+            for (String arg : args) {
+                if (line.topic == null && !arg.startsWith("-") && !arg.equals("help")) {
+                    line.topic = commandOrNull(arg);
+                }
+            }
+            return line;
+        }
+        if (all.contains("--version")) {
+            line.command = Command.VERSION;
             return line;
         }
         List<String> options = new ArrayList<>();
@@ -106,14 +98,14 @@ final class CommandLine {
                 arg = arg.substring(0, equals);
             }
             arg = longName(arg);
-            if (!arg.startsWith("-")) {
-                if (line.command != null) {
-                    throw new UsageException("one command at a time: " + line.name() + " and " + arg);
-                }
-                line.command = command(arg);
+            if (!arg.startsWith("-") || arg.equals("-")) {
+                line.word(arg);
                 continue;
             }
-            boolean takesValue = !List.of("--debug", "--trace", "--dialog").contains(arg);
+            Boolean takesValue = OPTIONS.get(arg);
+            if (takesValue == null) {
+                throw new UsageException("unknown option: " + arg);
+            }
             if (takesValue && value == null) {
                 if (i + 1 >= args.length) {
                     throw new UsageException(arg + " needs a value");
@@ -125,11 +117,11 @@ final class CommandLine {
             line.option(arg, value);
             options.add(arg);
         }
-        if (line.command == Command.HELP) {
-            return line;
-        }
         if (line.command == null) {
             throw new UsageException("no command");
+        }
+        if (line.command == Command.HELP) {
+            return line;
         }
         // Options that the command does not use are refused, so that a typo is not ignored.
         for (String name : options) {
@@ -139,6 +131,19 @@ final class CommandLine {
             }
         }
         return line;
+    }
+
+    /** A word that is no option: the command, or the command that {@code help} is asked about. */
+    private void word(String word) throws UsageException {
+        if (command == null) {
+            command = command(word);
+        } else if (command == Command.HELP && topic == null) {
+            topic = command(word);
+        } else if (command == Command.HELP) {
+            throw new UsageException("help takes one command: " + name(topic) + " and " + word);
+        } else {
+            throw new UsageException("one command at a time: " + name() + " and " + word);
+        }
     }
 
     private static String longName(String arg) {
@@ -157,6 +162,14 @@ final class CommandLine {
     }
 
     private static Command command(String name) throws UsageException {
+        Command command = commandOrNull(name);
+        if (command == null) {
+            throw new UsageException("unknown command: " + name);
+        }
+        return command;
+    }
+
+    private static Command commandOrNull(String name) {
         switch (name) {
             case "list":
                 return Command.LIST;
@@ -167,7 +180,7 @@ final class CommandLine {
             case "help":
                 return Command.HELP;
             default:
-                throw new UsageException("unknown command: " + name);
+                return null;
         }
     }
 
@@ -178,6 +191,9 @@ final class CommandLine {
                 break;
             case "--trace":
                 trace = true;
+                break;
+            case "--json":
+                json = true;
                 break;
             case "--dialog":
                 dialog = true;
@@ -211,7 +227,7 @@ final class CommandLine {
                 area = area(value);
                 break;
             default:
-                throw new UsageException("unknown option: " + name);
+                throw new IllegalArgumentException(name); // OPTIONS and this switch list the same options
         }
     }
 
@@ -240,6 +256,10 @@ final class CommandLine {
     }
 
     String name() {
+        return name(command);
+    }
+
+    static String name(Command command) {
         return command.name().toLowerCase(Locale.ROOT);
     }
 

@@ -1,6 +1,7 @@
 package kordin.vestaro.cli;
 
 import java.io.IOException;
+import java.io.OutputStream;
 import java.io.PrintStream;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -9,6 +10,7 @@ import java.util.Locale;
 import kordin.vestaro.Manager;
 import kordin.vestaro.VestaroException;
 import kordin.vestaro.wia.ImageFolder;
+import kordin.vestaro.wia.ImageHeader;
 import kordin.vestaro.wia.ImageListener;
 import kordin.vestaro.wia.WIACamera;
 import kordin.vestaro.wia.WIADevice;
@@ -17,13 +19,18 @@ import kordin.vestaro.wia.WIAScanner;
 
 /**
  * The command line: {@code java -jar vestaro.jar list | scan | camera | help}. Run it with
- * {@code help} for the options and exit statuses.
+ * {@code help} for the options and exit statuses. Results go to standard output (with
+ * {@code --json} as one JSON document), progress, warnings and failures to standard error.
  */
 public final class Main {
     static final int OK = 0;
     static final int FAILED = 1;
     static final int USAGE = 2;
     static final int NOTHING = 3;
+    static final int NO_DEVICE = 4;
+
+    /** The version when the jar's manifest does not give one (classes run from a folder). */
+    private static final String BUILT_VERSION = "12.0";
 
     /** Opens the device manager; tests put a manager of their own in its place. */
     @FunctionalInterface
@@ -32,10 +39,13 @@ public final class Main {
     }
 
     private final PrintStream out;
+    /** Where the results go as text: standard output, or nowhere when they go out as JSON. */
+    private PrintStream results;
     private final PrintStream err;
     private final Opener opener;
     private boolean debug;
     private boolean trace;
+    private Report report;
 
     Main(PrintStream out, PrintStream err, Opener opener) {
         this.out = out;
@@ -52,6 +62,12 @@ public final class Main {
         System.exit(new Main(System.out, System.err, WIAManager::open).run(args));
     }
 
+    /** The jar's version, from its manifest. */
+    static String version() {
+        String version = Main.class.getPackage().getImplementationVersion();
+        return version != null ? version : BUILT_VERSION;
+    }
+
     /** Runs one command; returns the exit status. */
     int run(String... args) {
         CommandLine line;
@@ -63,15 +79,37 @@ public final class Main {
             return USAGE;
         }
         if (line.command == CommandLine.Command.HELP) {
-            out.print(CommandLine.USAGE);
+            out.print(Usage.of(line.topic));
+            return OK;
+        }
+        if (line.command == CommandLine.Command.VERSION) {
+            out.println("vestaro " + version());
             return OK;
         }
         debug = line.debug;
         trace = line.trace;
+        results = line.json ? new PrintStream(OutputStream.nullOutputStream()) : out;
         if (debug) {
             // Before the library loads: it reads the switch once, at load.
             Manager.debug = true;
         }
+        report = new Report(line.name());
+        int status;
+        ConsoleLog log = new ConsoleLog(err, debug, trace);
+        try {
+            status = runWithManager(line);
+        } finally {
+            log.close();
+        }
+        if (line.json) {
+            out.print(report.json(status));
+        }
+        out.flush();
+        err.flush();
+        return status;
+    }
+
+    private int runWithManager(CommandLine line) {
         WIAManager manager;
         try {
             manager = opener.open();
@@ -89,14 +127,14 @@ public final class Main {
         } catch (VestaroException | RuntimeException e) {
             status = failed("cannot release the devices: ", e);
         }
-        out.flush();
         return status;
     }
 
     private int list(WIAManager manager) {
         List<WIADevice> devices = manager.getDevices();
+        report.devices(devices);
         if (devices.isEmpty()) {
-            out.println("no WIA device found");
+            results.println("no WIA device found");
             return OK;
         }
         int nameWidth = 1;
@@ -105,10 +143,10 @@ public final class Main {
         }
         for (int i = 0; i < devices.size(); i++) {
             WIADevice device = devices.get(i);
-            out.printf(Locale.ROOT, "%2d  %-7s  %-" + nameWidth + "s  %s%n", i + 1, kindName(device), device.getName(),
+            results.printf(Locale.ROOT, "%2d  %-7s  %-" + nameWidth + "s  %s%n", i + 1, kindName(device), device.getName(),
                     device.getId());
         }
-        out.printf(Locale.ROOT, "%d device%s%n", devices.size(), devices.size() == 1 ? "" : "s");
+        results.printf(Locale.ROOT, "%d device%s%n", devices.size(), devices.size() == 1 ? "" : "s");
         return OK;
     }
 
@@ -116,33 +154,49 @@ public final class Main {
         boolean scan = line.command == CommandLine.Command.SCAN;
         WIADevice device = select(manager, line.device, scan ? WIAScanner.class : WIACamera.class);
         if (device == null) {
-            return NOTHING;
+            return NO_DEVICE;
         }
+        report.device(device, manager.getDevices().indexOf(device) + 1);
         Path folder = line.output.toAbsolutePath().normalize();
         ImageFolder keeper;
         try {
             keeper = new ImageFolder(folder, line.prefix != null ? line.prefix : scan ? "scan" : "picture");
         } catch (IllegalArgumentException e) {
             err.println("vestaro: --prefix: " + e.getMessage());
+            report.failure("--prefix: " + e.getMessage());
             return USAGE;
         }
+        report.folder(folder);
         Files.createDirectories(folder); // a folder that cannot be made fails before the device runs
+        ScanRequest[] asked = new ScanRequest[1];
         ImageListener printer = image -> {
             Path kept = keeper.keep(image);
-            out.printf(Locale.ROOT, "%3d  %s  %,d bytes%n", image.getIndex(), kept.getFileName(), Files.size(kept));
-            out.flush();
+            long size = Files.size(kept);
+            report.image(image.getIndex(), kept, image.getHeader(), size);
+            results.printf(Locale.ROOT, "%3d  %s  %s%,d bytes%n", image.getIndex(), kept.getFileName(),
+                    values(image.getHeader()), size);
+            results.flush();
+            if (asked[0] != null) {
+                for (String difference : asked[0].differences(image.getHeader())) {
+                    warn(difference);
+                }
+            }
         };
         int count;
         try {
             if (scan) {
                 WIAScanner scanner = (WIAScanner) device;
                 configure(scanner, line);
-                out.println(line.dialog ? "scanning with " + quoted(scanner) + " through its dialog"
-                        : String.format(Locale.ROOT, "scanning with %s at %d dpi, mode %s", quoted(scanner),
-                                scanner.getResolution(), CommandLine.modeName(scanner.getColorMode())));
+                if (line.dialog) {
+                    err.println("scanning with " + quoted(scanner) + " through its dialog");
+                } else {
+                    asked[0] = ScanRequest.of(scanner);
+                    err.printf(Locale.ROOT, "scanning with %s, asking %d dpi, mode %s%n", quoted(scanner),
+                            scanner.getResolution(), CommandLine.modeName(scanner.getColorMode()));
+                }
                 count = scanner.scan(line.dialog, printer);
             } else {
-                out.println("transferring " + (line.dialog ? "the pictures picked in the dialog of " : "every picture of ")
+                err.println("transferring " + (line.dialog ? "the pictures picked in the dialog of " : "every picture of ")
                         + quoted(device));
                 count = ((WIACamera) device).transfer(line.dialog, printer);
             }
@@ -151,12 +205,33 @@ public final class Main {
             throw e;
         }
         if (count == 0) {
-            out.println("no image: " + (line.dialog ? "the dialog was cancelled or nothing was picked"
+            err.println("vestaro: no image: " + (line.dialog ? "the dialog was cancelled or nothing was picked"
                     : scan ? "the scanner had nothing to scan" : "the camera holds no picture"));
             return NOTHING;
         }
         summary(keeper, "");
         return OK;
+    }
+
+    /** What the file holds, as the per-image line prints it: {@code 850x1169, 100 dpi, 24 bits, jpeg, }. */
+    private static String values(ImageHeader header) {
+        if (!header.isKnown()) {
+            return "header unreadable, ";
+        }
+        StringBuilder text = new StringBuilder().append(header.getWidth()).append('x').append(header.getHeight())
+                .append(", ");
+        int xDpi = header.getXResolution();
+        int yDpi = header.getYResolution();
+        if (xDpi != 0 || yDpi != 0) {
+            text.append(xDpi == yDpi ? String.valueOf(xDpi) : xDpi + "x" + yDpi).append(" dpi, ");
+        }
+        return text.append(header.getBitsPerPixel()).append(" bits, ").append(header.getFormat()).append(", ")
+                .toString();
+    }
+
+    private void warn(String text) {
+        err.println("vestaro: warning: " + text);
+        report.warning(text);
     }
 
     private static void configure(WIAScanner scanner, CommandLine line) {
@@ -173,7 +248,7 @@ public final class Main {
 
     private void summary(ImageFolder keeper, String when) {
         int kept = keeper.files().size();
-        out.printf(Locale.ROOT, "%d image%s kept in %s%s%n", kept, kept == 1 ? "" : "s", keeper.getFolder(), when);
+        results.printf(Locale.ROOT, "%d image%s kept in %s%s%n", kept, kept == 1 ? "" : "s", keeper.getFolder(), when);
     }
 
     /**
@@ -189,10 +264,9 @@ public final class Main {
                     return device;
                 }
             }
-            err.println("vestaro: no " + kindWord + " found"
+            return none("no " + kindWord + " found"
                     + (devices.isEmpty() ? ": the platform offered no WIA device"
                             : " among " + devices.size() + (devices.size() == 1 ? " device" : " devices")));
-            return null;
         }
         WIADevice named = null;
         if (wanted.matches("[0-9]{1,9}")) {
@@ -205,17 +279,21 @@ public final class Main {
             }
         }
         if (named == null) {
-            err.println("vestaro: no device " + wanted + " (see 'list')");
-            return null;
+            return none("no device " + wanted + " (see 'list')");
         }
         if (!kind.isInstance(named)) {
-            err.println("vestaro: " + quoted(named) + " is a " + kindName(named) + ", not a " + kindWord);
-            return null;
+            return none(quoted(named) + " is a " + kindName(named) + ", not a " + kindWord);
         }
         return named;
     }
 
-    private static String kindName(WIADevice device) {
+    private WIADevice none(String why) {
+        err.println("vestaro: " + why);
+        report.failure(why);
+        return null;
+    }
+
+    static String kindName(WIADevice device) {
         switch (device.getKind()) {
             case WIADevice.KIND_SCANNER:
                 return "scanner";
@@ -234,6 +312,7 @@ public final class Main {
 
     /** Prints a failure: the code in hexadecimal and the text; the stack trace only with --trace. */
     private int failed(String context, Throwable failure) {
+        report.failure(failure);
         err.println("vestaro: " + context + describe(failure));
         if (debug && failure instanceof VestaroException && ((VestaroException) failure).getFile() != null) {
             VestaroException e = (VestaroException) failure;

@@ -25,7 +25,8 @@ import java.util.regex.Pattern;
  * created when the first image arrives.
  *
  * <p>Use it as the listener of a transfer, or call {@link #keep} from a listener of one's
- * own. Its methods may be called from any thread.
+ * own; {@link #images()} then tells what each kept file holds. Its methods may be called
+ * from any thread.
  */
 public final class ImageFolder implements ImageListener {
     /** How a file reaches the folder. */
@@ -46,7 +47,7 @@ public final class ImageFolder implements ImageListener {
     private final String prefix;
     private final Mode mode;
     private final Pattern ownName;
-    private final List<Path> files = new ArrayList<>();
+    private final List<KeptImage> kept = new ArrayList<>();
     /** The next number to try; 0 until the folder has been looked at. */
     private int next;
 
@@ -103,7 +104,17 @@ public final class ImageFolder implements ImageListener {
      * @return a copy of the list
      */
     public synchronized List<Path> files() {
-        return List.copyOf(files);
+        return kept.stream().map(KeptImage::file).toList();
+    }
+
+    /**
+     * The images kept so far, in the order they arrived, each with what its file's header
+     * says: the format, size, resolution and depth that the device delivered.
+     *
+     * @return a copy of the list
+     */
+    public synchronized List<KeptImage> images() {
+        return List.copyOf(kept);
     }
 
     /**
@@ -125,7 +136,7 @@ public final class ImageFolder implements ImageListener {
      * @throws IOException when the file cannot be kept; nothing is left in the folder then
      */
     public Path keep(TransferredImage image) throws IOException {
-        return keep(image.getFile(), image.getExtension());
+        return keep(image.getFile(), image.getExtension(), image.getHeader());
     }
 
     /**
@@ -137,7 +148,12 @@ public final class ImageFolder implements ImageListener {
      * @throws IOException when the file cannot be kept; nothing is left in the folder then
      * @throws IllegalArgumentException for an extension other than letters and digits
      */
-    public synchronized Path keep(Path file, String extension) throws IOException {
+    public Path keep(Path file, String extension) throws IOException {
+        return keep(file, extension, null);
+    }
+
+    /** Keeps the file; its header is read from the kept copy when the caller has none. */
+    private synchronized Path keep(Path file, String extension, ImageHeader header) throws IOException {
         if (extension == null || !EXTENSION.matcher(extension).matches()) {
             throw new IllegalArgumentException("not a file name extension: " + extension);
         }
@@ -161,7 +177,14 @@ public final class ImageFolder implements ImageListener {
             }
             throw e;
         }
-        files.add(target);
+        if (header == null) {
+            try {
+                header = ImageHeader.read(target);
+            } catch (IOException e) {
+                header = ImageHeader.UNREADABLE; // a file of the caller's: it need not be an image
+            }
+        }
+        kept.add(new KeptImage(target, header));
         return target;
     }
 

@@ -3,20 +3,24 @@ package kordin.vestaro.wia;
 import java.nio.file.Path;
 
 /**
- * One image that a device transferred: the platform's file and its format. The file exists
- * only during the {@link ImageListener#imageTransferred} call that receives this object.
+ * One image that a device transferred: the platform's file, its format, and what the file
+ * says it holds (read from its header when the image arrived). The file exists only during
+ * the {@link ImageListener#imageTransferred} call that receives this object; the header's
+ * values stay.
  */
 public final class TransferredImage {
     private final WIADevice device;
     private final Path file;
     private final String extension;
     private final int index;
+    private final ImageHeader header;
 
-    TransferredImage(WIADevice device, Path file, String extension, int index) {
+    TransferredImage(WIADevice device, Path file, String extension, int index, ImageHeader header) {
         this.device = device;
         this.file = file;
         this.extension = extension;
         this.index = index;
+        this.header = header;
     }
 
     /**
@@ -56,8 +60,19 @@ public final class TransferredImage {
         return index;
     }
 
+    /**
+     * What the file says it holds: format, size in pixels, resolution and depth, which are
+     * what the device did whatever was asked. {@link ImageHeader#isKnown()} is false when the
+     * header could not be read (the reason is logged).
+     *
+     * @return the header's values
+     */
+    public ImageHeader getHeader() {
+        return header;
+    }
+
     @Override
     public String toString() {
-        return "image " + index + " (" + extension + ") " + file;
+        return "image " + index + " (" + extension + ") " + file + ": " + header;
     }
 }

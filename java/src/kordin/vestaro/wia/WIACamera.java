@@ -60,7 +60,8 @@ public class WIACamera extends WIADevice {
     /**
      * Transfers every picture, or those the user picks in the device's dialog, into a folder,
      * as copies named {@code picture-001.jpg}, {@code picture-002.jpg}, ... (see
-     * {@link ImageFolder}).
+     * {@link ImageFolder}). An {@link ImageFolder} passed to
+     * {@link #transfer(boolean, ImageListener)} also tells what each file holds.
      *
      * @param dialog true to show the device's dialog, false for every picture on the camera
      * @param folder where the pictures go; created when the first one arrives

@@ -7,6 +7,7 @@ import java.util.ArrayList;
 import java.util.List;
 import java.util.Objects;
 import java.util.concurrent.CopyOnWriteArrayList;
+import kordin.vestaro.Manager;
 import kordin.vestaro.VestaroException;
 
 /**
@@ -20,6 +21,12 @@ import kordin.vestaro.VestaroException;
  * {@link ImageListener} hands each image to it; and the listeners added with
  * {@link #addImageListener} receive every image of every transfer, after the one passed to
  * the method.
+ *
+ * <h2>Ownership</h2>
+ * The manager that found a device owns it: closing the manager releases it. A caller may
+ * release it earlier with {@link #release()} or {@link #close()} (for example in a
+ * try-with-resources statement); the manager then leaves it alone, and a later poll that
+ * finds the device again makes a new object for it.
  *
  * <h2>Failures</h2>
  * A failing device ends the transfer method with {@link VestaroException}. An exception
@@ -35,10 +42,13 @@ import kordin.vestaro.VestaroException;
  * Any thread may call any method. Each operation runs on the calling thread, and every
  * listener call of a transfer happens on that thread before the transfer method returns.
  * Operations on one device run one at a time: a transfer, a change of settings or a release
- * waits for the transfer in progress on the same device. Different devices may transfer at
+ * ({@link #release()} or {@link #close()}) waits for the transfer in progress on the same
+ * device. Different devices may transfer at
  * the same time on different threads.
  */
-public class WIADevice {
+public class WIADevice implements AutoCloseable {
+    private static final System.Logger LOG = System.getLogger(Manager.LOGGER_NAME);
+
     /** The kind ({@link #getKind()}) of a scanner. */
     public static final int KIND_SCANNER = 1;
     /** The kind ({@link #getKind()}) of a digital camera. */
@@ -185,7 +195,19 @@ public class WIADevice {
     }
 
     /**
-     * Whether the device has been released, by {@link #release()}, by closing its manager,
+     * Releases the device, as {@link #release()} does, so that a device can be used in a
+     * try-with-resources statement. Closing again, or after its manager closed, does nothing.
+     *
+     * @throws VestaroException when the library cannot release the handle (the device
+     *     counts as released all the same)
+     */
+    @Override
+    public void close() throws VestaroException {
+        release();
+    }
+
+    /**
+     * Whether the device has been released, by {@link #release()} or {@link #close()}, by closing its manager,
      * or because a later poll no longer found it.
      *
      * @return true once released
@@ -306,11 +328,13 @@ public class WIADevice {
             count++;
             TransferredImage image;
             try {
-                image = new TransferredImage(device, Path.of(path), extension, count);
+                Path file = Path.of(path);
+                image = new TransferredImage(device, file, extension, count, ImageHeader.readOrUnknown(file));
             } catch (RuntimeException e) {
                 failures.add(e);
                 return;
             }
+            LOG.log(System.Logger.Level.DEBUG, () -> device + ": " + image);
             if (listener != null) {
                 call(listener, image);
             }

@@ -13,7 +13,9 @@ import kordin.vestaro.VestaroException;
  * <p>The settings are in the units the device uses: the resolution in dots per inch (the
  * same in both directions) and the scan area in pixels at that resolution, where -1 leaves
  * the device's own value. A device refuses a value it does not support without failing the
- * scan; it then scans with its own value for that setting.
+ * scan; it then scans with its own value for that setting, and only the image tells:
+ * {@link TransferredImage#getHeader()} gives the size, resolution and depth that the file
+ * holds.
  */
 public class WIAScanner extends WIADevice {
     /** The colour mode as a {@link ColorMode#bitDepth()} code; read by the library at each scan. */
@@ -168,7 +170,9 @@ public class WIAScanner extends WIADevice {
 
     /**
      * Scans one page into a folder, as a copy named {@code scan-001.jpg} or the next free
-     * number (see {@link ImageFolder}).
+     * number (see {@link ImageFolder}). To learn what the device delivered (size,
+     * resolution, depth), pass an {@link ImageFolder} to {@link #scan(boolean, ImageListener)}
+     * and ask its {@link ImageFolder#images()}.
      *
      * @param dialog true to let the user scan through the device's dialog, false to scan
      *     with this object's settings

@@ -4,12 +4,16 @@ import static kordin.vestaro.testsupport.Images.describe;
 import static kordin.vestaro.testsupport.Images.names;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.List;
+import java.util.Map;
+import java.util.regex.Pattern;
 import kordin.vestaro.testsupport.Jar;
+import kordin.vestaro.testsupport.JsonParser;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 
@@ -32,13 +36,22 @@ class JarCommandTest {
     Path temp;
 
     private Jar.Result run(String name, String devices, String... args) throws Exception {
-        Jar.Result result = Jar.run(Files.createDirectories(temp.resolve(name)), devices, args);
+        return run(name, devices, List.of(), args);
+    }
+
+    private Jar.Result run(String name, String devices, List<String> vmOptions, String... args) throws Exception {
+        Jar.Result result = Jar.run(Files.createDirectories(temp.resolve(name)), devices, vmOptions, args);
         assertEquals(List.of(), names(result.tmp()), "the temporary folder is left empty\n" + result);
         return result;
     }
 
+    @SuppressWarnings("unchecked")
+    private static List<Map<String, Object>> list(Object value) {
+        return (List<Map<String, Object>>) value;
+    }
+
     @Test
-    void listScanAndCameraOverTheDefaultDevices() throws Exception {
+    void resultsOnStandardOutputAndProgressOnStandardError() throws Exception {
         Jar.Result list = run("list", null, "list");
         assertEquals(0, list.status(), list.toString());
         assertTrue(list.out().matches("(?s) 1  scanner  Virtual Flatbed Scanner  \\{6BDD.*\\}\\\\0000\\R"
@@ -48,23 +61,56 @@ class JarCommandTest {
         Jar.Result scan = run("scan", null, "scan", "-o", out.toString(), "-r", "100", "-m", "gray");
         assertEquals(0, scan.status(), scan.toString());
         assertEquals("850x1169 gray", describe(out.resolve("scan-001.jpg")));
-        assertTrue(scan.out().matches("(?s)scanning with \"Virtual Flatbed Scanner\" at 100 dpi, mode gray\\R"
-                + "  1  scan-001\\.jpg  [0-9,]+ bytes\\R1 image kept in " + out + "\\R"), scan.toString());
+        assertTrue(scan.out().matches("  1  scan-001\\.jpg  850x1169, 100 dpi, 8 bits, jpeg, [0-9,]+ bytes\\R"
+                + "1 image kept in " + Pattern.quote(out.toString()) + "\\R"), scan.toString());
+        assertTrue(scan.err().matches("scanning with \"Virtual Flatbed Scanner\", asking 100 dpi, mode gray\\R"),
+                scan.toString());
 
-        Jar.Result camera = run("camera", null, "camera", "--output=" + out);
-        assertEquals(0, camera.status(), camera.toString());
-        assertEquals(List.of("picture-001.jpg", "picture-002.jpg", "picture-003.jpg", "scan-001.jpg"), names(out));
-        assertEquals("320x240 color", describe(out.resolve("picture-002.jpg")));
-        assertTrue(camera.out().endsWith("3 images kept in " + out + System.lineSeparator()), camera.toString());
-        assertEquals("", scan.err() + camera.err());
+        Jar.Result version = run("version", null, "--version");
+        assertEquals(0, version.status(), version.toString());
+        assertEquals("vestaro 12.0", version.out().strip());
     }
 
     @Test
-    void theDeviceSetOfTheEnvironment() throws Exception {
+    void theJsonOfEachCommandParses() throws Exception {
+        Map<String, Object> list = JsonParser.object(run("list", null, "--json", "list").out());
+        assertEquals(0L, list.get("status"));
+        assertEquals(List.of("scanner", "camera"), list(list.get("devices")).stream().map(d -> d.get("kind")).toList());
+        assertEquals(List.of(1L, 2L), list(list.get("devices")).stream().map(d -> d.get("number")).toList());
+
+        Path out = temp.resolve("out");
+        Jar.Result scanned = run("scan", null, "scan", "--json", "-o", out.toString(), "-r", "5000", "-m", "bw");
+        assertEquals(0, scanned.status(), scanned.toString());
+        assertTrue(scanned.err().contains("vestaro: warning: asked 5000 dpi, the device scanned at 150"), scanned.toString());
+        Map<String, Object> scan = JsonParser.object(scanned.out());
+        assertEquals(List.of("command", "status", "device", "folder", "images", "warnings", "failure"),
+                List.copyOf(scan.keySet()));
+        assertEquals(List.of("asked 5000 dpi, the device scanned at 150"), scan.get("warnings"));
+        assertEquals("Virtual Flatbed Scanner", ((Map<?, ?>) scan.get("device")).get("name"));
+        Map<String, Object> page = list(scan.get("images")).get(0);
+        assertEquals(out.resolve("scan-001.jpg").toString(), page.get("path"));
+        assertEquals(Files.size(out.resolve("scan-001.jpg")), page.get("size"));
+        assertEquals(Map.of("width", 1275L, "height", 1753L), page.get("pixels"));
+        assertEquals(8L, page.get("depth"));
+
+        Jar.Result transferred = run("camera", null, "--json", "camera", "--prefix", "p", "-o", out.toString());
+        assertEquals(0, transferred.status(), transferred.toString());
+        Map<String, Object> camera = JsonParser.object(transferred.out());
+        assertEquals(out.toString(), camera.get("folder"));
+        assertEquals(List.of("p-001.jpg", "p-002.jpg", "p-003.jpg"),
+                list(camera.get("images")).stream().map(i -> Path.of((String) i.get("path")).getFileName().toString()).toList());
+        assertEquals(Map.of("x", 72L, "y", 72L), list(camera.get("images")).get(2).get("dpi"));
+        assertEquals(List.of(), camera.get("warnings"));
+        assertNull(camera.get("failure"));
+        assertEquals("transferring every picture of \"Virtual Camera\"", transferred.err().strip());
+    }
+
+    @Test
+    void eachExitStatusOverTheDeviceSetOfTheEnvironment() throws Exception {
         Path out = temp.resolve("out");
         Jar.Result cancelled = run("dialog", DEVICES, "camera", "--dialog", "-o", out.toString());
         assertEquals(3, cancelled.status(), cancelled.toString());
-        assertTrue(cancelled.out().contains("no image: the dialog was cancelled"), cancelled.toString());
+        assertTrue(cancelled.err().contains("no image: the dialog was cancelled"), cancelled.toString());
 
         Jar.Result pictures = run("camera", DEVICES, "camera", "-o", out.toString());
         assertEquals(0, pictures.status(), pictures.toString());
@@ -74,13 +120,33 @@ class JarCommandTest {
         Jar.Result bitmap = run("bmp", DEVICES, "scan", "-d", "bitmap scanner", "-r", "50", "-m", "bw", "-o", out.toString());
         assertEquals(0, bitmap.status(), bitmap.toString());
         assertEquals("100x50 bw", describe(out.resolve("scan-001.bmp")));
+        assertTrue(bitmap.out().startsWith("  1  scan-001.bmp  100x50, 50 dpi, 1 bits, bmp, "), bitmap.toString());
 
-        Jar.Result failed = run("failed", DEVICES, "scan", "-d", "3", "-o", out.toString());
+        Jar.Result failed = run("failed", DEVICES, "--json", "scan", "-d", "3", "-o", out.toString());
         assertEquals(1, failed.status(), failed.toString());
-        assertTrue(failed.err().matches("vestaro: error 0x[0-9a-f]{8}: \\S.*\\R"), failed.toString());
+        assertTrue(failed.err().matches("(?s).*\\Rvestaro: error 0x[0-9a-f]{8}: \\S.*\\R"), failed.toString());
         assertFalse(failed.err().contains("\tat "), failed.toString());
-        assertTrue(failed.out().endsWith("0 images kept in " + out + " before the failure" + System.lineSeparator()),
-                failed.toString());
+        Map<?, ?> failure = (Map<?, ?>) JsonParser.object(failed.out()).get("failure");
+        assertTrue(((String) failure.get("code")).matches("0x[0-9a-f]{8}"), failed.toString());
         assertEquals(List.of("picture-001.jpg", "picture-002.jpg", "scan-001.bmp"), names(out));
+
+        Jar.Result missing = run("missing", DEVICES, "scan", "-d", "9");
+        assertEquals(4, missing.status(), missing.toString());
+        assertEquals("vestaro: no device 9 (see 'list')", missing.err().strip());
+
+        Jar.Result wrong = run("wrong", DEVICES, "scan", "--foo");
+        assertEquals(2, wrong.status(), wrong.toString());
+        assertTrue(wrong.err().startsWith("vestaro: unknown option: --foo"), wrong.toString());
+    }
+
+    /** The property turns the library's diagnostics on for a program that cannot set Manager.debug first. */
+    @Test
+    void theDebugPropertyTurnsTheLibrarysDiagnosticLinesOnBeforeTheLoad() throws Exception {
+        Path out = temp.resolve("out");
+        Jar.Result scan = run("property", null, List.of("-Dkordin.vestaro.debug=true"), "scan", "-r", "75", "-o",
+                out.toString());
+        assertEquals(0, scan.status(), scan.toString());
+        assertTrue(scan.err().contains("Item property storage:"), scan.toString());
+        assertFalse(scan.err().contains("vestaro: loaded"), "the Java side's debug messages need --debug\n" + scan);
     }
 }

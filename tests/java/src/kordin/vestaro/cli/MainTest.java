@@ -5,6 +5,7 @@ import static kordin.vestaro.testsupport.Images.names;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
@@ -14,7 +15,10 @@ import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.List;
+import java.util.Map;
+import java.util.regex.Pattern;
 import kordin.vestaro.Manager;
+import kordin.vestaro.testsupport.JsonParser;
 import kordin.vestaro.testsupport.Winsim;
 import kordin.vestaro.testsupport.WinsimExtension;
 import kordin.vestaro.wia.ColorMode;
@@ -27,6 +31,8 @@ import org.junit.jupiter.api.io.TempDir;
 /** The command line in this VM over the real library and the virtual devices. */
 @ExtendWith(WinsimExtension.class)
 class MainTest {
+    private static final String NL = System.lineSeparator();
+
     @TempDir
     Path temp;
 
@@ -55,18 +61,34 @@ class MainTest {
         return err.toString(StandardCharsets.UTF_8);
     }
 
+    private void reset() {
+        out.reset();
+        err.reset();
+    }
+
+    @SuppressWarnings("unchecked")
+    private static Map<String, Object> first(Object list) {
+        return ((List<Map<String, Object>>) list).get(0);
+    }
+
     @Test
     void optionsInEveryForm() throws Exception {
         CommandLine line = CommandLine.parse("--debug", "scan", "-r", "150", "--mode=gray", "--area", "0,10,-1,200",
-                "-o", "out", "--dialog", "--device=2");
+                "-o", "out", "--dialog", "--device=2", "--json");
         assertEquals(CommandLine.Command.SCAN, line.command);
-        assertTrue(line.debug && line.dialog);
+        assertTrue(line.debug && line.dialog && line.json);
         assertEquals(150, line.resolution);
         assertEquals(ColorMode.GRAY_8, line.mode);
         assertArrayEquals(new int[] {0, 10, -1, 200}, line.area);
         assertEquals(Path.of("out"), line.output);
         assertEquals("2", line.device);
-        assertEquals(CommandLine.Command.HELP, CommandLine.parse("scan", "--resolution", "x", "-h").command);
+        // Help and the version win over everything else; help names the command's usage.
+        CommandLine help = CommandLine.parse("scan", "--resolution", "x", "-h");
+        assertEquals(CommandLine.Command.HELP, help.command);
+        assertEquals(CommandLine.Command.SCAN, help.topic);
+        assertEquals(CommandLine.Command.CAMERA, CommandLine.parse("help", "camera").topic);
+        assertNull(CommandLine.parse("--help").topic);
+        assertEquals(CommandLine.Command.VERSION, CommandLine.parse("list", "--bogus", "--version").command);
     }
 
     @Test
@@ -75,99 +97,225 @@ class MainTest {
             {}, {"frobnicate"}, {"scan", "camera"}, {"scan", "--resolution"}, {"scan", "--resolution", "high"},
             {"scan", "--resolution", "0"}, {"scan", "--area", "1,2,3"}, {"scan", "--area", "0,0,-2,10"},
             {"scan", "--mode", "sepia"}, {"camera", "--mode", "gray"}, {"list", "--output", "x"},
-            {"scan", "--dialog=yes"}, {"scan", "--colour"},
+            {"scan", "--dialog=yes"}, {"scan", "--colour"}, {"help", "scan", "camera"}, {"help", "frobnicate"},
+            {"list", "--json=yes"}, {"-r", "100"},
         };
         for (String[] args : wrong) {
             assertThrows(CommandLine.UsageException.class, () -> CommandLine.parse(args), String.join(" ", args));
         }
-        assertEquals(Main.USAGE, run("camera", "--mode", "gray"));
-        assertTrue(err().contains("--mode is not an option of camera"), err());
-        assertEquals("", out());
+        String[][] named = {
+            {"camera", "--mode", "gray"}, {"--mode is not an option of camera"},
+            {"scan", "--foo"}, {"unknown option: --foo"},
+            {"list", "--json", "-x"}, {"unknown option: -x"},
+            {"frobnicate", "--json"}, {"unknown command: frobnicate"},
+            {"help", "scan", "list"}, {"help takes one command: scan and list"},
+        };
+        for (int i = 0; i < named.length; i += 2) {
+            reset();
+            assertEquals(Main.USAGE, run(named[i]));
+            assertEquals("vestaro: " + named[i + 1][0] + NL + "Run 'java -jar vestaro.jar help' for the usage." + NL, err());
+            assertEquals("", out(), "no JSON for a command line that cannot run");
+        }
         assertEquals(Main.USAGE, run("scan", "--prefix", "../up", "-o", temp.toString()));
         assertEquals(List.of(), names(temp), "nothing scanned");
     }
 
     @Test
-    void aScanPrintsALinePerImageAndASummaryWithTheSettingsGiven() throws Exception {
+    void helpForEachCommandAndTheVersionGoToStandardOutput() {
+        String[][] asked = {{"help"}, {"--help"}, {"help", "scan"}, {"scan", "-h"}, {"camera", "--help"}, {"help", "list"},
+            {"help", "help"}};
+        String[] shown = {Usage.GENERAL, Usage.GENERAL, Usage.SCAN, Usage.SCAN, Usage.CAMERA, Usage.LIST, Usage.HELP};
+        for (int i = 0; i < asked.length; i++) {
+            reset();
+            assertEquals(Main.OK, run(asked[i]));
+            assertEquals(shown[i], out(), String.join(" ", asked[i]));
+            assertEquals("", err());
+        }
+        assertTrue(Usage.GENERAL.contains("  4  no such device"), Usage.GENERAL);
+        reset();
+        assertEquals(Main.OK, run("--version"));
+        assertEquals("vestaro 12.0" + NL, out(), "the jar's manifest gives the project's version");
+    }
+
+    @Test
+    void aScanPrintsWhatTheFileHoldsOnStandardOutputAndTheProgressOnStandardError() throws Exception {
         assertEquals(Main.OK, run("scan", "-o", temp.toString(), "-r", "100", "-m", "bw", "--area", "5,6,70,80"), err());
 
         Path kept = temp.resolve("scan-001.jpg");
         assertEquals("70x80 bw", describe(kept));
-        assertEquals(String.join(System.lineSeparator(),
-                "scanning with \"Virtual Flatbed Scanner\" at 100 dpi, mode bw",
-                "  1  scan-001.jpg  " + String.format("%,d", Files.size(kept)) + " bytes",
+        assertEquals(String.join(NL,
+                "  1  scan-001.jpg  70x80, 100 dpi, 8 bits, jpeg, " + String.format("%,d", Files.size(kept)) + " bytes",
                 "1 image kept in " + temp, ""), out());
-        assertEquals("", err());
+        // A JPEG holds black and white as 8-bit grey: no warning for that.
+        assertEquals("scanning with \"Virtual Flatbed Scanner\", asking 100 dpi, mode bw" + NL, err());
+    }
+
+    /** The default scanner takes 50 to 1200 dpi, has no deep modes, and scans at 150 dpi when a value is refused. */
+    @Test
+    void settingsTheDeviceRefusedAreWarnedOnStandardErrorAndInTheJson() throws Exception {
+        assertEquals(Main.OK, run("--json", "scan", "-o", temp.toString(), "-r", "99999", "-m", "gray16",
+                "--area", "0,0,5000,-1"), err());
+
+        List<String> warnings = List.of("asked 99999 dpi, the device scanned at 150",
+                "asked gray16 (16 bits per pixel), the image has 8",
+                "asked a width of 5000 pixels, the image is 1275x1753");
+        assertEquals("scanning with \"Virtual Flatbed Scanner\", asking 99999 dpi, mode gray16" + NL
+                + String.join("", warnings.stream().map(w -> "vestaro: warning: " + w + NL).toList()), err());
+        Map<String, Object> json = JsonParser.object(out());
+        assertEquals(warnings, json.get("warnings"));
+        Path kept = temp.resolve("scan-001.jpg");
+        assertEquals(Map.of("index", 1L, "path", kept.toString(), "format", "jpeg", "size", Files.size(kept),
+                "pixels", Map.of("width", 1275L, "height", 1753L), "dpi", Map.of("x", 150L, "y", 150L), "depth", 8L),
+                first(json.get("images")));
+        assertEquals("1275x1753 gray", describe(kept));
+
+        // Values the device takes give no warning.
+        reset();
+        assertEquals(Main.OK, run("scan", "-o", temp.toString(), "-r", "75", "-m", "gray", "--area", "0,0,100,-1"));
+        assertEquals("scanning with \"Virtual Flatbed Scanner\", asking 75 dpi, mode gray" + NL, err());
     }
 
     @Test
     void theCameraCommandKeepsEveryPictureOfTheNamedDevice() throws Exception {
         for (String device : new String[] {"Virtual Camera", "2", Winsim.DEFAULT_CAMERA}) {
-            out.reset();
+            reset();
             Path folder = temp.resolve(device.replace('\\', '_'));
             assertEquals(Main.OK, run("camera", "--device", device, "--prefix", "holiday", "-o", folder.toString()), err());
             assertEquals(List.of("holiday-001.jpg", "holiday-002.jpg", "holiday-003.jpg"), names(folder));
             assertEquals("320x240 color", describe(folder.resolve("holiday-003.jpg")));
-            assertTrue(out().startsWith("transferring every picture of \"Virtual Camera\""), out());
-            assertTrue(out().endsWith("3 images kept in " + folder + System.lineSeparator()), out());
+            assertEquals("transferring every picture of \"Virtual Camera\"" + NL, err());
+            assertTrue(out().matches("(  [1-3]  holiday-00[1-3]\\.jpg  320x240, 72 dpi, 24 bits, jpeg, [0-9,]+ bytes\\R){3}"
+                    + "3 images kept in " + Pattern.quote(folder.toString()) + "\\R"), out());
         }
     }
 
     @Test
-    void nothingToAcquireExitsWithThree() throws Exception {
-        assertEquals(Main.NOTHING, run("camera", "--device", "1"));
-        assertTrue(err().contains("\"Virtual Flatbed Scanner\" is a scanner, not a camera"), err());
-        assertEquals(Main.NOTHING, run("scan", "--device", "7"));
-        assertTrue(err().contains("no device 7"), err());
+    void eachOutcomeHasItsExitStatus() throws Exception {
+        assertEquals(Main.NO_DEVICE, run("camera", "--device", "1"));
+        assertEquals("vestaro: \"Virtual Flatbed Scanner\" is a scanner, not a camera" + NL, err());
+        reset();
+        assertEquals(Main.NO_DEVICE, run("scan", "--device", "9"));
+        assertEquals("vestaro: no device 9 (see 'list')" + NL, err());
+        assertEquals("", out());
 
+        reset();
         Winsim.setDialogScript(Winsim.DEFAULT_CAMERA, "[{\"action\": \"cancel\"}]");
         assertEquals(Main.NOTHING, run("camera", "--dialog", "-o", temp.toString()));
-        assertTrue(out().contains("no image: the dialog was cancelled or nothing was picked"), out());
+        assertTrue(err().endsWith("vestaro: no image: the dialog was cancelled or nothing was picked" + NL), err());
+        assertEquals("", out());
 
+        reset();
         Winsim.loadDevices("[{\"kind\": \"camera\", \"id\": \"empty\", \"name\": \"Empty\"}]");
         assertEquals(Main.NOTHING, run("camera", "-o", temp.toString()));
-        assertTrue(out().contains("no image: the camera holds no picture"), out());
-        assertEquals(Main.NOTHING, run("scan", "-o", temp.toString()));
-        assertTrue(err().contains("no scanner found among 1 device"), err());
+        assertTrue(err().endsWith("vestaro: no image: the camera holds no picture" + NL), err());
+        assertEquals(Main.NO_DEVICE, run("scan", "-o", temp.toString()));
+        assertTrue(err().endsWith("vestaro: no scanner found among 1 device" + NL), err());
         assertEquals(List.of(), names(temp));
+
+        Winsim.loadDevices("[]");
+        assertEquals(Main.OK, run("list"), "listing no device is no failure");
+        assertEquals(Main.NO_DEVICE, run("camera"));
+        assertTrue(err().endsWith("vestaro: no camera found: the platform offered no WIA device" + NL), err());
     }
 
     @Test
     void aFailurePrintsTheCodeInHexAndTheTextWithoutAStackTraceUnlessAsked() throws Exception {
         Winsim.injectFault("IWiaDataTransfer::idtGetData", Winsim.WIA_ERROR_BUSY, 0, "");
         assertEquals(Main.FAILED, run("scan", "-o", temp.toString()));
-        assertEquals("vestaro: error 0x80210006: The WIA device is busy." + System.lineSeparator(), err());
-        assertTrue(out().endsWith("0 images kept in " + temp + " before the failure" + System.lineSeparator()), out());
+        assertTrue(err().endsWith(NL + "vestaro: error 0x80210006: The WIA device is busy." + NL), err());
+        assertEquals("0 images kept in " + temp + " before the failure" + NL, out());
 
-        err.reset();
+        reset();
         // Every picture fails: the first failure, the others attached to it.
         assertEquals(Main.FAILED, run("--trace", "--debug", "camera", "-o", temp.toString()));
-        assertTrue(err().matches("(?s)vestaro: error 0x80210006: The WIA device is busy\\.\\R"
+        assertTrue(err().matches("(?s).*vestaro: error 0x80210006: The WIA device is busy\\.\\R"
                 + "  reported at \\.\\.\\\\src\\\\jni\\\\wia\\\\WIAUtils\\.cpp:[1-9][0-9]*\\R"
                 + "(  also: error 0x80210006: The WIA device is busy\\.\\R){2}"
                 + "kordin\\.vestaro\\.VestaroException: 0x80210006 .*\tat .*"), err());
 
-        err.reset();
+        reset();
         Winsim.injectFault("CoCreateInstance", Winsim.WIA_ERROR_OFFLINE, 0, "");
         assertEquals(Main.FAILED, run("list"));
-        assertEquals("vestaro: cannot open the WIA device manager: error 0x80210005: The WIA device is not online."
-                + System.lineSeparator(), err());
+        assertEquals("vestaro: cannot open the WIA device manager: error 0x80210005: The WIA device is not online." + NL,
+                err());
         assertFalse(err().contains("\tat "), err());
     }
 
     @Test
-    void listNamesEveryDeviceWithItsKindAndDebugIsSetBeforeTheManagerOpens() {
+    void theJsonOfAFailureCarriesCodeTextSourceAndTheFailuresAttached() throws Exception {
+        Winsim.injectFault("IWiaDataTransfer::idtGetData", Winsim.WIA_ERROR_BUSY, 2, "");
+        assertEquals(Main.FAILED, run("--json", "camera", "-o", temp.toString()));
+
+        Map<String, Object> json = JsonParser.object(out());
+        assertEquals("camera", json.get("command"));
+        assertEquals(1L, json.get("status"));
+        assertEquals(temp.toString(), json.get("folder"));
+        assertEquals(Map.of("number", 2L, "name", "Virtual Camera", "id", Winsim.DEFAULT_CAMERA, "kind", "camera",
+                "type", 0x20000L), json.get("device"));
+        @SuppressWarnings("unchecked")
+        List<Map<String, Object>> images = (List<Map<String, Object>>) json.get("images");
+        assertEquals(List.of(1L, 2L), images.stream().map(image -> image.get("index")).toList(),
+                "the camera goes on after the second picture failed");
+        assertEquals(List.of(temp.resolve("picture-001.jpg").toString(), temp.resolve("picture-002.jpg").toString()),
+                images.stream().map(image -> image.get("path")).toList());
+        @SuppressWarnings("unchecked")
+        Map<String, Object> failure = (Map<String, Object>) json.get("failure");
+        assertEquals("0x80210006", failure.get("code"));
+        assertEquals("The WIA device is busy.", failure.get("text"));
+        assertTrue(((String) failure.get("source")).matches("\\.\\.\\\\src\\\\jni\\\\wia\\\\WIAUtils\\.cpp:[1-9][0-9]*"),
+                failure.toString());
+        assertEquals(List.of(), failure.get("also"));
+
+        reset();
+        assertEquals(Main.NO_DEVICE, run("--json", "scan", "-d", "Nonesuch"));
+        json = JsonParser.object(out());
+        assertEquals(4L, json.get("status"));
+        assertNull(json.get("device"));
+        assertEquals(Map.of("code", "none", "text", "no device Nonesuch (see 'list')", "source", "none", "also", List.of()),
+                nullsAsNone(json.get("failure")));
+    }
+
+    @SuppressWarnings("unchecked")
+    private static Map<String, Object> nullsAsNone(Object object) {
+        Map<String, Object> copy = new java.util.HashMap<>((Map<String, Object>) object);
+        copy.replaceAll((name, value) -> value == null ? "none" : value);
+        return copy;
+    }
+
+    /** Names with quotes, backslashes, control characters and characters beyond ASCII survive as JSON. */
+    @Test
+    void listNamesEveryDeviceAndItsJsonEscapesEveryName() throws Exception {
+        String odd = "Say \"cheese\" \\ tab\there \u00e9\u20ac\ud83d\ude00";
+        Winsim.loadDevices("[{\"kind\": \"scanner\", \"id\": \"s\\\\1\", \"name\": \"Plain\"},"
+                + " {\"kind\": \"camera\", \"id\": \"c\", \"name\": \"Say \\\"cheese\\\" \\\\ tab\\there \u00e9\u20ac\ud83d\ude00\"}]");
+        assertEquals(Main.OK, run("list", "--json"), err());
+
+        String text = out();
+        assertTrue(text.chars().allMatch(c -> c == '\n' || (c >= 0x20 && c < 0x7F)), "printable ASCII only: " + text);
+        Map<String, Object> json = JsonParser.object(text);
+        assertEquals(List.of("command", "status", "devices", "warnings", "failure"), List.copyOf(json.keySet()));
+        assertEquals(List.of(
+                Map.of("number", 1L, "name", "Plain", "id", "s\\1", "kind", "scanner", "type", 0x10000L),
+                Map.of("number", 2L, "name", odd, "id", "c", "kind", "camera", "type", 0x20000L)), json.get("devices"));
+        assertNull(json.get("failure"));
+    }
+
+    @Test
+    void debugIsSetBeforeTheManagerOpensAndShowsTheJavaSidesMessages() throws Exception {
         boolean[] debugAtOpen = new boolean[1];
         int status = main(() -> {
             debugAtOpen[0] = Manager.debug;
             return WIAManager.open();
-        }).run("list", "--debug");
+        }).run("camera", "--debug", "-o", temp.toString());
 
         assertEquals(Main.OK, status, err());
         assertTrue(debugAtOpen[0]);
-        assertEquals(String.join(System.lineSeparator(),
-                " 1  scanner  Virtual Flatbed Scanner  " + Winsim.DEFAULT_SCANNER,
-                " 2  camera   Virtual Camera           " + Winsim.DEFAULT_CAMERA,
-                "2 devices", ""), out());
+        assertTrue(err().matches("(?s).*\\Rvestaro: WIACamera \"Virtual Camera\" \\(\\{.*\\}\\\\0001\\): image 3 \\(jpg\\) "
+                + ".*: jpeg 320x240, 72 dpi, 24 bits per pixel\\R.*"), err());
+
+        reset();
+        Manager.debug = false;
+        assertEquals(Main.OK, run("camera", "-o", temp.toString()));
+        assertEquals("transferring every picture of \"Virtual Camera\"" + NL, err(), "no debug message without --debug");
     }
 }

@@ -36,7 +36,14 @@ public final class Jar {
      * {@code WINSIM_DEVICES} names.
      */
     public static Result run(Path work, String devices, String... args) throws IOException, InterruptedException {
-        List<String> command = new ArrayList<>(List.of("-jar", jar()));
+        return run(work, devices, List.of(), args);
+    }
+
+    /** As {@link #run(Path, String, String...)}, with options for the Java VM such as {@code -Dname=value}. */
+    public static Result run(Path work, String devices, List<String> vmOptions, String... args)
+            throws IOException, InterruptedException {
+        List<String> command = new ArrayList<>(vmOptions);
+        command.addAll(List.of("-jar", jar()));
         command.addAll(List.of(args));
         return java(work, devices, command);
     }

@@ -4,9 +4,11 @@ import static kordin.vestaro.testsupport.Images.describe;
 import static kordin.vestaro.testsupport.Images.names;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertSame;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 
 import java.nio.file.Path;
+import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
 import kordin.vestaro.testsupport.Images;
@@ -45,53 +47,79 @@ class ScannerTest {
         }
     }
 
+    /** The size decoded, and the size and resolution that the file's header reports. */
+    private static String scanned(WIAScanner scanner, Path folder) throws Exception {
+        ImageFolder kept = new ImageFolder(folder, "scan");
+        List<ImageHeader> delivered = new ArrayList<>();
+        scanner.scan(false, image -> {
+            delivered.add(image.getHeader());
+            kept.keep(image);
+        });
+        KeptImage image = kept.images().get(0);
+        ImageHeader header = image.header();
+        assertSame(delivered.get(0), header, "the folder keeps the header the image arrived with");
+        assertEquals(header.getXResolution(), header.getYResolution());
+        return describe(image.file()) + ", header " + header.getWidth() + "x" + header.getHeight() + " "
+                + header.getXResolution() + " dpi";
+    }
+
     @ParameterizedTest(name = "{0} dpi, area {1}: {2}")
     @CsvSource(delimiter = ';', value = {
-        "150; 10 20 300 400; 300x400",
+        "150; 10 20 300 400; 300x400; 150",
         // -1 keeps the device's extent, which the new position shrinks to stay on the bed.
-        "100; 100 200 -1 -1; 750x969",
-        "100; -1 -1 -1 50; 850x50",
-        // Values the device refuses leave its own in force, and the scan goes on.
-        "100; 0 0 5000 5000; 850x1169",
-        "5000; -1 -1 -1 -1; 1275x1753",
+        "100; 100 200 -1 -1; 750x969; 100",
+        "100; -1 -1 -1 50; 850x50; 100",
+        // Values the device refuses leave its own in force, and the scan goes on: only the
+        // file's header tells.
+        "100; 0 0 5000 5000; 850x1169; 100",
+        "5000; -1 -1 -1 -1; 1275x1753; 150",
+        "1; -1 -1 -1 -1; 1275x1753; 150",
     })
-    void resolutionAndAreaGiveTheImagesSize(int dpi, String area, String size) throws Exception {
+    void resolutionAndAreaGiveTheImagesSizeAndTheHeaderTellsWhatTheDeviceUsed(int dpi, String area, String size,
+            int usedDpi) throws Exception {
         int[] frame = Arrays.stream(area.split(" ")).mapToInt(Integer::parseInt).toArray();
         try (WIAManager manager = WIAManager.open()) {
             WIAScanner scanner = manager.getScanners().get(0);
             scanner.setResolution(dpi);
             scanner.setArea(frame[0], frame[1], frame[2], frame[3]);
 
-            assertEquals(size + " color", describe(scanner.scan(false, temp).get(0)));
+            assertEquals(size + " color, header " + size + " " + usedDpi + " dpi", scanned(scanner, temp));
         }
     }
 
-    /** JPEG and BMP files carry at most 8 bits per channel: the deep modes arrive as 8 and 24 bits. */
+    /**
+     * JPEG and BMP files carry at most 8 bits per channel: the deep modes arrive as 8 and 24
+     * bits, and the header says so; a JPEG holds black and white as 8-bit grey.
+     */
     @ParameterizedTest(name = "{0} {1} {2}")
     @CsvSource({
-        "jpeg, BLACK_AND_WHITE, bw",
-        "jpeg, GRAY_8, gray",
-        "jpeg, GRAY_16, gray",
-        "jpeg, COLOR_24, color",
-        "jpeg, COLOR_48, color",
-        "bmp, BLACK_AND_WHITE, bw",
-        "bmp, GRAY_8, gray",
-        "bmp, GRAY_16, gray",
-        "bmp, COLOR_24, color",
-        "bmp, COLOR_48, color",
+        "jpeg, BLACK_AND_WHITE, bw, 8",
+        "jpeg, GRAY_8, gray, 8",
+        "jpeg, GRAY_16, gray, 8",
+        "jpeg, COLOR_24, color, 24",
+        "jpeg, COLOR_48, color, 24",
+        "bmp, BLACK_AND_WHITE, bw, 1",
+        "bmp, GRAY_8, gray, 8",
+        "bmp, GRAY_16, gray, 8",
+        "bmp, COLOR_24, color, 24",
+        "bmp, COLOR_48, color, 24",
     })
-    void eachColourModeArrivesAsTheImagesMode(String format, ColorMode mode, String expected) throws Exception {
+    void eachColourModeArrivesAsTheImagesModeWithTheDepthTheFileHolds(String format, ColorMode mode, String expected,
+            int bits) throws Exception {
         Winsim.loadDevices(scannerSet("[\"" + format + "\"]", true));
         try (WIAManager manager = WIAManager.open()) {
             WIAScanner scanner = manager.getScanners().get(0);
             scanner.setResolution(75);
             scanner.setColorMode(mode);
-            Path kept = scanner.scan(false, temp).get(0);
+            ImageFolder folder = new ImageFolder(temp, "scan");
+            scanner.scan(false, folder);
+            KeptImage kept = folder.images().get(0);
 
             String extension = format.equals("jpeg") ? "jpg" : "bmp";
-            assertEquals(temp.resolve("scan-001." + extension), kept);
-            Images.assertFormatMatchesExtension(kept);
-            assertEquals("637x876 " + expected, describe(kept));
+            assertEquals(temp.resolve("scan-001." + extension), kept.file());
+            Images.assertFormatMatchesExtension(kept.file());
+            assertEquals("637x876 " + expected, describe(kept.file()));
+            assertEquals(format + " 637x876, 75 dpi, " + bits + " bits per pixel", kept.header().toString());
         }
     }
 

@@ -192,7 +192,10 @@ class WIAManagerTest {
     void aDeviceReleasedByItsOwnerIsOfferedAgainAsANewObject() throws Exception {
         try (WIAManager manager = WIAManager.open()) {
             WIADevice first = manager.getScanners().get(0);
-            first.release();
+            try (WIADevice owned = first) {
+                assertFalse(owned.isReleased());
+            }
+            assertTrue(first.isReleased(), "closed as a resource");
             first.release();
             assertEquals(List.of(manager.getCameras().get(0)), manager.getDevices());
 

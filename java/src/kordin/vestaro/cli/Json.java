@@ -1,0 +1,104 @@
+package kordin.vestaro.cli;
+
+import java.util.LinkedHashMap;
+import java.util.List;
+import java.util.Map;
+
+/**
+ * Writes JSON from maps (objects, in their order), lists, strings, whole numbers, booleans
+ * and null. Everything outside printable ASCII is escaped, so the text stays valid JSON
+ * whatever charset the output stream has.
+ */
+final class Json {
+    private Json() {
+    }
+
+    /** An object from alternating names and values, in that order. */
+    static Map<String, Object> object(Object... namesAndValues) {
+        Map<String, Object> object = new LinkedHashMap<>();
+        for (int i = 0; i < namesAndValues.length; i += 2) {
+            object.put((String) namesAndValues[i], namesAndValues[i + 1]);
+        }
+        return object;
+    }
+
+    /** The value as JSON text, indented by two spaces a level, with a line break at its end. */
+    static String write(Object value) {
+        StringBuilder text = new StringBuilder();
+        write(value, "", text);
+        return text.append('\n').toString();
+    }
+
+    private static void write(Object value, String indent, StringBuilder text) {
+        if (value == null || value instanceof Boolean || value instanceof Integer || value instanceof Long) {
+            text.append(value);
+        } else if (value instanceof String) {
+            string((String) value, text);
+        } else if (value instanceof Map) {
+            Map<?, ?> object = (Map<?, ?>) value;
+            if (object.isEmpty()) {
+                text.append("{}");
+                return;
+            }
+            String inner = indent + "  ";
+            text.append("{\n");
+            String separator = "";
+            for (Map.Entry<?, ?> entry : object.entrySet()) {
+                text.append(separator).append(inner);
+                string((String) entry.getKey(), text);
+                text.append(": ");
+                write(entry.getValue(), inner, text);
+                separator = ",\n";
+            }
+            text.append('\n').append(indent).append('}');
+        } else if (value instanceof List) {
+            List<?> array = (List<?>) value;
+            if (array.isEmpty()) {
+                text.append("[]");
+                return;
+            }
+            String inner = indent + "  ";
+            text.append("[\n");
+            String separator = "";
+            for (Object element : array) {
+                text.append(separator).append(inner);
+                write(element, inner, text);
+                separator = ",\n";
+            }
+            text.append('\n').append(indent).append(']');
+        } else {
+            throw new IllegalArgumentException("no JSON form for " + value.getClass().getName());
+        }
+    }
+
+    private static void string(String value, StringBuilder text) {
+        text.append('"');
+        for (int i = 0; i < value.length(); i++) {
+            char c = value.charAt(i);
+            switch (c) {
+                case '"':
+                    text.append("\\\"");
+                    break;
+                case '\\':
+                    text.append("\\\\");
+                    break;
+                case '\n':
+                    text.append("\\n");
+                    break;
+                case '\r':
+                    text.append("\\r");
+                    break;
+                case '\t':
+                    text.append("\\t");
+                    break;
+                default:
+                    if (c < 0x20 || c > 0x7E) {
+                        text.append(String.format("\\u%04x", (int) c));
+                    } else {
+                        text.append(c);
+                    }
+            }
+        }
+        text.append('"');
+    }
+}

@@ -1,0 +1,121 @@
+package kordin.vestaro.cli;
+
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.Map;
+import kordin.vestaro.VestaroException;
+import kordin.vestaro.wia.ImageHeader;
+import kordin.vestaro.wia.WIADevice;
+
+/**
+ * What one command did, for {@code --json}: the devices listed or used, the images kept, the
+ * warnings and the failure. Written as one JSON document when the command ends.
+ */
+final class Report {
+    private final String command;
+    private final List<Object> devices = new ArrayList<>();
+    private Map<String, Object> device;
+    private String folder;
+    private final List<Object> images = new ArrayList<>();
+    private final List<Object> warnings = new ArrayList<>();
+    private Map<String, Object> failure;
+
+    Report(String command) {
+        this.command = command;
+    }
+
+    /** Every device present, numbered from 1 as {@code list} numbers them. */
+    void devices(List<WIADevice> all) {
+        for (int i = 0; i < all.size(); i++) {
+            devices.add(describe(all.get(i), i + 1));
+        }
+    }
+
+    void device(WIADevice used, int number) {
+        device = describe(used, number);
+    }
+
+    void folder(Path kept) {
+        folder = kept.toString();
+    }
+
+    void image(int index, Path kept, ImageHeader header, long size) {
+        boolean known = header.isKnown();
+        boolean dpi = header.getXResolution() != 0 || header.getYResolution() != 0;
+        images.add(Json.object(
+                "index", index,
+                "path", kept.toString(),
+                "format", header.getFormat(),
+                "size", size,
+                "pixels", known ? Json.object("width", header.getWidth(), "height", header.getHeight()) : null,
+                "dpi", dpi ? Json.object("x", header.getXResolution(), "y", header.getYResolution()) : null,
+                "depth", known && header.getBitsPerPixel() != 0 ? header.getBitsPerPixel() : null));
+    }
+
+    void warning(String text) {
+        warnings.add(text);
+    }
+
+    /** A failure; the first one is the command's, later ones are attached to it. */
+    void failure(Throwable thrown) {
+        failure(describe(thrown));
+    }
+
+    /** A failure that is no exception, such as a device that is not there. */
+    void failure(String text) {
+        failure(Json.object("code", null, "text", text, "source", null, "also", new ArrayList<>()));
+    }
+
+    private void failure(Map<String, Object> described) {
+        if (failure == null) {
+            failure = described;
+        } else {
+            also(failure).add(described);
+        }
+    }
+
+    @SuppressWarnings("unchecked")
+    private static List<Object> also(Map<String, Object> described) {
+        return (List<Object>) described.get("also");
+    }
+
+    private static Map<String, Object> describe(Throwable thrown) {
+        Map<String, Object> described;
+        if (thrown instanceof VestaroException) {
+            VestaroException e = (VestaroException) thrown;
+            described = Json.object("code", e.getHexCode(), "text", e.getText(),
+                    "source", e.getFile() == null ? null : e.getFile() + ":" + e.getLine());
+        } else {
+            String message = thrown.getMessage();
+            described = Json.object("code", null, "text", thrown instanceof LinkageError && message != null ? message
+                    : thrown.getClass().getSimpleName() + (message == null ? "" : ": " + message), "source", null);
+        }
+        List<Object> also = new ArrayList<>();
+        for (Throwable suppressed : thrown.getSuppressed()) {
+            also.add(describe(suppressed));
+        }
+        described.put("also", also);
+        return described;
+    }
+
+    private static Map<String, Object> describe(WIADevice device, int number) {
+        return Json.object("number", number, "name", device.getName(), "id", device.getId(),
+                "kind", Main.kindName(device), "type", Integer.toUnsignedLong(device.getType()));
+    }
+
+    /** The document: the command, its exit status, and what it did. */
+    String json(int status) {
+        Map<String, Object> document = Json.object("command", command, "status", status);
+        if (command.equals("list")) {
+            document.put("devices", devices);
+        } else {
+            document.put("device", device);
+            document.put("folder", folder);
+            document.put("images", images);
+        }
+        document.put("warnings", warnings);
+        document.put("failure", failure);
+        return Json.write(document);
+    }
+}
