@@ -32,6 +32,7 @@ for command in scan camera; do
   case $status in
     0) ;;
     3) failed+=("$command: nothing to acquire (see the line above)") ;;
+    4) failed+=("$command: no such device (see the line above)") ;;
     *) failed+=("$command: failed with exit status $status") ;;
   esac
 done
