@@ -465,9 +465,11 @@ final class NativeLoader {
             }
             text = "no jar on the class path has " + missing + " (they carry " + String.join(", ", carried) + ")";
         }
-        if (!isWindows()) {
-            text += "; WIA is a Windows platform: for the virtual devices on " + osName + " add "
+        if (osName.startsWith("Linux")) {
+            text += "; WIA is a Windows platform: for the virtual devices on Linux add "
                     + VIRTUAL_ARTIFACT + " to the class path";
+        } else if (!isWindows()) {
+            text += "; WIA is a Windows platform, and " + VIRTUAL_ARTIFACT + " has virtual devices for Linux only";
         }
         return text;
     }

@@ -184,6 +184,9 @@ class NativeLoaderTest {
         String withoutJar = assertThrows(UnsatisfiedLinkError.class,
                 () -> linux64("", new URLClassLoader(new URL[0], null)).load(new RecordingVm())).getMessage();
         assertTrue(withoutJar.contains("no jar with native libraries is on the class path"), withoutJar);
+        String mac = assertThrows(UnsatisfiedLinkError.class, () -> new NativeLoader("Mac OS X", "aarch64", "64", "",
+                temp.resolve("tmp"), windowsOnly).load(new RecordingVm())).getMessage();
+        assertTrue(mac.contains("kordin:vestaro-virtual has virtual devices for Linux only"), mac);
     }
 
     @Test
