@@ -3,7 +3,8 @@
 #   STAGE/kordin/vestaro/native/index listing every file as "<platform>/<file>".
 # FILES: "<platform>|<path>" pairs separated by commas. A file that does not exist is left
 # out (and a stale copy of it removed). STAMP is touched only when something staged changed.
-# With STRIP, the files of STRIP_FOLDER lose their debug sections in the jar.
+# With STRIP, the files of STRIP_FOLDER lose their debug sections in the jar, and their
+# library search path becomes their own folder ($ORIGIN) alone.
 set(root "${STAGE}/kordin/vestaro/native")
 string(REPLACE "," ";" wanted "${FILES}")
 
@@ -17,11 +18,18 @@ foreach(pair IN LISTS wanted)
   cmake_path(GET source FILENAME name)
   set(target "${root}/${folder}/${name}")
   if(EXISTS "${source}")
-    if(NOT EXISTS "${target}" OR "${source}" IS_NEWER_THAN "${target}")
+    if(NOT EXISTS "${target}" OR "${source}" IS_NEWER_THAN "${target}"
+        OR "${CMAKE_CURRENT_LIST_FILE}" IS_NEWER_THAN "${target}")
       file(MAKE_DIRECTORY "${root}/${folder}")
       file(COPY_FILE "${source}" "${target}" ONLY_IF_DIFFERENT)
       if(STRIP AND folder STREQUAL STRIP_FOLDER)
         execute_process(COMMAND "${STRIP}" --strip-debug "${target}" COMMAND_ERROR_IS_FATAL ANY)
+        # The build's search path names its own folders; the shipped copy looks only in
+        # the folder it was extracted to.
+        file(READ_ELF "${target}" RUNPATH runpath)
+        if(runpath)
+          file(RPATH_SET FILE "${target}" NEW_RPATH "$ORIGIN")
+        endif()
       endif()
       file(TOUCH_NOCREATE "${target}")
       set(changed TRUE)

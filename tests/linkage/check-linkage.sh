@@ -6,7 +6,8 @@
 # (libgcc_s.so.1, on every glibc system), and each other. Symbol versions: GLIBC_ up to 2.34
 # (RHEL 9, Ubuntu 22.04, Debian 12), the unwinder's GCC_ up to 4.2.0, and none of the C++
 # library's (GLIBCXX_, CXXABI_), which is linked in. The linked-in C++ and JPEG libraries
-# stay private: no std:: or jpeg_ symbol is exported. No text relocations.
+# stay private: no std:: or jpeg_ symbol is exported. No text relocations. Libraries are
+# looked for in the library's own folder ($ORIGIN) alone.
 set -u
 readonly MAX_GLIBC=2.34
 readonly MAX_GCC=4.2.0
@@ -59,6 +60,10 @@ for library in "${libraries[@]}"; do
   done
   if grep -q TEXTREL <<<"$dynamic"; then
     fail "$name has text relocations"
+  fi
+  search=$(sed -n 's/.*(\(RUNPATH\|RPATH\)).*\[\(.*\)\]/\2/p' <<<"$dynamic")
+  if [ -n "$search" ] && [ "$search" != '$ORIGIN' ]; then
+    fail "$name looks for libraries in $search, not only in its own folder"
   fi
 
   symbols=$(objdump -T "$library" 2>&1) || { fail "$name: objdump -T failed"; continue; }

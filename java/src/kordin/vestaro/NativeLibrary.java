@@ -8,10 +8,11 @@ import java.util.List;
  * Loads the native library that fits the running Java VM, once per process.
  *
  * <p>The library is {@code vestaro64_12} in a 64-bit VM and {@code vestaro32_12} in a
- * 32-bit one. It is looked for, in this order:
+ * 32-bit one. When the system property {@code vestaro.library} is set, it is the file that
+ * property names, or the file of that name in the folder it names (on Linux with
+ * {@code libwinsim.so} beside it), and nothing else. Otherwise it is looked for, in this
+ * order:
  * <ol>
- * <li>the file named by the system property {@code vestaro.library}, or the file of that
- *     name in the folder it names (on Linux with {@code libwinsim.so} beside it);
  * <li>the copy that a jar on the class path carries: {@code kordin:vestaro} carries both
  *     Windows DLLs, {@code kordin:vestaro-virtual} the Linux build with the stand-in
  *     platform and its virtual devices. It is extracted into a new folder that only the
@@ -28,7 +29,8 @@ import java.util.List;
  *
  * <p>The library reads {@link Manager#debug} and binds {@code System.err} when it loads:
  * set both before the first {@link #load()} (which {@code WIAManager.open()} calls).
- * Loading again, from any thread, does nothing.
+ * Loading again, from any thread, does nothing. A host that loads the library itself
+ * names the same file in {@code vestaro.library}, so that no second copy is loaded.
  */
 public final class NativeLibrary {
     private static Path location;

@@ -37,11 +37,11 @@ import java.util.Set;
  * through the constructor, and the loading itself through {@link Loading}, so that the
  * decisions can be tested for any platform.
  *
- * <p>The places, in order: the file or folder named by {@value #LIBRARY_PROPERTY}; the copy
- * that a jar on the class path carries, extracted into a private folder below
- * {@value #TMPDIR_PROPERTY} (else {@code java.io.tmpdir}); the folders of
- * {@code java.library.path}. The first library that loads wins; when none does, the error
- * lists every place with the reason it failed.
+ * <p>The file or folder named by {@value #LIBRARY_PROPERTY}, when set, is the only place.
+ * Otherwise, in order: the copy that a jar on the class path carries, extracted into a
+ * private folder below {@value #TMPDIR_PROPERTY} (else {@code java.io.tmpdir}); the folders
+ * of {@code java.library.path}. The first library that loads wins; when none does, the
+ * error lists every place with the reason it failed.
  *
  * <p>Jars carry the natives under {@value #RESOURCE_ROOT}, one folder per platform
  * ({@code linux-x86_64}, {@code windows-x86_64}, {@code windows-x86}), and an index that
@@ -117,10 +117,17 @@ final class NativeLoader {
      */
     Loaded load(Loading vm) {
         List<String> tried = new ArrayList<>();
-        Loaded loaded = loadNamed(vm, tried);
-        if (loaded == null) {
-            loaded = loadFromJar(vm, tried);
+        if (namedLibrary != null) {
+            // The user's choice: another copy in its place would be the silent mix-up that
+            // naming it is meant to prevent.
+            Loaded loaded = loadNamed(vm, tried);
+            if (loaded == null) {
+                tried.add("nothing else is tried while " + LIBRARY_PROPERTY + " names the library");
+                throw failure(tried);
+            }
+            return loaded;
         }
+        Loaded loaded = loadFromJar(vm, tried);
         if (loaded == null) {
             loaded = loadFromLibraryPath(vm, tried);
         }
@@ -131,9 +138,6 @@ final class NativeLoader {
     }
 
     private Loaded loadNamed(Loading vm, List<String> tried) {
-        if (namedLibrary == null) {
-            return null;
-        }
         String place = "-D" + LIBRARY_PROPERTY + "=" + namedLibrary;
         Path file;
         try {

@@ -11,6 +11,7 @@ import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
 import java.io.File;
 import java.io.IOException;
+import java.io.InputStream;
 import java.net.URL;
 import java.net.URLClassLoader;
 import java.nio.file.Files;
@@ -22,7 +23,7 @@ import java.util.ArrayList;
 import java.util.HashMap;
 import java.util.List;
 import java.util.Map;
-import java.util.regex.Pattern;
+import java.util.jar.JarFile;
 import kordin.vestaro.testsupport.Images;
 import kordin.vestaro.testsupport.Jar;
 import kordin.vestaro.testsupport.SupportProbe;
@@ -112,7 +113,7 @@ class NativeLoaderTest {
     }
 
     @Test
-    void theNamedLibraryComesFirstThenTheJarsCopyThenTheLibraryPath() throws IOException {
+    void theNamedLibraryAloneElseTheJarsCopyThenTheLibraryPath() throws IOException {
         ClassLoader jar = jarWith("linux-x86_64/libwinsim.so", "linux-x86_64/libvestaro64_12.so");
         Path onPath = Files.createDirectories(temp.resolve("on-path"));
         Files.writeString(onPath.resolve("libvestaro64_12.so"), "");
@@ -132,13 +133,25 @@ class NativeLoaderTest {
         assertEquals(List.of("load custom.so", "load libvestaro64_12.so"), vm.calls);
         assertNull(folder.extraction());
 
-        // A named file that is missing or refused: the jar's copy, extracted.
+        // A named file that is refused or missing is the error: no other copy stands in for it.
         vm.calls.clear();
-        vm.refusals.put("custom.so", "custom.so: wrong ELF class");
-        NativeLoader.Loaded fromJar = new NativeLoader("Linux", "amd64", "64", onPath.toString(), tmp, jar,
-                named.toString()).load(vm);
+        vm.refusals.put("custom.so", "custom.so: wrong ELF class: ELFCLASS32");
+        UnsatisfiedLinkError refused = assertThrows(UnsatisfiedLinkError.class, () -> new NativeLoader("Linux",
+                "amd64", "64", onPath.toString(), tmp, jar, named.toString()).load(vm));
+        assertEquals(List.of("load custom.so"), vm.calls);
+        assertLinesMatch(List.of(".*tried in order:", "  1. -Dvestaro.library=" + named + ": " + "custom.so: wrong ELF class: ELFCLASS32",
+                "  2. nothing else is tried while vestaro.library names the library"), refused.getMessage().lines().toList());
+        Path empty = Files.createDirectories(temp.resolve("empty"));
+        String missing = assertThrows(UnsatisfiedLinkError.class, () -> new NativeLoader("Linux", "amd64", "64",
+                onPath.toString(), tmp, jar, empty.toString()).load(vm)).getMessage();
+        assertTrue(missing.contains("1. -Dvestaro.library=" + empty + ": " + empty.resolve("libvestaro64_12.so")
+                + " does not exist\n"), missing);
+
+        // Unnamed: the jar's copy, extracted.
+        vm.calls.clear();
+        NativeLoader.Loaded fromJar = linux64(onPath.toString(), jar).load(vm);
         assertEquals("the jar", fromJar.source());
-        assertEquals(List.of("load custom.so", "load libvestaro64_12.so"), vm.calls);
+        assertEquals(List.of("load libvestaro64_12.so"), vm.calls);
         assertTrue(Files.isRegularFile(fromJar.extraction().folder().resolve("libwinsim.so")));
         assertTrue(fromJar.extraction().delete());
 
@@ -156,17 +169,15 @@ class NativeLoaderTest {
     void nothingLoadsGivesOneErrorListingEachPlaceInOrderWithItsReason() throws IOException {
         ClassLoader windowsOnly = jarWith("windows-x86_64/vestaro64_12.dll", "windows-x86/vestaro32_12.dll");
         String path = String.join(File.pathSeparator, "/opt/a", "/opt/b");
-        String missing = temp.resolve("nothing-here").toString();
-        NativeLoader linux = new NativeLoader("Linux", "amd64", "64", path, temp.resolve("tmp"), windowsOnly, missing);
+        NativeLoader linux = new NativeLoader("Linux", "amd64", "64", path, temp.resolve("tmp"), windowsOnly);
 
         UnsatisfiedLinkError error = assertThrows(UnsatisfiedLinkError.class, () -> linux.load(new RecordingVm()));
         assertLinesMatch(List.of(
                 "no native library vestaro64_12 could be loaded for this Java VM \\(Linux, amd64, 64-bit\\); tried in order:",
-                "  1\\. -Dvestaro\\.library=" + Pattern.quote(missing) + ": " + Pattern.quote(missing) + " does not exist",
-                "  2\\. the jar's copy: no jar on the class path has kordin/vestaro/native/linux-x86_64/libvestaro64_12\\.so"
+                "  1\\. the jar's copy: no jar on the class path has kordin/vestaro/native/linux-x86_64/libvestaro64_12\\.so"
                         + " \\(they carry windows-x86_64, windows-x86\\); WIA is a Windows platform: for the virtual"
                         + " devices on Linux add kordin:vestaro-virtual to the class path",
-                "  3\\. java\\.library\\.path: libvestaro64_12\\.so is in none of its folders \\[/opt/a, /opt/b\\]"),
+                "  2\\. java\\.library\\.path: libvestaro64_12\\.so is in none of its folders \\[/opt/a, /opt/b\\]"),
                 error.getMessage().lines().toList());
 
         // The system's own reason, as it stands; the noexec hint only for a refused mapping.
@@ -279,6 +290,24 @@ class NativeLoaderTest {
         assertEquals("637x876 color", Images.describe(out.resolve("scan-001.jpg")));
         assertEquals(List.of(), Images.names(extractHere), "the extraction folder is gone");
         assertEquals(List.of(), Images.names(scan.tmp()), "the platform's file is gone");
+    }
+
+    /** The shipped library without the stand-in beside it: the system's reason, through the command line. */
+    @Test
+    void aLibraryThatCannotLoadIsReportedWithTheSystemsOwnReason() throws Exception {
+        assumeTrue(!NativeLoader.forThisJvm().isWindows());
+        Path alone = Files.createDirectories(temp.resolve("alone"));
+        try (JarFile jar = new JarFile(Jar.virtualJar());
+                InputStream in = jar.getInputStream(jar.getJarEntry(NativeLoader.RESOURCE_ROOT + "linux-x86_64/libvestaro64_12.so"))) {
+            Files.copy(in, alone.resolve("libvestaro64_12.so"));
+        }
+        Jar.Result list = Jar.runWith(Files.createDirectories(temp.resolve("vm")), null,
+                List.of("-Dvestaro.library=" + alone), "list");
+
+        assertEquals(1, list.status(), list.toString());
+        assertTrue(list.err().contains("1. -Dvestaro.library=" + alone + ": " + alone.resolve("libvestaro64_12.so")
+                + ": libwinsim.so: cannot open shared object file"), list.toString());
+        assertFalse(list.err().contains("noexec"), list.toString());
     }
 
     /** Production on Linux: the main artifact alone finds no WIA platform and says which artifact to add. */
