@@ -46,7 +46,8 @@ public final class NativeLibrary {
      * @return {@code vestaro64_12} or {@code vestaro32_12}
      */
     public static String name() {
-        return NativeLoader.forThisJvm().libraryName();
+        return new NativeLoader(System.getProperty("os.name"), System.getProperty("os.arch"),
+                System.getProperty("sun.arch.data.model"), null, null, null).libraryName();
     }
 
     /**

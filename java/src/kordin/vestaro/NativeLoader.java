@@ -94,9 +94,16 @@ final class NativeLoader {
         if (tmpdir.isEmpty()) {
             tmpdir = System.getProperty("java.io.tmpdir");
         }
+        Path tempRoot;
+        try {
+            tempRoot = Path.of(tmpdir);
+        } catch (InvalidPathException e) {
+            throw new UnsatisfiedLinkError("the extraction folder " + tmpdir + " is not a folder name here: "
+                    + e.getMessage());
+        }
         return new NativeLoader(System.getProperty("os.name"), System.getProperty("os.arch"),
                 System.getProperty("sun.arch.data.model"), System.getProperty("java.library.path"),
-                Path.of(tmpdir), NativeLoader.class.getClassLoader(), System.getProperty(LIBRARY_PROPERTY));
+                tempRoot, NativeLoader.class.getClassLoader(), System.getProperty(LIBRARY_PROPERTY));
     }
 
     /** How a library file or name is handed to the VM: {@code System::load}, {@code System::loadLibrary}. */
