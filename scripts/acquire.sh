@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The main job:  scripts/acquire.sh [OUT_DIR]   (default: out)
-# Installs what is missing, builds both Windows DLLs and then the Linux build, whose
-# vestaro.jar carries all three libraries, and runs the jar's command line against the
-# virtual devices (the built-in set, or the JSON set named by WINSIM_DEVICES): one scan,
-# then every picture of the first camera, into OUT_DIR. Exits non-zero unless both arrived.
+# Installs what is missing, builds both Windows DLLs and then the Linux build's artifacts
+# (kordin:vestaro, which carries the DLLs, and kordin:vestaro-virtual, the Linux library
+# with the virtual devices, in build/linux/maven), and runs the command line with both on
+# the class path against the virtual devices (the built-in set, or the JSON set named by
+# WINSIM_DEVICES): one scan, then every picture of the first camera, into OUT_DIR. Exits
+# non-zero unless both arrived.
 set -euo pipefail
 out=${1:-out}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,23 +14,25 @@ out=$(cd "$out" && pwd)
 
 "$root/scripts/install-deps.sh"
 cd "$root"
-# The cross builds first: the Linux build puts their DLLs into the jar. Of the Linux build
-# only the jar and what it carries; scripts/test.sh builds the rest.
+# The cross builds first: the Linux build puts their DLLs into the main artifact. Of the
+# Linux build only the artifacts and what they carry; scripts/test.sh builds the rest.
 for preset in mingw64 mingw32 linux; do
   cmake --preset "$preset" --log-level=WARNING
   if [ "$preset" = linux ]; then
-    cmake --build --preset "$preset" --target vestaro_jar
+    cmake --build --preset "$preset" --target vestaro_artifacts
   else
     cmake --build --preset "$preset"
   fi
 done
 
-jar=$root/build/linux/java/vestaro.jar
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$root/build/linux/CMakeCache.txt")
+repository=$root/build/linux/maven/kordin
+class_path=$repository/vestaro/$version/vestaro-$version.jar:$repository/vestaro-virtual/$version/vestaro-virtual-$version.jar
 failed=()
 for command in scan camera; do
-  echo "== java -jar $jar $command --output $out"
+  echo "== java -cp $class_path kordin.vestaro.cli.Main $command --output $out"
   status=0
-  java -jar "$jar" "$command" --output "$out" || status=$?
+  java -cp "$class_path" kordin.vestaro.cli.Main "$command" --output "$out" || status=$?
   case $status in
     0) ;;
     3) failed+=("$command: nothing to acquire (see the line above)") ;;

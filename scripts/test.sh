@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # All tests: installs what is missing, configures and builds the presets mingw64, mingw32
-# (first: the Linux builds put both DLLs into vestaro.jar), linux and linux-asan, then
+# (first: the Linux builds put both DLLs into the kordin:vestaro jar), linux and linux-asan, then
 # runs every test of the Linux build (the export check reads the two DLLs) and the unit
 # and sanitizer tests of the sanitizer build.
 set -euo pipefail

@@ -4,7 +4,8 @@
 # Exports: exactly JNI_OnLoad and the six natives, plain on x86-64 and only in the
 # decorated _Name@argbytes form on i386, with no ordinal-only entries beside them.
 # Imports: system DLLs only (the compiler's runtime is linked in statically).
-# OBJDUMP64 and OBJDUMP32 override the objdump programs.
+# With VERSION: a version resource naming the product and that file version, and no debug
+# sections. OBJDUMP64 and OBJDUMP32 override the objdump programs.
 set -u
 
 if [ $# -ne 2 ]; then
@@ -91,7 +92,21 @@ check() {
     esac
   done <<<"$imports"
 
-  echo "$label: $(wc -l <<<"$actual") exports, imports: $(echo $imports)"
+  if [ -n "${VERSION:-}" ]; then
+    local sections texts
+    sections=$("$objdump" -h "$dll" 2>&1)
+    if grep -q '\.debug_' <<<"$sections"; then
+      fail "$label: $dll carries debug sections: $(grep -o '\.debug_[a-z]*' <<<"$sections" | tr '\n' ' ')"
+    fi
+    # The resource's strings are UTF-16: each name is followed by its value.
+    texts=$(strings -el "$dll")
+    if ! grep -A1 -x 'FileVersion' <<<"$texts" | grep -qx "$VERSION" \
+        || ! grep -A1 -x 'ProductName' <<<"$texts" | grep -qx 'vestaro'; then
+      fail "$label: $dll has no version resource of vestaro $VERSION"
+    fi
+  fi
+
+  echo "$label: $(wc -l <<<"$actual") exports, imports: $(echo $imports), $(stat -c %s "$dll") bytes"
 }
 
 check mingw64 "$1" "${OBJDUMP64:-x86_64-w64-mingw32-objdump}" pei-x86-64 no

@@ -1,6 +1,5 @@
 package kordin.vestaro;
 
-import java.io.IOException;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
@@ -9,18 +8,29 @@ import java.util.List;
  * Loads the native library that fits the running Java VM, once per process.
  *
  * <p>The library is {@code vestaro64_12} in a 64-bit VM and {@code vestaro32_12} in a
- * 32-bit one. It is taken from {@code java.library.path} when a folder there has it;
- * otherwise from inside the jar, which carries the Linux build (with the stand-in
- * platform, {@code libwinsim.so}, beside it) and both Windows DLLs. The jar's copy is
- * extracted into a new folder below {@code java.io.tmpdir} that only the user can read.
- * On Linux that folder is deleted as soon as the library is loaded; on Windows a loaded
- * library cannot be deleted, so its folder stays, locked, until the process ends, and a
- * later load removes the folders whose processes are gone.
+ * 32-bit one. When the system property {@code vestaro.library} is set, it is the file that
+ * property names, or the file of that name in the folder it names (on Linux with
+ * {@code libwinsim.so} beside it), and nothing else. Otherwise it is looked for, in this
+ * order:
+ * <ol>
+ * <li>the copy that a jar on the class path carries: {@code kordin:vestaro} carries both
+ *     Windows DLLs, {@code kordin:vestaro-virtual} the Linux build with the stand-in
+ *     platform and its virtual devices. It is extracted into a new folder that only the
+ *     user can read, below the folder named by {@code vestaro.tmpdir}, else below
+ *     {@code java.io.tmpdir}. On Linux that folder is deleted as soon as the library is
+ *     loaded; on Windows a loaded library cannot be deleted, so its folder stays, locked,
+ *     until the process ends, and a later load removes the folders whose processes are
+ *     gone;
+ * <li>the folders of {@code java.library.path} (on Windows these include {@code PATH},
+ *     which is why the jar's own copy comes first).
+ * </ol>
+ * When none loads, the {@link UnsatisfiedLinkError} lists each place in order with the
+ * reason it failed (a missing file, what the jars carry, the system's own loader message).
  *
  * <p>The library reads {@link Manager#debug} and binds {@code System.err} when it loads:
  * set both before the first {@link #load()} (which {@code WIAManager.open()} calls).
- * Loading again, from any thread, does nothing; so does loading a library that the host
- * already loaded itself with {@code System.loadLibrary} from {@code java.library.path}.
+ * Loading again, from any thread, does nothing. A host that loads the library itself
+ * names the same file in {@code vestaro.library}, so that no second copy is loaded.
  */
 public final class NativeLibrary {
     private static Path location;
@@ -36,61 +46,43 @@ public final class NativeLibrary {
      * @return {@code vestaro64_12} or {@code vestaro32_12}
      */
     public static String name() {
-        return NativeLoader.forThisJvm().libraryName();
+        return new NativeLoader(System.getProperty("os.name"), System.getProperty("os.arch"),
+                System.getProperty("sun.arch.data.model"), null, null, null).libraryName();
     }
 
     /**
      * Loads the library, unless it is loaded already.
      *
-     * @throws UnsatisfiedLinkError when no library fits this VM (the message names the
-     *     library, the folders of {@code java.library.path} and what the jar carries), or
-     *     when the library that was found cannot be loaded
+     * @throws UnsatisfiedLinkError when no library fits this VM or none that was found
+     *     loads; the message lists each place tried, in order, and why it failed
      */
     public static synchronized void load() {
         if (location != null) {
             return;
         }
         NativeLoader loader = NativeLoader.forThisJvm();
-        Path onPath = loader.findOnLibraryPath();
-        if (onPath != null) {
-            // Loaded by name so that a host that loaded it the same way gets no second copy.
-            System.loadLibrary(loader.libraryName());
-            loaded(onPath, "java.library.path");
-            return;
-        }
-        NativeLoader.Extraction extraction;
-        try {
-            extraction = loader.extract();
-        } catch (IOException e) {
-            UnsatisfiedLinkError error = new UnsatisfiedLinkError("cannot extract " + loader.fileName()
-                    + " from the jar into " + System.getProperty("java.io.tmpdir") + ": " + e);
-            error.initCause(e);
-            throw error;
-        }
-        if (extraction == null) {
-            throw loader.notFound();
-        }
-        try {
-            System.load(extraction.library().toString());
-        } catch (UnsatisfiedLinkError e) {
-            extraction.delete();
-            UnsatisfiedLinkError error = new UnsatisfiedLinkError("cannot load " + loader.fileName()
-                    + " extracted from the jar (a folder mounted noexec can be avoided with"
-                    + " -Djava.io.tmpdir=...): " + e.getMessage());
-            error.initCause(e);
-            throw error;
-        }
-        if (loader.isWindows()) {
-            HELD.add(extraction);
-        } else {
-            extraction.delete(); // the loaded library stays mapped
-        }
-        loaded(extraction.library(), "the jar");
-    }
+        NativeLoader.Loaded loaded = loader.load(new NativeLoader.Loading() {
+            @Override
+            public void load(Path file) {
+                System.load(file.toString());
+            }
 
-    private static void loaded(Path file, String source) {
-        location = file;
-        System.getLogger(Manager.LOGGER_NAME).log(System.Logger.Level.DEBUG, "loaded " + file + " from " + source);
+            @Override
+            public void loadLibrary(String name) {
+                System.loadLibrary(name);
+            }
+        });
+        NativeLoader.Extraction extraction = loaded.extraction();
+        if (extraction != null) {
+            if (loader.isWindows()) {
+                HELD.add(extraction);
+            } else {
+                extraction.delete(); // the loaded library stays mapped
+            }
+        }
+        location = loaded.file();
+        System.getLogger(Manager.LOGGER_NAME).log(System.Logger.Level.DEBUG,
+                "loaded " + loaded.file() + " from " + loaded.source());
     }
 
     /**
@@ -103,8 +95,9 @@ public final class NativeLibrary {
     }
 
     /**
-     * The file that {@link #load()} loaded: in a folder of {@code java.library.path}, or
-     * the extracted copy (on Linux already deleted again).
+     * The file that {@link #load()} loaded: the one {@code vestaro.library} names, the
+     * extracted copy (on Linux already deleted again), or one in a folder of
+     * {@code java.library.path}.
      *
      * @return the file, or null before a successful {@link #load()}
      */

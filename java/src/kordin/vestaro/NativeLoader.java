@@ -3,6 +3,7 @@ package kordin.vestaro;
 import java.io.IOException;
 import java.io.InputStream;
 import java.io.OutputStream;
+import java.net.URL;
 import java.nio.channels.Channels;
 import java.nio.channels.FileChannel;
 import java.nio.channels.FileLock;
@@ -25,21 +26,36 @@ import java.nio.file.attribute.PosixFilePermissions;
 import java.time.Duration;
 import java.time.Instant;
 import java.util.ArrayList;
+import java.util.Collections;
 import java.util.LinkedHashSet;
 import java.util.List;
 import java.util.Locale;
 import java.util.Set;
 
 /**
- * Finds the native library for a Java VM, on {@code java.library.path} or inside the jar,
- * and extracts the jar's copy into a private temporary folder. Every fact about the VM
- * comes in through the constructor, so that the decisions can be tested for any platform.
+ * Finds and loads the native library for a Java VM. Every fact about the VM comes in
+ * through the constructor, and the loading itself through {@link Loading}, so that the
+ * decisions can be tested for any platform.
  *
- * <p>The jar carries the natives under {@value #RESOURCE_ROOT}, one folder per platform
+ * <p>The file or folder named by {@value #LIBRARY_PROPERTY}, when set, is the only place.
+ * Otherwise, in order: the copy that a jar on the class path carries, extracted into a
+ * private folder below {@value #TMPDIR_PROPERTY} (else {@code java.io.tmpdir}); the folders
+ * of {@code java.library.path}. The first library that loads wins; when none does, the
+ * error lists every place with the reason it failed.
+ *
+ * <p>Jars carry the natives under {@value #RESOURCE_ROOT}, one folder per platform
  * ({@code linux-x86_64}, {@code windows-x86_64}, {@code windows-x86}), and an index that
- * lists every file as {@code folder/name}, one a line.
+ * lists every file as {@code folder/name}, one a line. Each jar has its own index: the
+ * main artifact carries the Windows DLLs, {@value #VIRTUAL_ARTIFACT} the Linux build with
+ * the virtual devices.
  */
 final class NativeLoader {
+    /** The native library's file, or the folder that holds it; tried before everything else. */
+    static final String LIBRARY_PROPERTY = "vestaro.library";
+    /** The folder below which the jar's copy is extracted, instead of {@code java.io.tmpdir}. */
+    static final String TMPDIR_PROPERTY = "vestaro.tmpdir";
+    /** The artifact that carries the Linux build and its virtual devices. */
+    static final String VIRTUAL_ARTIFACT = "kordin:vestaro-virtual";
     static final String RESOURCE_ROOT = "kordin/vestaro/native/";
     static final String INDEX = RESOURCE_ROOT + "index";
     static final String FOLDER_PREFIX = "vestaro-";
@@ -53,22 +69,152 @@ final class NativeLoader {
     private final String libraryPath;
     private final Path tempRoot;
     private final ClassLoader resources;
+    private final String namedLibrary;
 
     NativeLoader(String osName, String osArch, String dataModel, String libraryPath, Path tempRoot,
             ClassLoader resources) {
+        this(osName, osArch, dataModel, libraryPath, tempRoot, resources, null);
+    }
+
+    /** {@code namedLibrary}: the value of {@value #LIBRARY_PROPERTY}, or null. */
+    NativeLoader(String osName, String osArch, String dataModel, String libraryPath, Path tempRoot,
+            ClassLoader resources, String namedLibrary) {
         this.osName = osName == null ? "" : osName;
         this.osArch = osArch == null ? "" : osArch;
         this.dataModel = dataModel == null ? "" : dataModel;
         this.libraryPath = libraryPath == null ? "" : libraryPath;
         this.tempRoot = tempRoot;
         this.resources = resources;
+        this.namedLibrary = namedLibrary == null || namedLibrary.isEmpty() ? null : namedLibrary;
     }
 
     /** The loader for the running VM. */
     static NativeLoader forThisJvm() {
+        String tmpdir = System.getProperty(TMPDIR_PROPERTY, "");
+        if (tmpdir.isEmpty()) {
+            tmpdir = System.getProperty("java.io.tmpdir");
+        }
+        Path tempRoot;
+        try {
+            tempRoot = Path.of(tmpdir);
+        } catch (InvalidPathException e) {
+            throw new UnsatisfiedLinkError("the extraction folder " + tmpdir + " is not a folder name here: "
+                    + e.getMessage());
+        }
         return new NativeLoader(System.getProperty("os.name"), System.getProperty("os.arch"),
                 System.getProperty("sun.arch.data.model"), System.getProperty("java.library.path"),
-                Path.of(System.getProperty("java.io.tmpdir")), NativeLoader.class.getClassLoader());
+                tempRoot, NativeLoader.class.getClassLoader(), System.getProperty(LIBRARY_PROPERTY));
+    }
+
+    /** How a library file or name is handed to the VM: {@code System::load}, {@code System::loadLibrary}. */
+    interface Loading {
+        void load(Path file);
+
+        void loadLibrary(String name);
+    }
+
+    /** The library that loaded: its file, where it came from, and its extraction (null unless from the jar). */
+    record Loaded(Path file, String source, Extraction extraction) {
+    }
+
+    /**
+     * Tries every place in order and returns the first library that loads.
+     *
+     * @throws UnsatisfiedLinkError listing each place tried and why it failed
+     */
+    Loaded load(Loading vm) {
+        List<String> tried = new ArrayList<>();
+        if (namedLibrary != null) {
+            // The user's choice: another copy in its place would be the silent mix-up that
+            // naming it is meant to prevent.
+            Loaded loaded = loadNamed(vm, tried);
+            if (loaded == null) {
+                tried.add("nothing else is tried while " + LIBRARY_PROPERTY + " names the library");
+                throw failure(tried);
+            }
+            return loaded;
+        }
+        Loaded loaded = loadFromJar(vm, tried);
+        if (loaded == null) {
+            loaded = loadFromLibraryPath(vm, tried);
+        }
+        if (loaded == null) {
+            throw failure(tried);
+        }
+        return loaded;
+    }
+
+    private Loaded loadNamed(Loading vm, List<String> tried) {
+        String place = "-D" + LIBRARY_PROPERTY + "=" + namedLibrary;
+        Path file;
+        try {
+            Path named = Path.of(namedLibrary).toAbsolutePath();
+            file = Files.isDirectory(named) ? named.resolve(fileName()) : named;
+        } catch (InvalidPathException e) {
+            tried.add(place + ": not a file name here (" + e.getMessage() + ")");
+            return null;
+        }
+        if (!Files.isRegularFile(file)) {
+            tried.add(place + ": " + file + " does not exist");
+            return null;
+        }
+        try {
+            vm.load(file);
+            return new Loaded(file, LIBRARY_PROPERTY, null);
+        } catch (UnsatisfiedLinkError e) {
+            tried.add(place + ": " + loadFailure(e));
+            return null;
+        }
+    }
+
+    private Loaded loadFromJar(Loading vm, List<String> tried) {
+        Extraction extraction;
+        try {
+            extraction = extract();
+        } catch (IOException | RuntimeException e) {
+            tried.add("the jar's copy: cannot extract it into " + tempRoot + " (" + e + ")");
+            return null;
+        }
+        if (extraction == null) {
+            tried.add("the jar's copy: " + jarLacks());
+            return null;
+        }
+        try {
+            vm.load(extraction.library());
+            return new Loaded(extraction.library(), "the jar", extraction);
+        } catch (UnsatisfiedLinkError e) {
+            extraction.delete();
+            tried.add("the jar's copy, extracted into " + tempRoot + ": " + loadFailure(e));
+            return null;
+        }
+    }
+
+    private Loaded loadFromLibraryPath(Loading vm, List<String> tried) {
+        Path onPath = findOnLibraryPath();
+        if (onPath == null) {
+            tried.add("java.library.path: " + fileName() + " is in none of its folders " + libraryPathEntries());
+            return null;
+        }
+        try {
+            // By name, as a host that loads it itself does, so that both get the same copy.
+            vm.loadLibrary(libraryName());
+            return new Loaded(onPath, "java.library.path", null);
+        } catch (UnsatisfiedLinkError e) {
+            tried.add("java.library.path: " + loadFailure(e));
+            return null;
+        }
+    }
+
+    /**
+     * The VM's reason, which names the file and what it lacks (a library it needs, a symbol,
+     * the wrong architecture); only a refused mapping hints at a folder mounted noexec.
+     */
+    static String loadFailure(UnsatisfiedLinkError e) {
+        String message = String.valueOf(e.getMessage());
+        if (message.contains("failed to map segment") || message.contains("Operation not permitted")) {
+            return message + " (a folder mounted noexec? name another with -D" + TMPDIR_PROPERTY + "=...)";
+        }
+        return message;
     }
 
     boolean isWindows() {
@@ -157,21 +303,23 @@ final class NativeLoader {
         return null;
     }
 
-    /** Every file the jar carries, as {@code folder/name}; empty when no jar with natives is present. */
+    /**
+     * Every file the jars on the class path carry, as {@code folder/name}, each jar's index in
+     * class path order; empty when no jar with natives is present.
+     */
     List<String> index() throws IOException {
-        try (InputStream in = resources.getResourceAsStream(INDEX)) {
-            if (in == null) {
-                return List.of();
-            }
-            List<String> entries = new ArrayList<>();
-            for (String line : new String(in.readAllBytes(), StandardCharsets.UTF_8).split("\n")) {
-                String entry = line.strip();
-                if (!entry.isEmpty()) {
-                    entries.add(entry);
+        List<String> entries = new ArrayList<>();
+        for (URL url : Collections.list(resources.getResources(INDEX))) {
+            try (InputStream in = url.openStream()) {
+                for (String line : new String(in.readAllBytes(), StandardCharsets.UTF_8).split("\n")) {
+                    String entry = line.strip();
+                    if (!entry.isEmpty() && !entries.contains(entry)) {
+                        entries.add(entry);
+                    }
                 }
             }
-            return entries;
         }
+        return entries;
     }
 
     /** The index entries of this platform's folder. */
@@ -309,27 +457,41 @@ final class NativeLoader {
         return !Files.exists(folder, LinkOption.NOFOLLOW_LINKS);
     }
 
-    /** The error for a VM that no library fits: what was looked for, and where. */
-    UnsatisfiedLinkError notFound() {
-        StringBuilder text = new StringBuilder("no native library ").append(libraryName())
-                .append(" for this Java VM (").append(osName).append(", ").append(osArch).append(", ")
-                .append(bits()).append("-bit): ").append(fileName()).append(" is not in java.library.path ")
-                .append(libraryPathEntries()).append(", and ");
+    /** Why the jars on the class path have no library for this VM. */
+    String jarLacks() {
         List<String> index;
         try {
             index = index();
         } catch (IOException e) {
-            index = List.of();
+            return "the class path's index of native libraries cannot be read (" + e + ")";
         }
+        String missing = RESOURCE_ROOT + platformFolder() + "/" + fileName();
+        String text;
         if (index.isEmpty()) {
-            text.append("no jar with native libraries is on the class path (").append(INDEX).append(" not found)");
+            text = "no jar with native libraries is on the class path (" + INDEX + " not found)";
         } else {
             Set<String> carried = new LinkedHashSet<>();
             for (String entry : index) {
                 carried.add(entry.substring(0, Math.max(0, entry.indexOf('/'))));
             }
-            text.append("the jar has no ").append(RESOURCE_ROOT).append(platformFolder()).append('/')
-                    .append(fileName()).append(" (it carries ").append(String.join(", ", carried)).append(')');
+            text = "no jar on the class path has " + missing + " (they carry " + String.join(", ", carried) + ")";
+        }
+        if (osName.startsWith("Linux")) {
+            text += "; WIA is a Windows platform: for the virtual devices on Linux add "
+                    + VIRTUAL_ARTIFACT + " to the class path";
+        } else if (!isWindows()) {
+            text += "; WIA is a Windows platform, and " + VIRTUAL_ARTIFACT + " has virtual devices for Linux only";
+        }
+        return text;
+    }
+
+    /** The error for a VM that no library fits: the library, the VM, and each place tried in order. */
+    UnsatisfiedLinkError failure(List<String> tried) {
+        StringBuilder text = new StringBuilder("no native library ").append(libraryName())
+                .append(" could be loaded for this Java VM (").append(osName).append(", ").append(osArch)
+                .append(", ").append(bits()).append("-bit); tried in order:");
+        for (int i = 0; i < tried.size(); i++) {
+            text.append("\n  ").append(i + 1).append(". ").append(tried.get(i));
         }
         return new UnsatisfiedLinkError(text.toString());
     }

@@ -52,13 +52,32 @@ public class WIAManager extends Manager implements AutoCloseable {
      * @return the open manager
      * @throws VestaroException when the platform's device manager cannot be opened or the
      *     devices cannot be listed
-     * @throws UnsatisfiedLinkError when no native library fits this Java VM
+     * @throws UnsatisfiedLinkError when no native library fits this Java VM or none loads
+     *     (on Linux without {@code kordin:vestaro-virtual}); the message says what was tried
      */
     public static WIAManager open() throws VestaroException {
         NativeLibrary.load();
         WIAManager manager = new WIAManager();
         manager.start();
         return manager;
+    }
+
+    /**
+     * Whether this Java VM has a WIA platform: true once the native library that fits it has
+     * loaded, which this call does when no {@link #open()} has (see {@link NativeLibrary}).
+     * On Windows the main artifact's DLLs give it; on Linux only the virtual devices of
+     * {@code kordin:vestaro-virtual} do, and without that artifact the answer is false.
+     * {@link #open()} then throws an {@link UnsatisfiedLinkError} that says why.
+     *
+     * @return true when {@link #open()} can load the library
+     */
+    public static boolean isSupported() {
+        try {
+            NativeLibrary.load();
+            return true;
+        } catch (UnsatisfiedLinkError e) {
+            return false;
+        }
     }
 
     /** Opens the platform's manager and polls once; closes again when the poll fails. */

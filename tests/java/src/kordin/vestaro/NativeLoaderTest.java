@@ -2,13 +2,16 @@ package kordin.vestaro;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertLinesMatch;
 import static org.junit.jupiter.api.Assertions.assertNotNull;
 import static org.junit.jupiter.api.Assertions.assertNull;
+import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
 import java.io.File;
 import java.io.IOException;
+import java.io.InputStream;
 import java.net.URL;
 import java.net.URLClassLoader;
 import java.nio.file.Files;
@@ -16,9 +19,15 @@ import java.nio.file.Path;
 import java.nio.file.attribute.FileTime;
 import java.nio.file.attribute.PosixFilePermissions;
 import java.time.Instant;
+import java.util.ArrayList;
+import java.util.HashMap;
 import java.util.List;
+import java.util.Map;
+import java.util.jar.JarFile;
 import kordin.vestaro.testsupport.Images;
 import kordin.vestaro.testsupport.Jar;
+import kordin.vestaro.testsupport.SupportProbe;
+import kordin.vestaro.wia.WIAManager;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 
@@ -79,22 +88,137 @@ class NativeLoaderTest {
         assertNull(linux64(empty.toString(), null).findOnLibraryPath());
     }
 
-    @Test
-    void nothingFitsGivesOneErrorNamingWhatAndWhere() throws IOException {
-        ClassLoader jar = jarWith("linux-x86_64/libwinsim.so", "linux-x86_64/libvestaro64_12.so",
-                "windows-x86_64/vestaro64_12.dll", "windows-x86/vestaro32_12.dll");
-        String path = String.join(File.pathSeparator, "/opt/a", "/opt/b");
-        NativeLoader linux32 = new NativeLoader("Linux", "i386", "32", path, temp.resolve("tmp"), jar);
+    /** A VM's loading that records every request and refuses the files and names it is told to. */
+    private static final class RecordingVm implements NativeLoader.Loading {
+        final List<String> calls = new ArrayList<>();
+        final Map<String, String> refusals = new HashMap<>();
 
-        assertNull(linux32.findOnLibraryPath());
-        assertNull(linux32.extract());
-        String message = linux32.notFound().getMessage();
-        for (String expected : new String[] {"vestaro32_12", "libvestaro32_12.so", "/opt/a", "/opt/b",
-                "linux-x86/libvestaro32_12.so", "linux-x86_64, windows-x86_64, windows-x86"}) {
-            assertTrue(message.contains(expected), expected + " in: " + message);
+        @Override
+        public void load(Path file) {
+            calls.add("load " + file.getFileName());
+            refuse(file.getFileName().toString());
         }
-        String withoutJar = linux64("", new URLClassLoader(new URL[0], null)).notFound().getMessage();
-        assertTrue(withoutJar.contains("no jar with native libraries"), withoutJar);
+
+        @Override
+        public void loadLibrary(String name) {
+            calls.add("loadLibrary " + name);
+            refuse(name);
+        }
+
+        private void refuse(String what) {
+            if (refusals.containsKey(what)) {
+                throw new UnsatisfiedLinkError(refusals.get(what));
+            }
+        }
+    }
+
+    @Test
+    void theNamedLibraryAloneElseTheJarsCopyThenTheLibraryPath() throws IOException {
+        ClassLoader jar = jarWith("linux-x86_64/libwinsim.so", "linux-x86_64/libvestaro64_12.so");
+        Path onPath = Files.createDirectories(temp.resolve("on-path"));
+        Files.writeString(onPath.resolve("libvestaro64_12.so"), "");
+        Path mine = Files.createDirectories(temp.resolve("mine"));
+        Path named = Files.writeString(mine.resolve("custom.so"), "");
+        Files.writeString(mine.resolve("libvestaro64_12.so"), "");
+        Path tmp = temp.resolve("tmp");
+
+        RecordingVm vm = new RecordingVm();
+        NativeLoader.Loaded file = new NativeLoader("Linux", "amd64", "64", onPath.toString(), tmp, jar,
+                named.toString()).load(vm);
+        assertEquals(named, file.file());
+        assertEquals("vestaro.library", file.source());
+        NativeLoader.Loaded folder = new NativeLoader("Linux", "amd64", "64", onPath.toString(), tmp, jar,
+                mine.toString()).load(vm);
+        assertEquals(mine.resolve("libvestaro64_12.so"), folder.file());
+        assertEquals(List.of("load custom.so", "load libvestaro64_12.so"), vm.calls);
+        assertNull(folder.extraction());
+
+        // A named file that is refused or missing is the error: no other copy stands in for it.
+        vm.calls.clear();
+        vm.refusals.put("custom.so", "custom.so: wrong ELF class: ELFCLASS32");
+        UnsatisfiedLinkError refused = assertThrows(UnsatisfiedLinkError.class, () -> new NativeLoader("Linux",
+                "amd64", "64", onPath.toString(), tmp, jar, named.toString()).load(vm));
+        assertEquals(List.of("load custom.so"), vm.calls);
+        assertLinesMatch(List.of(".*tried in order:", "  1. -Dvestaro.library=" + named + ": " + "custom.so: wrong ELF class: ELFCLASS32",
+                "  2. nothing else is tried while vestaro.library names the library"), refused.getMessage().lines().toList());
+        Path empty = Files.createDirectories(temp.resolve("empty"));
+        String missing = assertThrows(UnsatisfiedLinkError.class, () -> new NativeLoader("Linux", "amd64", "64",
+                onPath.toString(), tmp, jar, empty.toString()).load(vm)).getMessage();
+        assertTrue(missing.contains("1. -Dvestaro.library=" + empty + ": " + empty.resolve("libvestaro64_12.so")
+                + " does not exist\n"), missing);
+
+        // Unnamed: the jar's copy, extracted.
+        vm.calls.clear();
+        NativeLoader.Loaded fromJar = linux64(onPath.toString(), jar).load(vm);
+        assertEquals("the jar", fromJar.source());
+        assertEquals(List.of("load libvestaro64_12.so"), vm.calls);
+        assertTrue(Files.isRegularFile(fromJar.extraction().folder().resolve("libwinsim.so")));
+        assertTrue(fromJar.extraction().delete());
+
+        // The jar's copy refused: its folder goes, and java.library.path is tried last, by name.
+        vm.calls.clear();
+        vm.refusals.put("libvestaro64_12.so", "libjpeg.so.62: cannot open shared object file");
+        NativeLoader.Loaded fromPath = linux64(onPath.toString(), jar).load(vm);
+        assertEquals(List.of("load libvestaro64_12.so", "loadLibrary vestaro64_12"), vm.calls);
+        assertEquals(onPath.resolve("libvestaro64_12.so"), fromPath.file());
+        assertEquals("java.library.path", fromPath.source());
+        assertEquals(List.of(), Images.names(tmp), "the refused extraction was deleted");
+    }
+
+    @Test
+    void nothingLoadsGivesOneErrorListingEachPlaceInOrderWithItsReason() throws IOException {
+        ClassLoader windowsOnly = jarWith("windows-x86_64/vestaro64_12.dll", "windows-x86/vestaro32_12.dll");
+        String path = String.join(File.pathSeparator, "/opt/a", "/opt/b");
+        NativeLoader linux = new NativeLoader("Linux", "amd64", "64", path, temp.resolve("tmp"), windowsOnly);
+
+        UnsatisfiedLinkError error = assertThrows(UnsatisfiedLinkError.class, () -> linux.load(new RecordingVm()));
+        assertLinesMatch(List.of(
+                "no native library vestaro64_12 could be loaded for this Java VM \\(Linux, amd64, 64-bit\\); tried in order:",
+                "  1\\. the jar's copy: no jar on the class path has kordin/vestaro/native/linux-x86_64/libvestaro64_12\\.so"
+                        + " \\(they carry windows-x86_64, windows-x86\\); WIA is a Windows platform: for the virtual"
+                        + " devices on Linux add kordin:vestaro-virtual to the class path",
+                "  2\\. java\\.library\\.path: libvestaro64_12\\.so is in none of its folders \\[/opt/a, /opt/b\\]"),
+                error.getMessage().lines().toList());
+
+        // The system's own reason, as it stands; the noexec hint only for a refused mapping.
+        ClassLoader jar = jarWith("windows-x86_64/vestaro64_12.dll");
+        RecordingVm vm = new RecordingVm();
+        vm.refusals.put("vestaro64_12.dll", "Can't find dependent libraries");
+        String windows = assertThrows(UnsatisfiedLinkError.class,
+                () -> new NativeLoader("Windows 11", "amd64", "64", "", temp.resolve("tmp"), jar).load(vm)).getMessage();
+        assertTrue(windows.contains("1. the jar's copy, extracted into " + temp.resolve("tmp")
+                + ": Can't find dependent libraries\n"), windows);
+        assertFalse(windows.contains("noexec") || windows.contains("vestaro-virtual"), windows);
+        assertTrue(NativeLoader.loadFailure(new UnsatisfiedLinkError("x.so: failed to map segment from shared object"))
+                .contains("-Dvestaro.tmpdir="));
+
+        String withoutJar = assertThrows(UnsatisfiedLinkError.class,
+                () -> linux64("", new URLClassLoader(new URL[0], null)).load(new RecordingVm())).getMessage();
+        assertTrue(withoutJar.contains("no jar with native libraries is on the class path"), withoutJar);
+        String mac = assertThrows(UnsatisfiedLinkError.class, () -> new NativeLoader("Mac OS X", "aarch64", "64", "",
+                temp.resolve("tmp"), windowsOnly).load(new RecordingVm())).getMessage();
+        assertTrue(mac.contains("kordin:vestaro-virtual has virtual devices for Linux only"), mac);
+    }
+
+    @Test
+    void eachJarOnTheClassPathBringsItsOwnIndex() throws IOException {
+        Path main = temp.resolve("main");
+        Path virtual = temp.resolve("virtual");
+        for (Path root : List.of(main, virtual)) {
+            Files.createDirectories(root.resolve(NativeLoader.RESOURCE_ROOT));
+        }
+        Files.writeString(main.resolve(NativeLoader.INDEX), "windows-x86_64/vestaro64_12.dll\n");
+        Files.writeString(virtual.resolve(NativeLoader.INDEX), "linux-x86_64/libvestaro64_12.so\n");
+        Path library = virtual.resolve(NativeLoader.RESOURCE_ROOT + "linux-x86_64/libvestaro64_12.so");
+        Files.createDirectories(library.getParent());
+        Files.writeString(library, "virtual");
+        ClassLoader both = new URLClassLoader(new URL[] {main.toUri().toURL(), virtual.toUri().toURL()}, null);
+
+        NativeLoader loader = linux64("", both);
+        assertEquals(List.of("windows-x86_64/vestaro64_12.dll", "linux-x86_64/libvestaro64_12.so"), loader.index());
+        NativeLoader.Extraction extraction = loader.extract();
+        assertEquals("virtual", Files.readString(extraction.library()));
+        assertTrue(extraction.delete());
     }
 
     @Test
@@ -133,34 +257,76 @@ class NativeLoaderTest {
     }
 
     @Test
-    void loadsFromTheLibraryPathOnceAndAgainIsANoOp() {
-        String libraryPath = System.getProperty("java.library.path", "");
-        Path expected = NativeLoader.forThisJvm().findOnLibraryPath();
-        assumeTrue(expected != null, "the library is not on java.library.path: " + libraryPath);
+    void loadsTheNamedLibraryOnceAndAgainIsANoOp() {
+        String named = System.getProperty("vestaro.library");
+        assumeTrue(named != null, "-Dvestaro.library names no library");
 
         NativeLibrary.load();
         NativeLibrary.load();
 
         assertTrue(NativeLibrary.isLoaded());
-        assertEquals(expected, NativeLibrary.location());
+        assertTrue(WIAManager.isSupported());
+        assertEquals(Path.of(named).toAbsolutePath().resolve(NativeLoader.forThisJvm().fileName()),
+                NativeLibrary.location());
     }
 
     /**
-     * In a VM of its own, as a user runs the jar: nothing on java.library.path, so the jar's
-     * copy must load, and it must acquire a real image. The diagnostic lines show that the
-     * library read the debug switch that the command line set before the load.
+     * In a VM of its own, as a user runs the artifacts: nothing on java.library.path, so the
+     * virtual artifact's copy must load, below the folder that vestaro.tmpdir names, and it
+     * must acquire a real image. The diagnostic lines show that the library read the debug
+     * switch that the command line set before the load.
      */
     @Test
-    void theJarAloneLoadsTheLibraryAcquiresAndLeavesNoFolderBehind() throws Exception {
+    void theJarsCopyLoadsBelowTheNamedFolderAcquiresAndLeavesNothingBehind() throws Exception {
         Path out = temp.resolve("out");
-        Jar.Result scan = Jar.run(Files.createDirectories(temp.resolve("vm")), null,
-                "--debug", "scan", "-r", "75", "-o", out.toString());
+        Path extractHere = temp.resolve("extract here");
+        Jar.Result scan = Jar.runWith(Files.createDirectories(temp.resolve("vm")), null,
+                List.of("-Dvestaro.tmpdir=" + extractHere), "--debug", "scan", "-r", "75", "-o", out.toString());
 
         assertEquals(0, scan.status(), scan.toString());
-        assertTrue(scan.err().contains("vestaro: loaded " + scan.tmp().resolve("vestaro-")), scan.toString());
+        assertTrue(scan.err().contains("vestaro: loaded " + extractHere.resolve("vestaro-")), scan.toString());
         assertTrue(scan.err().contains(" from the jar"), scan.toString());
         assertTrue(scan.err().contains("Item property storage:"), scan.toString());
         assertEquals("637x876 color", Images.describe(out.resolve("scan-001.jpg")));
-        assertEquals(List.of(), Images.names(scan.tmp()), "the extraction folder and the platform's file are gone");
+        assertEquals(List.of(), Images.names(extractHere), "the extraction folder is gone");
+        assertEquals(List.of(), Images.names(scan.tmp()), "the platform's file is gone");
+    }
+
+    /** The shipped library without the stand-in beside it: the system's reason, through the command line. */
+    @Test
+    void aLibraryThatCannotLoadIsReportedWithTheSystemsOwnReason() throws Exception {
+        assumeTrue(!NativeLoader.forThisJvm().isWindows());
+        Path alone = Files.createDirectories(temp.resolve("alone"));
+        try (JarFile jar = new JarFile(Jar.virtualJar());
+                InputStream in = jar.getInputStream(jar.getJarEntry(NativeLoader.RESOURCE_ROOT + "linux-x86_64/libvestaro64_12.so"))) {
+            Files.copy(in, alone.resolve("libvestaro64_12.so"));
+        }
+        Jar.Result list = Jar.runWith(Files.createDirectories(temp.resolve("vm")), null,
+                List.of("-Dvestaro.library=" + alone), "list");
+
+        assertEquals(1, list.status(), list.toString());
+        assertTrue(list.err().contains("1. -Dvestaro.library=" + alone + ": " + alone.resolve("libvestaro64_12.so")
+                + ": libwinsim.so: cannot open shared object file"), list.toString());
+        assertFalse(list.err().contains("noexec"), list.toString());
+    }
+
+    /** Production on Linux: the main artifact alone finds no WIA platform and says which artifact to add. */
+    @Test
+    void theMainArtifactAloneOnLinuxIsPlainlyNotSupported() throws Exception {
+        assumeTrue(!NativeLoader.forThisJvm().isWindows());
+        Jar.Result list = Jar.runMainJarAlone(Files.createDirectories(temp.resolve("list")), "list");
+        assertEquals(1, list.status(), list.toString());
+        assertEquals("", list.out());
+        assertTrue(list.err().contains("cannot open the WIA device manager: no native library vestaro64_12"), list.toString());
+        assertTrue(list.err().contains("add kordin:vestaro-virtual to the class path"), list.toString());
+
+        Path tests = Path.of(SupportProbe.class.getProtectionDomain().getCodeSource().getLocation().toURI());
+        Jar.Result alone = Jar.runClass(Files.createDirectories(temp.resolve("alone")), null, false, tests,
+                SupportProbe.class.getName());
+        assertEquals("supported: false, devices: none" + System.lineSeparator(), alone.out(), alone.toString());
+        Jar.Result virtual = Jar.runClass(Files.createDirectories(temp.resolve("virtual")), null, true, tests,
+                SupportProbe.class.getName());
+        assertEquals("supported: true, devices: Virtual Flatbed Scanner, Virtual Camera" + System.lineSeparator(),
+                virtual.out(), virtual.toString());
     }
 }

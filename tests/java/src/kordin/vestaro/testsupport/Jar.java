@@ -13,9 +13,10 @@ import java.util.List;
 import java.util.concurrent.TimeUnit;
 
 /**
- * Runs {@code java -jar vestaro.jar ...}, or a program with the jar on its class path, in a
- * Java VM of its own, as a user would: the jar named by {@code -Dvestaro.jar}, nothing on
- * {@code java.library.path} (so the library comes out of the jar), and private temporary
+ * Runs the command line, or a program with the artifacts on its class path, in a Java VM of
+ * its own, as a user would: the artifacts named by {@code -Dvestaro.jar} (kordin:vestaro)
+ * and {@code -Dvestaro.virtual.jar} (kordin:vestaro-virtual), nothing on
+ * {@code java.library.path} (so the library comes out of a jar), and private temporary
  * folders for the VM and the platform.
  */
 public final class Jar {
@@ -31,36 +32,68 @@ public final class Jar {
     }
 
     /**
-     * Runs the jar's command line in {@code work}: {@code work/tmp} is the temporary folder of
-     * the VM and of the platform; {@code devices}, when not null, is the JSON device set that
-     * {@code WINSIM_DEVICES} names.
+     * Runs the command line with both artifacts on the class path in {@code work}:
+     * {@code work/tmp} is the temporary folder of the VM and of the platform; {@code devices},
+     * when not null, is the JSON device set that {@code WINSIM_DEVICES} names.
      */
     public static Result run(Path work, String devices, String... args) throws IOException, InterruptedException {
-        return run(work, devices, List.of(), args);
+        return runWith(work, devices, List.of(), args);
     }
 
     /** As {@link #run(Path, String, String...)}, with options for the Java VM such as {@code -Dname=value}. */
     public static Result run(Path work, String devices, List<String> vmOptions, String... args)
             throws IOException, InterruptedException {
+        return runWith(work, devices, vmOptions, args);
+    }
+
+    /** {@link #run}, with options for the VM before the class path. */
+    public static Result runWith(Path work, String devices, List<String> vmOptions, String... args)
+            throws IOException, InterruptedException {
         List<String> command = new ArrayList<>(vmOptions);
-        command.addAll(List.of("-jar", jar()));
+        command.addAll(List.of("-cp", jar() + File.pathSeparator + virtualJar(), "kordin.vestaro.cli.Main"));
         command.addAll(List.of(args));
         return java(work, devices, command);
     }
 
-    /** Runs {@code mainClass} from {@code classes} with the jar on the class path, as {@link #run} runs the jar. */
+    /** {@code java -jar vestaro.jar ...} with the main artifact alone, as production on any platform runs it. */
+    public static Result runMainJarAlone(Path work, String... args) throws IOException, InterruptedException {
+        List<String> command = new ArrayList<>(List.of("-jar", jar()));
+        command.addAll(List.of(args));
+        return java(work, null, command);
+    }
+
+    /**
+     * Runs {@code mainClass} from {@code classes} with the main artifact, and the virtual
+     * devices when {@code virtual}, on the class path, as {@link #run} runs the command line.
+     */
+    public static Result runClass(Path work, String devices, boolean virtual, Path classes, String mainClass,
+            String... args) throws IOException, InterruptedException {
+        String classPath = classes + File.pathSeparator + jar() + (virtual ? File.pathSeparator + virtualJar() : "");
+        List<String> command = new ArrayList<>(List.of("-cp", classPath, mainClass));
+        command.addAll(List.of(args));
+        return java(work, devices, command);
+    }
+
+    /** {@link #runClass} with the virtual devices. */
     public static Result runClass(Path work, String devices, Path classes, String mainClass, String... args)
             throws IOException, InterruptedException {
-        List<String> command = new ArrayList<>(List.of("-cp", classes + File.pathSeparator + jar(), mainClass));
-        command.addAll(List.of(args));
-        return java(work, devices, command);
+        return runClass(work, devices, true, classes, mainClass, args);
     }
 
-    /** The jar with the natives, as {@code -Dvestaro.jar} names it. */
+    /** kordin:vestaro's jar, as {@code -Dvestaro.jar} names it. */
     public static String jar() {
-        String jar = System.getProperty("vestaro.jar");
-        assertNotNull(jar, "-Dvestaro.jar names the jar with the natives");
-        return jar;
+        return property("vestaro.jar");
+    }
+
+    /** kordin:vestaro-virtual's jar, as {@code -Dvestaro.virtual.jar} names it. */
+    public static String virtualJar() {
+        return property("vestaro.virtual.jar");
+    }
+
+    private static String property(String name) {
+        String value = System.getProperty(name);
+        assertNotNull(value, "-D" + name + " names an artifact");
+        return value;
     }
 
     private static Result java(Path work, String devices, List<String> args) throws IOException, InterruptedException {
