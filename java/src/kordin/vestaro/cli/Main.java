@@ -30,7 +30,7 @@ public final class Main {
     static final int NO_DEVICE = 4;
 
     /** The version when the jar's manifest does not give one (classes run from a folder). */
-    private static final String BUILT_VERSION = "12.0";
+    private static final String BUILT_VERSION = "12.0.0";
 
     /** Opens the device manager; tests put a manager of their own in its place. */
     @FunctionalInterface

@@ -68,7 +68,7 @@ class JarCommandTest {
 
         Jar.Result version = run("version", null, "--version");
         assertEquals(0, version.status(), version.toString());
-        assertEquals("vestaro 12.0", version.out().strip());
+        assertEquals("vestaro 12.0.0", version.out().strip());
     }
 
     @Test

@@ -134,7 +134,7 @@ class MainTest {
         assertTrue(Usage.GENERAL.contains("  4  no such device"), Usage.GENERAL);
         reset();
         assertEquals(Main.OK, run("--version"));
-        assertEquals("vestaro 12.0" + NL, out(), "the jar's manifest gives the project's version");
+        assertEquals("vestaro 12.0.0" + NL, out(), "the jar's manifest gives the project's version");
     }
 
     @Test
