@@ -2,6 +2,7 @@
 // gated method. With no fault set and the journal off a call takes no lock and makes no text.
 #include <atomic>
 #include <mutex>
+#include <new>
 #include <vector>
 
 #include "Internal.h"
@@ -103,6 +104,16 @@ HRESULT injectedFailure(const char* method) {
   HRESULT injected = S_OK;
   if (findFault(method, std::string(), &injected) && FAILED(injected)) return injected;
   return S_OK;
+}
+
+HRESULT resultOfCaughtException() noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_FAIL;
+  }
 }
 
 bool CallScope::observed() {

@@ -75,6 +75,11 @@ class WINSIM_API CallScope {
 // gives this call of `method`, or S_OK. Not journaled, and needs no COM initialisation.
 WINSIM_API HRESULT injectedFailure(const char* method);
 
+// What a COM method returns for the C++ exception being handled, so that none leaves it:
+// E_OUTOFMEMORY for std::bad_alloc, else E_FAIL. Call only from a catch block:
+//   HRESULT Method(...) try { ... } catch (...) { return detail::resultOfCaughtException(); }
+WINSIM_API HRESULT resultOfCaughtException() noexcept;
+
 // Reference counting and census for a virtual COM object. A derived class implements
 // QueryInterface with queryInterfaceImpl and forwards AddRef/Release here.
 class WINSIM_API RefCounted {

@@ -61,13 +61,15 @@ class Item final : public Facet<IWiaItem>,
     return unsupported("IWiaItem::AnalyzeItem");
   }
 
-  HRESULT STDMETHODCALLTYPE EnumChildItems(IEnumWiaItem** ppIEnumWiaItem) override {
+  HRESULT STDMETHODCALLTYPE EnumChildItems(IEnumWiaItem** ppIEnumWiaItem) override try {
     if (ppIEnumWiaItem) *ppIEnumWiaItem = nullptr;
     CallScope call("IWiaItem::EnumChildItems", target());
     if (call.refused()) return call.result();
     if (!ppIEnumWiaItem || item_.kind != ItemKind::Root) return call.finish(E_INVALIDARG);
     *ppIEnumWiaItem = new ItemEnumerator(session_);
     return call.finish(S_OK);
+  } catch (...) {
+    return detail::resultOfCaughtException();
   }
 
   HRESULT STDMETHODCALLTYPE DeleteItem(LONG) override {
@@ -146,7 +148,7 @@ class Item final : public Facet<IWiaItem>,
 
   // IWiaDataTransfer
   HRESULT STDMETHODCALLTYPE idtGetData(LPSTGMEDIUM pMedium,
-                                       IWiaDataCallback* pIWiaDataCallback) override {
+                                       IWiaDataCallback* pIWiaDataCallback) override try {
     CallScope call("IWiaDataTransfer::idtGetData", target());
     if (pMedium && call.recording()) call.detail("tymed=" + std::to_string(pMedium->tymed));
     if (call.refused()) return call.result();
@@ -164,6 +166,8 @@ class Item final : public Facet<IWiaItem>,
     HRESULT hr = transferToFile(session_->model(), item_, settings, pMedium, pIWiaDataCallback, &path);
     if (!path.empty() && call.recording()) call.detail("file=" + path);
     return call.finish(hr);
+  } catch (...) {
+    return detail::resultOfCaughtException();
   }
 
   HRESULT STDMETHODCALLTYPE idtGetBandedData(PWIA_DATA_TRANSFER_INFO,
@@ -225,7 +229,7 @@ class Item final : public Facet<IWiaItem>,
 };
 
 HRESULT Item::DeviceDlg(HWND, LONG lFlags, LONG lIntent, LONG* plItemCount,
-                        IWiaItem*** ppIWiaItem) {
+                        IWiaItem*** ppIWiaItem) try {
   if (plItemCount) *plItemCount = 0;
   if (ppIWiaItem) *ppIWiaItem = nullptr;
   CallScope call("IWiaItem::DeviceDlg", target());
@@ -288,6 +292,8 @@ HRESULT Item::DeviceDlg(HWND, LONG lFlags, LONG lIntent, LONG* plItemCount,
     *plItemCount = static_cast<LONG>(chosen.size());
   }
   return call.finish(S_OK);
+} catch (...) {
+  return detail::resultOfCaughtException();
 }
 
 }  // namespace

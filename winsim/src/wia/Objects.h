@@ -77,7 +77,7 @@ HRESULT answerQuery(const char* method, const std::string& target, REFIID riid, 
 template <typename Interface, typename Element>
 class Enumerator : public Facet<Interface>, protected detail::RefCounted {
  public:
-  HRESULT STDMETHODCALLTYPE Next(ULONG celt, Element* rgelt, ULONG* pceltFetched) override {
+  HRESULT STDMETHODCALLTYPE Next(ULONG celt, Element* rgelt, ULONG* pceltFetched) override try {
     if (pceltFetched) *pceltFetched = 0;
     std::lock_guard<std::mutex> guard(lock_);
     detail::CallScope call(InterfaceName<Interface>::kNext, observedNextName());
@@ -96,6 +96,8 @@ class Enumerator : public Facet<Interface>, protected detail::RefCounted {
     }
     if (pceltFetched) *pceltFetched = fetched;
     return call.finish(fetched == celt ? S_OK : S_FALSE);
+  } catch (...) {
+    return detail::resultOfCaughtException();
   }
 
   HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override {

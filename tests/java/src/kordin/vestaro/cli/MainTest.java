@@ -84,6 +84,8 @@ class MainTest {
         assertTrue(err().contains("--mode is not an option of camera"), err());
         assertEquals("", out());
         assertEquals(Main.USAGE, run("scan", "--prefix", "../up", "-o", temp.toString()));
+        assertEquals(Main.USAGE, run("scan", "--prefix", "\uD83D\uDCF7".repeat(100), "-o", temp.toString()));
+        assertTrue(err().contains("--prefix: a file name prefix of 400 bytes in UTF-8 is too long"), err());
         assertEquals(List.of(), names(temp), "nothing scanned");
     }
 
