@@ -146,4 +146,22 @@ JNIEXPORT jobjectArray JNICALL Java_kordin_vestaro_testsupport_Winsim_journal0(J
   return result;
 }
 
+// The method of every entry, in order.
+JNIEXPORT jobjectArray JNICALL Java_kordin_vestaro_testsupport_Winsim_journalMethods0(JNIEnv* env, jclass) {
+  const std::vector<winsim::JournalEntry> entries = winsim::journal();
+  jclass stringClass = env->FindClass("java/lang/String");
+  if (!stringClass) return nullptr;
+  jobjectArray result = env->NewObjectArray(static_cast<jsize>(entries.size()), stringClass, nullptr);
+  env->DeleteLocalRef(stringClass);
+  if (!result) return nullptr;
+  jsize at = 0;
+  for (const auto& entry : entries) {
+    jstring text = javaString(env, entry.method);
+    if (!text) return nullptr;
+    env->SetObjectArrayElement(result, at++, text);
+    env->DeleteLocalRef(text);
+  }
+  return result;
+}
+
 }  // extern "C"
