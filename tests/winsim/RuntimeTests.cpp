@@ -35,6 +35,7 @@ class RuntimeTest : public ::testing::Test {
   void SetUp() override {
     CoInitialize(nullptr);
     winsim::reset();
+    winsim::setJournalEnabled(true);
     start_ = winsim::census();
   }
   void TearDown() override {
@@ -230,6 +231,19 @@ TEST_F(RuntimeTest, SystemTextsComeFromTheSystemTableOnly) {
   EXPECT_EQ(winsim::census().localMemoryBlocks, start_.localMemoryBlocks + 1);
   EXPECT_EQ(LocalFree(narrow), nullptr);
 
+  // Every code the stand-in returns itself has its text: the file system's failures of a
+  // transfer, the storages' and variants' refusals among them.
+  for (HRESULT code : {E_NOTIMPL, E_NOINTERFACE, E_POINTER, E_FAIL, E_UNEXPECTED, E_ACCESSDENIED,
+                       E_OUTOFMEMORY, E_INVALIDARG, CO_E_NOTINITIALIZED, REGDB_E_CLASSNOTREG,
+                       CLASS_E_NOAGGREGATION, STG_E_INVALIDPARAMETER, DISP_E_BADVARTYPE,
+                       HRESULT(0x80070003), HRESULT(0x8007001D), HRESULT(0x80070070)}) {
+    SCOPED_TRACE(code);
+    ASSERT_GT(FormatMessageA(flags, nullptr, static_cast<DWORD>(code), 0,
+                             reinterpret_cast<LPSTR>(&narrow), 0, nullptr),
+              0u);
+    LocalFree(narrow);
+  }
+
   // WIA's own codes have no system text, as on Windows.
   LPWSTR wide = nullptr;
   EXPECT_EQ(FormatMessageW(flags, nullptr, static_cast<DWORD>(WIA_ERROR_BUSY), 0x400,
@@ -289,6 +303,29 @@ TEST_F(RuntimeTest, FaultsHitExactlyTheCallAskedForAndJournalRecordsEveryCall) {
 
   git->RevokeInterfaceFromGlobal(cookie);
   probe->Release();
+  git->Release();
+}
+
+// A fresh platform records nothing; a journal turned on keeps at most its capacity and counts
+// what it could not keep; clearing empties it and the count.
+TEST_F(RuntimeTest, TheJournalIsOffByDefaultAndBounded) {
+  winsim::reset();
+  IGlobalInterfaceTable* git = table();
+  IUnknown* looked = nullptr;
+  EXPECT_EQ(git->GetInterfaceFromGlobal(7, IID_IUnknown, reinterpret_cast<void**>(&looked)), E_INVALIDARG);
+  EXPECT_FALSE(winsim::journalEnabled());
+  EXPECT_TRUE(winsim::journal().empty());
+
+  winsim::setJournalEnabled(true);
+  const size_t extra = 5;
+  for (size_t i = 0; i < winsim::kJournalCapacity + extra; ++i) {
+    git->GetInterfaceFromGlobal(7, IID_IUnknown, reinterpret_cast<void**>(&looked));
+  }
+  EXPECT_EQ(winsim::journal().size(), winsim::kJournalCapacity);
+  EXPECT_EQ(winsim::droppedJournalEntries(), extra);
+  winsim::clearJournal();
+  EXPECT_TRUE(winsim::journal().empty());
+  EXPECT_EQ(winsim::droppedJournalEntries(), 0u);
   git->Release();
 }
 

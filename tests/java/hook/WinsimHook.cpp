@@ -65,7 +65,11 @@ JNIEXPORT jstring JNICALL Java_kordin_vestaro_testsupport_Winsim_liveObjects0(JN
   return javaString(env, winsim::describeLiveObjects());
 }
 
-JNIEXPORT void JNICALL Java_kordin_vestaro_testsupport_Winsim_reset0(JNIEnv*, jclass) { winsim::reset(); }
+// The tests read the journal, which a fresh platform keeps off.
+JNIEXPORT void JNICALL Java_kordin_vestaro_testsupport_Winsim_reset0(JNIEnv*, jclass) {
+  winsim::reset();
+  winsim::setJournalEnabled(true);
+}
 
 JNIEXPORT void JNICALL Java_kordin_vestaro_testsupport_Winsim_loadDevices0(JNIEnv* env, jclass, jstring json) {
   std::string text;
@@ -138,6 +142,24 @@ JNIEXPORT jobjectArray JNICALL Java_kordin_vestaro_testsupport_Winsim_journal0(J
       env->SetObjectArrayElement(result, at++, text);
       env->DeleteLocalRef(text);
     }
+  }
+  return result;
+}
+
+// The method of every entry, in order.
+JNIEXPORT jobjectArray JNICALL Java_kordin_vestaro_testsupport_Winsim_journalMethods0(JNIEnv* env, jclass) {
+  const std::vector<winsim::JournalEntry> entries = winsim::journal();
+  jclass stringClass = env->FindClass("java/lang/String");
+  if (!stringClass) return nullptr;
+  jobjectArray result = env->NewObjectArray(static_cast<jsize>(entries.size()), stringClass, nullptr);
+  env->DeleteLocalRef(stringClass);
+  if (!result) return nullptr;
+  jsize at = 0;
+  for (const auto& entry : entries) {
+    jstring text = javaString(env, entry.method);
+    if (!text) return nullptr;
+    env->SetObjectArrayElement(result, at++, text);
+    env->DeleteLocalRef(text);
   }
   return result;
 }

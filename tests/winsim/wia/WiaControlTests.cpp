@@ -186,6 +186,40 @@ TEST_F(ControlTest, DeviceSetsComeFromJson) {
                std::invalid_argument);
 }
 
+// A bed too large for a LONG side at the highest resolution is refused, in C++ and in JSON,
+// as is a device set file that names a folder.
+TEST_F(ControlTest, OversizedBedsAndFolderFilesAreRefusedClearly) {
+  const struct {
+    LONG width, max;
+    std::vector<LONG> list;
+  } beds[] = {{2147483647, 1200, {}}, {2147000, 1200, {}}, {8500, 7800, {}}, {60000, 150, {75, 150, 1200}}};
+  for (const auto& bed : beds) {
+    SCOPED_TRACE(bed.width);
+    winsim::DeviceSpec scanner = winsim::defaultDevices()[0];
+    scanner.bedWidth = bed.width;
+    scanner.resolutionMax = bed.max;
+    scanner.resolutions = bed.list;
+    try {
+      winsim::setDevices({scanner});
+      ADD_FAILURE() << "accepted";
+    } catch (const std::invalid_argument& error) {
+      EXPECT_NE(std::string(error.what()).find("at most 65500 pixels"), std::string::npos) << error.what();
+    }
+  }
+  EXPECT_THROW(winsim::loadDevices("[{\"kind\": \"scanner\", \"id\": \"s\", \"bed\": {\"width\": 2147000}}]"),
+               std::invalid_argument);
+  winsim::DeviceSpec largest = winsim::defaultDevices()[0];
+  largest.bedWidth = largest.bedHeight = 54583;  // 65499 pixels at 1200 dpi
+  winsim::setDevices({largest});
+
+  try {
+    winsim::loadDevicesFile("/tmp");
+    ADD_FAILURE() << "a folder was read";
+  } catch (const std::invalid_argument& error) {
+    EXPECT_STREQ(error.what(), "/tmp is a folder, not a device set file");
+  }
+}
+
 TEST_F(ControlTest, ResetInstallsTheSetNamedByTheEnvironment) {
   char path[] = "/tmp/winsim-devices-XXXXXX";
   int fd = mkstemp(path);

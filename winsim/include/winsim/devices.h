@@ -165,7 +165,8 @@ WINSIM_API std::vector<DeviceSpec> defaultDevices();
 
 // Replaces the device set, its dialog scripts and the scripts' progress. Throws
 // std::invalid_argument for an inconsistent set (duplicate IDs or picture names, an empty
-// ID, a nominal resolution outside its range, an unknown data type, a bed of zero size).
+// ID, a nominal resolution outside its range, an unknown data type, a bed of zero size or
+// of more than 65500 pixels a side at the highest resolution, a picture side outside 1 to 65500).
 WINSIM_API void setDevices(std::vector<DeviceSpec> devices);
 WINSIM_API std::vector<DeviceSpec> devices();
 

@@ -56,19 +56,21 @@ class DeviceManager final : public Facet<IWiaDevMgr>, private detail::RefCounted
  public:
   DeviceManager() : RefCounted("VirtualDevMgr") {}
 
-  HRESULT STDMETHODCALLTYPE EnumDeviceInfo(LONG lFlag, IEnumWIA_DEV_INFO** ppIEnum) override {
+  HRESULT STDMETHODCALLTYPE EnumDeviceInfo(LONG lFlag, IEnumWIA_DEV_INFO** ppIEnum) override try {
     if (ppIEnum) *ppIEnum = nullptr;
     CallScope call("IWiaDevMgr::EnumDeviceInfo", "");
-    call.detail("flags=" + std::to_string(lFlag));
+    if (call.recording()) call.detail("flags=" + std::to_string(lFlag));
     if (call.refused()) return call.result();
     if (!ppIEnum) return call.finish(E_POINTER);
     // Every device is local here; other flags are not defined.
     if (lFlag != 0 && lFlag != WIA_DEVINFO_ENUM_LOCAL) return call.finish(E_INVALIDARG);
     *ppIEnum = new DeviceInfoEnumerator(currentDevices());
     return call.finish(S_OK);
+  } catch (...) {
+    return detail::resultOfCaughtException();
   }
 
-  HRESULT STDMETHODCALLTYPE CreateDevice(BSTR bstrDeviceID, IWiaItem** ppWiaItemRoot) override {
+  HRESULT STDMETHODCALLTYPE CreateDevice(BSTR bstrDeviceID, IWiaItem** ppWiaItemRoot) override try {
     if (ppWiaItemRoot) *ppWiaItemRoot = nullptr;
     std::string id = bstrDeviceID
                          ? toUtf8(std::u16string(bstrDeviceID, SysStringLen(bstrDeviceID)))
@@ -85,6 +87,8 @@ class DeviceManager final : public Facet<IWiaDevMgr>, private detail::RefCounted
     auto session = std::make_shared<Session>(devices->devices[found->second]);
     *ppWiaItemRoot = newItem(session, {ItemKind::Root, 0});
     return call.finish(S_OK);
+  } catch (...) {
+    return detail::resultOfCaughtException();
   }
 
   HRESULT STDMETHODCALLTYPE SelectDeviceDlg(HWND, LONG, LONG, BSTR* pbstrDeviceID,

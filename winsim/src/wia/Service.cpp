@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -37,6 +38,9 @@ State& state() {
   static State instance;
   return instance;
 }
+
+// The largest picture side, and the largest bed side at the highest resolution, in pixels.
+constexpr LONG kMaxImagePixels = 65500;
 
 void fail(const std::string& device, const std::string& problem) {
   throw std::invalid_argument("device \"" + device + "\": " + problem);
@@ -71,6 +75,15 @@ void check(const DeviceSpec& d) {
     if (bedPixels(d.bedWidth, lowest) < 1 || bedPixels(d.bedHeight, lowest) < 1) {
       fail(d.id, "the bed must be at least one pixel at the lowest resolution");
     }
+    // Bounded like pictures, so that no offered resolution gives a size a LONG cannot hold.
+    const LONG highest = d.resolutions.empty() ? d.resolutionMax
+                                               : *std::max_element(d.resolutions.begin(), d.resolutions.end());
+    const long long widest = static_cast<long long>(d.bedWidth) * highest / 1000;
+    const long long highestRows = static_cast<long long>(d.bedHeight) * highest / 1000;
+    if (widest > kMaxImagePixels || highestRows > kMaxImagePixels) {
+      fail(d.id, "the bed must be at most " + std::to_string(kMaxImagePixels) +
+                     " pixels wide and high at the highest resolution");
+    }
   }
   std::set<std::string> names;
   auto checkPicture = [&d, &names](const std::string& name, LONG width, LONG height) {
@@ -78,8 +91,9 @@ void check(const DeviceSpec& d) {
       fail(d.id, "picture names must be non-empty and free of backslashes");
     }
     if (!names.insert(name).second) fail(d.id, "duplicate picture name \"" + name + "\"");
-    if (width < 1 || height < 1 || width > 65500 || height > 65500) {
-      fail(d.id, "picture \"" + name + "\" must be 1 to 65500 pixels wide and high");
+    if (width < 1 || height < 1 || width > kMaxImagePixels || height > kMaxImagePixels) {
+      fail(d.id, "picture \"" + name + "\" must be 1 to " + std::to_string(kMaxImagePixels) +
+                     " pixels wide and high");
     }
   };
   for (const auto& picture : d.pictures) checkPicture(picture.name, picture.width, picture.height);
@@ -208,10 +222,15 @@ std::vector<DeviceSpec> devices() {
 void loadDevices(const std::string& json) { setDevices(parseDevices(json)); }
 
 void loadDevicesFile(const std::string& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    throw std::invalid_argument(path + " is a folder, not a device set file");
+  }
   std::ifstream in(path);
   if (!in) throw std::invalid_argument("cannot read " + path);
   std::ostringstream text;
   text << in.rdbuf();
+  if (in.bad()) throw std::invalid_argument("cannot read " + path);
   loadDevices(text.str());
 }
 

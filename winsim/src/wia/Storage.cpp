@@ -114,12 +114,12 @@ StorageObject::StorageObject(std::shared_ptr<Session> session, ItemRef item)
     : session_(std::move(session)), item_(item), target_(session_->model().fullName(item)) {}
 
 HRESULT StorageObject::ReadMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
-                                    PROPVARIANT rgpropvar[]) {
+                                    PROPVARIANT rgpropvar[]) try {
   CallScope call("IWiaPropertyStorage::ReadMultiple", target_);
   if (rgpspec && rgpropvar) {
     for (ULONG i = 0; i < cpspec; ++i) {
       PropVariantInit(&rgpropvar[i]);
-      call.detail(specText(rgpspec[i]));
+      if (call.recording()) call.detail(specText(rgpspec[i]));
     }
   }
   if (call.refused()) return call.result();
@@ -161,14 +161,16 @@ HRESULT StorageObject::ReadMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
   }
   if (status != S_OK) return call.finish(status);
   return call.finish(anyFound || overridden ? S_OK : S_FALSE);
+} catch (...) {
+  return detail::resultOfCaughtException();
 }
 
 HRESULT StorageObject::WriteMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
-                                     const PROPVARIANT rgpropvar[], PROPID propidNameFirst) {
+                                     const PROPVARIANT rgpropvar[], PROPID propidNameFirst) try {
   CallScope call("IWiaPropertyStorage::WriteMultiple", target_);
   if (rgpspec && rgpropvar) {
     for (ULONG i = 0; i < cpspec; ++i) {
-      call.detail(specText(rgpspec[i]) + "=" + detail::variantText(rgpropvar[i]));
+      if (call.recording()) call.detail(specText(rgpspec[i]) + "=" + detail::variantText(rgpropvar[i]));
     }
   }
   if (call.refused()) return call.result();
@@ -186,6 +188,8 @@ HRESULT StorageObject::WriteMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
     writes.emplace_back(id, &rgpropvar[i]);
   }
   return call.finish(session_->write(item_, writes));
+} catch (...) {
+  return detail::resultOfCaughtException();
 }
 
 HRESULT StorageObject::refuseChange(const char* method) {
@@ -228,7 +232,7 @@ HRESULT StorageObject::SetPropertyStream(GUID*, IStream*) {
 }
 
 HRESULT StorageObject::ReadPropertyNames(ULONG cpropid, const PROPID rgpropid[],
-                                         LPOLESTR rglpwstrName[]) {
+                                         LPOLESTR rglpwstrName[]) try {
   CallScope call("IWiaPropertyStorage::ReadPropertyNames", target_);
   if (call.refused()) return call.result();
   if (cpropid == 0) return call.finish(S_FALSE);
@@ -245,6 +249,8 @@ HRESULT StorageObject::ReadPropertyNames(ULONG cpropid, const PROPID rgpropid[],
     }
   }
   return call.finish(anyFound ? S_OK : S_FALSE);
+} catch (...) {
+  return detail::resultOfCaughtException();
 }
 
 HRESULT StorageObject::Commit(DWORD) {
@@ -259,13 +265,15 @@ HRESULT StorageObject::Revert() {
   return call.finish(S_OK);
 }
 
-HRESULT StorageObject::Enum(IEnumSTATPROPSTG** ppenum) {
+HRESULT StorageObject::Enum(IEnumSTATPROPSTG** ppenum) try {
   if (ppenum) *ppenum = nullptr;
   CallScope call("IWiaPropertyStorage::Enum", target_);
   if (call.refused()) return call.result();
   if (!ppenum) return call.finish(E_INVALIDARG);
   *ppenum = newPropertyEnumerator(target_, session_->model().properties(item_));
   return call.finish(S_OK);
+} catch (...) {
+  return detail::resultOfCaughtException();
 }
 
 HRESULT StorageObject::Stat(STATPROPSETSTG* pstatpsstg) {
@@ -288,13 +296,13 @@ HRESULT StorageObject::GetCount(ULONG* pulNumProps) {
 // values...}, for formats a vector of CLSIDs whose first element carries the count in Data1;
 // flags {nominal, valid bits}.
 HRESULT StorageObject::GetPropertyAttributes(ULONG cpspec, PROPSPEC rgpspec[], ULONG rgflags[],
-                                             PROPVARIANT rgpropvar[]) {
+                                             PROPVARIANT rgpropvar[]) try {
   CallScope call("IWiaPropertyStorage::GetPropertyAttributes", target_);
   if (rgpspec && rgpropvar && rgflags) {
     for (ULONG i = 0; i < cpspec; ++i) {
       PropVariantInit(&rgpropvar[i]);
       rgflags[i] = 0;
-      call.detail(specText(rgpspec[i]));
+      if (call.recording()) call.detail(specText(rgpspec[i]));
     }
   }
   if (call.refused()) return call.result();
@@ -340,6 +348,8 @@ HRESULT StorageObject::GetPropertyAttributes(ULONG cpspec, PROPSPEC rgpspec[], U
     }
   }
   return call.finish(S_OK);
+} catch (...) {
+  return detail::resultOfCaughtException();
 }
 
 }  // namespace winsim::wia

@@ -2,6 +2,7 @@ package kordin.vestaro.wia;
 
 import java.io.IOException;
 import java.io.OutputStream;
+import java.nio.charset.StandardCharsets;
 import java.nio.file.DirectoryStream;
 import java.nio.file.FileAlreadyExistsException;
 import java.nio.file.Files;
@@ -42,6 +43,11 @@ public final class ImageFolder implements ImageListener {
 
     private static final Pattern PREFIX = Pattern.compile("[^./\\\\:*?\"<>|\\p{Cntrl}][^/\\\\:*?\"<>|\\p{Cntrl}]{0,99}");
     private static final Pattern EXTENSION = Pattern.compile("[A-Za-z0-9]{1,16}");
+    /**
+     * The longest prefix in UTF-8 bytes: with "-", nine digits, "." and sixteen letters of
+     * extension the name stays within the 255 bytes that file systems allow a name.
+     */
+    static final int MAX_PREFIX_BYTES = 255 - 27;
 
     private final Path folder;
     private final String prefix;
@@ -64,7 +70,8 @@ public final class ImageFolder implements ImageListener {
      * Keeps copies named after a prefix.
      *
      * @param folder where the files go
-     * @param prefix the start of each file name: no path separator, not starting with a dot
+     * @param prefix the start of each file name: no path separator, not starting with a dot,
+     *     at most 100 characters and 228 bytes in UTF-8
      * @throws IllegalArgumentException for a prefix that cannot start a file name
      */
     public ImageFolder(Path folder, String prefix) {
@@ -75,7 +82,8 @@ public final class ImageFolder implements ImageListener {
      * Keeps files named after a prefix, copied or moved.
      *
      * @param folder where the files go
-     * @param prefix the start of each file name: no path separator, not starting with a dot
+     * @param prefix the start of each file name: no path separator, not starting with a dot,
+     *     at most 100 characters and 228 bytes in UTF-8
      * @param mode whether the platform's file is copied or moved
      * @throws IllegalArgumentException for a prefix that cannot start a file name
      */
@@ -84,6 +92,11 @@ public final class ImageFolder implements ImageListener {
         this.mode = Objects.requireNonNull(mode, "mode");
         if (prefix == null || !PREFIX.matcher(prefix).matches()) {
             throw new IllegalArgumentException("not a file name prefix: " + prefix);
+        }
+        int bytes = prefix.getBytes(StandardCharsets.UTF_8).length;
+        if (bytes > MAX_PREFIX_BYTES) {
+            throw new IllegalArgumentException("a file name prefix of " + bytes + " bytes in UTF-8 is too long (at most "
+                    + MAX_PREFIX_BYTES + ")");
         }
         this.prefix = prefix;
         this.ownName = Pattern.compile(Pattern.quote(prefix) + "-([0-9]{1,9})\\.[^.]+");

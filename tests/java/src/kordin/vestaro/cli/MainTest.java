@@ -117,6 +117,8 @@ class MainTest {
             assertEquals("", out(), "no JSON for a command line that cannot run");
         }
         assertEquals(Main.USAGE, run("scan", "--prefix", "../up", "-o", temp.toString()));
+        assertEquals(Main.USAGE, run("scan", "--prefix", "\uD83D\uDCF7".repeat(100), "-o", temp.toString()));
+        assertTrue(err().contains("--prefix: a file name prefix of 400 bytes in UTF-8 is too long"), err());
         assertEquals(List.of(), names(temp), "nothing scanned");
     }
 
@@ -234,6 +236,17 @@ class MainTest {
                 + "kordin\\.vestaro\\.VestaroException: 0x80210006 .*\tat .*"), err());
 
         reset();
+        // The camera stops answering after its first picture: kept, and the failure said.
+        Winsim.clearFaults();
+        Winsim.injectFault("IEnumWiaItem::Next", Winsim.WIA_ERROR_OFFLINE, 2, "");
+        Path camera = temp.resolve("camera");
+        assertEquals(Main.FAILED, run("camera", "-o", camera.toString()));
+        assertTrue(err().endsWith(NL + "vestaro: error 0x80210005: The WIA device is not online." + NL), err());
+        assertTrue(out().endsWith("1 image kept in " + camera + " before the failure" + System.lineSeparator()), out());
+        assertEquals(List.of("picture-001.jpg"), names(camera));
+
+        reset();
+        Winsim.clearFaults();
         Winsim.injectFault("CoCreateInstance", Winsim.WIA_ERROR_OFFLINE, 0, "");
         assertEquals(Main.FAILED, run("list"));
         assertEquals("vestaro: cannot open the WIA device manager: error 0x80210005: The WIA device is not online." + NL,

@@ -127,6 +127,12 @@ public final class Winsim {
         return calls;
     }
 
+    /** The method of every journaled call, in order. */
+    public static List<String> journalMethods() {
+        load();
+        return List.of(journalMethods0());
+    }
+
     private static native long[] census0();
 
     private static native String liveObjects0();
@@ -144,4 +150,6 @@ public final class Winsim {
     private static native void clearJournal0();
 
     private static native String[] journal0(String method);
+
+    private static native String[] journalMethods0();
 }

@@ -79,9 +79,14 @@ class ImageFolderTest {
 
     @Test
     void prefixesAndExtensionsThatCouldLeaveTheFolderAreRefused() throws IOException {
-        for (String prefix : new String[] {"", "../up", "a/b", "a\\b", ".hidden", "c:d"}) {
+        String emoji = "\uD83D\uDCF7";
+        for (String prefix : new String[] {"", "../up", "a/b", "a\\b", ".hidden", "c:d", emoji.repeat(100),
+            "\u65e5".repeat(77)}) {
             assertThrows(IllegalArgumentException.class, () -> new ImageFolder(temp, prefix), prefix);
         }
+        // The longest prefix: 228 bytes, and the longest name it can make is created.
+        ImageFolder longest = new ImageFolder(temp, emoji.repeat(57));
+        assertEquals(temp.resolve(emoji.repeat(57) + "-001.jpg"), longest.keep(source("y"), "jpg"));
         ImageFolder kept = new ImageFolder(temp, "ok");
         Path file = source("x");
         for (String extension : new String[] {"", "../jpg", "j.pg", "jpg/x"}) {

@@ -1,0 +1,148 @@
+package kordin.vestaro.wia;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.HashMap;
+import java.util.List;
+import java.util.Map;
+import java.util.Set;
+import kordin.vestaro.VestaroException;
+import kordin.vestaro.testsupport.Winsim;
+import kordin.vestaro.testsupport.WinsimExtension;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.extension.ExtendWith;
+import org.junit.jupiter.api.io.TempDir;
+
+/**
+ * The fault sweep over the Java API: a session (open, poll, camera transfers with and without
+ * the dialog, scans with and without it, close) runs once with the journal on; then once per
+ * platform call it made, with that call failing and with it answering S_FALSE. Every failure
+ * must surface as a VestaroException carrying the injected code, or end quietly where that is
+ * defined, and the platform must hold nothing afterwards.
+ */
+@ExtendWith(WinsimExtension.class)
+class FaultSweepTest {
+    private static final int INJECTED = 0x80210002; // WIA_ERROR_DEVICE_COMMUNICATION
+    private static final int S_FALSE = 1;
+    private static final String REGISTER = "IGlobalInterfaceTable::RegisterInterfaceInGlobal";
+    /** Calls whose failure ends quietly by design. */
+    private static final Set<String> QUIET = Set.of("IWiaPropertyStorage::ReadMultiple", "IWiaPropertyStorage::WriteMultiple");
+
+    @TempDir
+    Path temp;
+
+    /** The failures the session's operations threw; anything but a VestaroException fails the test. */
+    private List<VestaroException> session() {
+        List<VestaroException> failures = new ArrayList<>();
+        WIAManager manager;
+        try {
+            manager = WIAManager.open();
+        } catch (VestaroException e) {
+            failures.add(e);
+            return failures;
+        }
+        if (manager.getPollFailure() != null) {
+            failures.add(manager.getPollFailure());
+        }
+        List<Operation> operations = List.of(
+                () -> manager.poll(),
+                () -> transferEach(manager, false),
+                () -> transferEach(manager, true),
+                () -> scanEach(manager, false),
+                () -> scanEach(manager, true),
+                manager::close);
+        for (Operation operation : operations) {
+            try {
+                operation.run();
+            } catch (VestaroException e) {
+                failures.add(e);
+            } catch (Exception e) {
+                throw new AssertionError("not a VestaroException", e);
+            }
+        }
+        return failures;
+    }
+
+    private void transferEach(WIAManager manager, boolean dialog) throws Exception {
+        for (WIACamera camera : manager.getCameras()) {
+            camera.transfer(dialog, temp);
+        }
+    }
+
+    private void scanEach(WIAManager manager, boolean dialog) throws Exception {
+        for (WIAScanner scanner : manager.getScanners()) {
+            scanner.setResolution(50); // small pages: the sweep runs the session some 200 times
+            scanner.scan(dialog, temp);
+        }
+    }
+
+    /** Ends every registration the session made that a refused release left behind. */
+    private static void giveBackWhatWasRefused() {
+        Winsim.clearFaults();
+        for (Winsim.Call call : Winsim.journal(REGISTER)) {
+            if (call.result() != 0 || !call.detail().contains("cookie=")) {
+                continue;
+            }
+            long cookie = Long.parseLong(call.detail().replaceAll(".*cookie=", ""));
+            try {
+                new WIADevice("left", 0, 0, "left")._release(cookie);
+            } catch (Throwable e) {
+                // ended already, or a manager's
+            }
+            try {
+                new WIAManager()._release(cookie);
+            } catch (Throwable e) {
+                // ended already, or a device's
+            }
+        }
+    }
+
+    private static boolean carries(Throwable failure, int code) {
+        if (failure instanceof VestaroException && ((VestaroException) failure).getCode() == code) {
+            return true;
+        }
+        for (Throwable later : failure.getSuppressed()) {
+            if (carries(later, code)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    @Test
+    void everyPlatformCallOfASessionFailsCleanly() {
+        Winsim.Census start = Winsim.census();
+        assertEquals(List.of(), session(), "the session without faults");
+        List<String> methods = Winsim.journalMethods();
+        assertEquals(start, Winsim.census(), Winsim.liveObjects());
+
+        Map<String, Integer> counts = new HashMap<>();
+        int cases = 0;
+        for (String method : methods) {
+            int nth = counts.merge(method, 1, Integer::sum);
+            for (int code : new int[] {INJECTED, S_FALSE}) {
+                String where = method + " call " + nth + (code == S_FALSE ? " answering S_FALSE" : " failing");
+                Winsim.reset();
+                Winsim.injectFault(method, code, nth, "");
+                List<VestaroException> failures = session();
+                giveBackWhatWasRefused();
+                cases++;
+                assertEquals(start, Winsim.census(), where + ": " + Winsim.liveObjects());
+                boolean reported = failures.stream().anyMatch(e -> carries(e, code));
+                if (code != S_FALSE && !reported) {
+                    assertTrue(QUIET.contains(method), where + " ended quietly; thrown: " + failures);
+                }
+            }
+        }
+        System.out.printf("fault sweep of the Java API: %d call sites, %d cases%n", methods.size(), cases);
+        assertTrue(methods.size() > 50, "calls swept: " + methods.size());
+    }
+
+    @FunctionalInterface
+    private interface Operation {
+        void run() throws Exception;
+    }
+}
