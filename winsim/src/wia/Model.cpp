@@ -236,6 +236,9 @@ LONG bedPixels(LONG thousandths, LONG dpi) {
 
 DeviceModel::DeviceModel(std::shared_ptr<const DeviceSpec> deviceSpec) : spec_(std::move(deviceSpec)) {
   listedPictures_ = static_cast<unsigned>(spec_->pictures.size());
+  for (ItemKind kind : {ItemKind::Info, ItemKind::Root, ItemKind::Flatbed, ItemKind::Picture}) {
+    tables_[static_cast<size_t>(kind)] = buildProperties(kind);
+  }
 }
 
 unsigned DeviceModel::childCount() const {
@@ -377,9 +380,13 @@ const PropertyValue* DeviceModel::infoOverride(PROPID id) const {
   return found;
 }
 
-std::vector<PropertyInfo> DeviceModel::properties(ItemRef item) const {
+const std::vector<PropertyInfo>& DeviceModel::properties(ItemRef item) const {
+  return tables_[static_cast<size_t>(item.kind)];
+}
+
+std::vector<PropertyInfo> DeviceModel::buildProperties(ItemKind kind) const {
   std::vector<PropertyInfo> list;
-  switch (item.kind) {
+  switch (kind) {
     case ItemKind::Info:
       append(list, kInfoProperties);
       break;
@@ -408,7 +415,7 @@ std::vector<PropertyInfo> DeviceModel::properties(ItemRef item) const {
       append(list, kPictureProperties);
       break;
   }
-  if (item.kind == ItemKind::Info || item.kind == ItemKind::Root) {
+  if (kind == ItemKind::Info || kind == ItemKind::Root) {
     for (const auto& [id, value] : spec_->info) {
       auto found = std::find_if(list.begin(), list.end(),
                                 [id = id](const PropertyInfo& info) { return info.id == id; });
@@ -427,13 +434,12 @@ std::vector<PropertyInfo> DeviceModel::properties(ItemRef item) const {
 }
 
 bool DeviceModel::property(ItemRef item, PROPID id, PropertyInfo* info) const {
-  for (const auto& candidate : properties(item)) {
-    if (candidate.id == id) {
-      *info = candidate;
-      return true;
-    }
-  }
-  return false;
+  const std::vector<PropertyInfo>& list = properties(item);
+  auto found = std::lower_bound(list.begin(), list.end(), id,
+                                [](const PropertyInfo& candidate, PROPID wanted) { return candidate.id < wanted; });
+  if (found == list.end() || found->id != id) return false;
+  *info = *found;
+  return true;
 }
 
 PropertyValue DeviceModel::value(ItemRef item, const ItemSettings& s, PROPID id) const {

@@ -70,8 +70,8 @@ class DeviceModel {
 
   ItemSettings defaults(ItemRef item) const;
 
-  // The properties the item has, in ascending ID order.
-  std::vector<PropertyInfo> properties(ItemRef item) const;
+  // The properties the item has, in ascending ID order; built once per item kind.
+  const std::vector<PropertyInfo>& properties(ItemRef item) const;
   bool property(ItemRef item, PROPID id, PropertyInfo* info) const;
   // The current value; VT_EMPTY when the item does not have the property.
   PropertyValue value(ItemRef item, const ItemSettings& settings, PROPID id) const;
@@ -82,6 +82,7 @@ class DeviceModel {
   HRESULT write(ItemRef item, ItemSettings& settings, const std::vector<Write>& writes) const;
 
  private:
+  std::vector<PropertyInfo> buildProperties(ItemKind kind) const;
   const PropertyValue* infoOverride(PROPID id) const;
   std::vector<LONG> depthsFor(LONG dataType) const;
   std::vector<GUID> formatsFor(LONG tymed) const;
@@ -90,6 +91,7 @@ class DeviceModel {
 
   std::shared_ptr<const DeviceSpec> spec_;
   unsigned listedPictures_ = 0;
+  std::vector<PropertyInfo> tables_[4];  // by ItemKind
 };
 
 // Pixels across `thousandths` of an inch at `dpi`.
