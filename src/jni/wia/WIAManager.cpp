@@ -4,8 +4,8 @@
 // handle back through _release, which revokes it. The table's registration is the only
 // reference the library keeps, so an object goes away once the host has released its handle
 // and nobody else holds it; a host that polls for hours holds no growing set of objects.
+#include "DeviceStrings.h"
 #include "Handles.h"
-#include "JniLocalRef.h"
 #include "PropVariants.h"
 
 namespace {
@@ -28,7 +28,8 @@ void revoke(DWORD cookie) { bindingCache.interfaceTable->RevokeInterfaceFromGlob
 // Opens the device that `info` describes and offers it to the host. A record that cannot be
 // read or has other types skips the device silently. Stop when a failure was reported or
 // the host's add threw: an exception is then pending.
-Next offerDevice(JNIEnv* env, jobject self, IWiaDevMgr* manager, IWiaPropertyStorage* info) {
+Next offerDevice(JNIEnv* env, jobject self, IWiaDevMgr* manager, DWORD managerCookie, uint64_t poll,
+                 IWiaPropertyStorage* info) {
   ReadValues<kRecordSize> record;
   const HRESULT read = info->ReadMultiple(kRecordSize, kRecord, record.data());
   if (FAILED(read)) return Next::Continue;  // S_FALSE still counts as a read
@@ -52,14 +53,18 @@ Next offerDevice(JNIEnv* env, jobject self, IWiaDevMgr* manager, IWiaPropertySto
   // The registration holds the device from here on; the creation reference is dropped.
   device.reset();
 
-  LocalRef<jstring> id(env, bstrToJstring(env, record[3].bstrVal));
-  LocalRef<jstring> name(env, id ? bstrToJstring(env, record[1].bstrVal) : nullptr);
-  if (!name) {  // the string could not be made; its error is pending
-    revoke(cookie);
+  DeviceStrings strings;
+  if (!takeDeviceStrings(env, managerCookie, record[3].bstrVal, record[1].bstrVal, &strings)) {
+    revoke(cookie);  // a string could not be made; its error is pending
     return Next::Stop;
   }
-  const jboolean kept = env->CallBooleanMethod(self, bindingCache.addMethod, name.get(),
-                                               handleOfCookie(cookie), static_cast<jint>(record[2].lVal), id.get());
+  jvalue arguments[4];
+  arguments[0].l = strings.name;
+  arguments[1].j = handleOfCookie(cookie);
+  arguments[2].i = static_cast<jint>(record[2].lVal);
+  arguments[3].l = strings.id;
+  const jboolean kept = env->CallBooleanMethodA(self, bindingCache.addMethod, arguments);
+  giveBackDeviceStrings(env, managerCookie, record[3].bstrVal, record[1].bstrVal, poll, strings);
   // Only a plain true hands the device to the host; a refusal or a throwing add leaves it
   // with nobody, so its registration ends here.
   const bool threw = env->ExceptionCheck();
@@ -104,15 +109,18 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1poll(JNIE
     return;
   }
   // Devices arrive in the order WIA enumerates them; anything but S_OK from Next ends the list.
+  const DWORD managerCookie = cookieOfHandle(managerHandle);
+  const uint64_t poll = beginDevicePoll(managerCookie);
   for (;;) {
     ComPtr<IWiaPropertyStorage> info;
-    if (devices->Next(1, info.put(), nullptr) != S_OK || !info) return;
-    if (offerDevice(env, self, manager.get(), info.get()) == Next::Stop) return;
+    if (devices->Next(1, info.put(), nullptr) != S_OK || !info) break;
+    if (offerDevice(env, self, manager.get(), managerCookie, poll, info.get()) == Next::Stop) return;
   }
+  endDevicePoll(env, managerCookie, poll);
 }
 
 extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1release(JNIEnv* env, jobject,
                                                                                jlong managerHandle) {
   CoInitialize(nullptr);
-  RELEASE_HANDLE(env, managerHandle, IID_IWiaDevMgr);
+  if (RELEASE_HANDLE(env, managerHandle, IID_IWiaDevMgr)) dropDeviceStrings(env, cookieOfHandle(managerHandle));
 }
