@@ -1,27 +1,33 @@
 #include "DeviceStrings.h"
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "JniLocalRef.h"
 #include "WIAUtils.h"
 
 namespace {
 
+struct GlobalStrings {
+  jstring id = nullptr;
+  jstring name = nullptr;
+};
+
 struct Kept {
   std::u16string name;
-  DeviceStrings strings;
+  GlobalStrings strings;
   uint64_t poll = 0;  // the last poll that offered the device
 };
 
 struct ManagerStrings {
   uint64_t polls = 0;
-  std::map<std::u16string, Kept> byId;
+  std::map<std::u16string, Kept, std::less<>> byId;
 };
 
-// Held only around map operations, never across a JNI call that may take long.
+// Held only around map operations and NewLocalRef, never across a call into Java.
 class SpinLock {
  public:
   void lock() {
@@ -44,13 +50,13 @@ struct Locked {
   Locked& operator=(const Locked&) = delete;
 };
 
-std::u16string textOf(BSTR bstr) {
+std::u16string_view textOf(BSTR bstr) {
   if (!bstr) return {};
-  return std::u16string(reinterpret_cast<const char16_t*>(bstr), SysStringLen(bstr));
+  return {reinterpret_cast<const char16_t*>(bstr), SysStringLen(bstr)};
 }
 
-void freeStrings(JNIEnv* env, const std::vector<DeviceStrings>& dropped) {
-  for (const DeviceStrings& strings : dropped) {
+void freeStrings(JNIEnv* env, const std::vector<GlobalStrings>& dropped) {
+  for (const GlobalStrings& strings : dropped) {
     env->DeleteGlobalRef(strings.id);
     env->DeleteGlobalRef(strings.name);
   }
@@ -62,6 +68,15 @@ jstring newGlobalString(JNIEnv* env, BSTR bstr) {
   return static_cast<jstring>(env->NewGlobalRef(local.get()));
 }
 
+// False with an error pending when a reference could not be made.
+bool takeLocal(JNIEnv* env, const GlobalStrings& strings, LocalRef<jstring>* id, LocalRef<jstring>* name) {
+  *id = LocalRef<jstring>(env, static_cast<jstring>(env->NewLocalRef(strings.id)));
+  *name = LocalRef<jstring>(env, static_cast<jstring>(env->NewLocalRef(strings.name)));
+  if (*id && *name) return true;
+  if (!env->ExceptionCheck()) THROW_HRESULT(env, E_OUTOFMEMORY);  // poll: no local reference
+  return false;
+}
+
 }  // namespace
 
 uint64_t beginDevicePoll(DWORD managerCookie) {
@@ -69,50 +84,44 @@ uint64_t beginDevicePoll(DWORD managerCookie) {
   return ++cache[managerCookie].polls;
 }
 
-bool takeDeviceStrings(JNIEnv* env, DWORD managerCookie, BSTR id, BSTR name, DeviceStrings* strings) {
-  const std::u16string idText = textOf(id);
-  std::vector<DeviceStrings> dropped;
+bool deviceStrings(JNIEnv* env, DWORD managerCookie, uint64_t poll, BSTR id, BSTR name,
+                   LocalRef<jstring>* idString, LocalRef<jstring>* nameString) {
   {
     Locked locked;
     auto& byId = cache[managerCookie].byId;
-    auto found = byId.find(idText);
-    if (found != byId.end()) {
-      if (found->second.name == textOf(name)) {
-        *strings = found->second.strings;
-        byId.erase(found);
-        return true;
-      }
-      dropped.push_back(found->second.strings);  // renamed: new strings
-      byId.erase(found);
+    auto found = byId.find(textOf(id));
+    if (found != byId.end() && found->second.name == textOf(name)) {
+      found->second.poll = poll;
+      return takeLocal(env, found->second.strings, idString, nameString);
+    }
+  }
+  // New or renamed: new strings, which replace the kept ones.
+  GlobalStrings made;
+  made.id = newGlobalString(env, id);
+  made.name = made.id ? newGlobalString(env, name) : nullptr;
+  if (!made.name) {
+    if (made.id) env->DeleteGlobalRef(made.id);
+    return false;
+  }
+  const bool taken = takeLocal(env, made, idString, nameString);
+  std::vector<GlobalStrings> dropped;
+  {
+    Locked locked;
+    auto& byId = cache[managerCookie].byId;
+    auto found = byId.find(textOf(id));
+    if (found == byId.end()) {
+      byId.emplace(std::u16string(textOf(id)), Kept{std::u16string(textOf(name)), made, poll});
+    } else {
+      dropped.push_back(found->second.strings);
+      found->second = Kept{std::u16string(textOf(name)), made, poll};
     }
   }
   freeStrings(env, dropped);
-  strings->id = newGlobalString(env, id);
-  strings->name = strings->id ? newGlobalString(env, name) : nullptr;
-  if (strings->name) return true;
-  if (strings->id) env->DeleteGlobalRef(strings->id);
-  *strings = DeviceStrings{};
-  return false;
-}
-
-void giveBackDeviceStrings(JNIEnv* env, DWORD managerCookie, BSTR id, BSTR name, uint64_t poll,
-                           const DeviceStrings& strings) {
-  std::u16string idText = textOf(id);
-  {
-    Locked locked;
-    auto& byId = cache[managerCookie].byId;
-    auto found = byId.find(idText);
-    if (found == byId.end()) {
-      byId.emplace(std::move(idText), Kept{textOf(name), strings, poll});
-      return;
-    }
-    if (found->second.poll < poll) found->second.poll = poll;
-  }
-  freeStrings(env, {strings});  // a poll on another thread kept its own
+  return taken;
 }
 
 void endDevicePoll(JNIEnv* env, DWORD managerCookie, uint64_t poll) {
-  std::vector<DeviceStrings> dropped;
+  std::vector<GlobalStrings> dropped;
   {
     Locked locked;
     auto& byId = cache[managerCookie].byId;
@@ -129,7 +138,7 @@ void endDevicePoll(JNIEnv* env, DWORD managerCookie, uint64_t poll) {
 }
 
 void dropDeviceStrings(JNIEnv* env, DWORD managerCookie) {
-  std::vector<DeviceStrings> dropped;
+  std::vector<GlobalStrings> dropped;
   {
     Locked locked;
     auto found = cache.find(managerCookie);

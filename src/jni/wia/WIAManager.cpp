@@ -53,18 +53,18 @@ Next offerDevice(JNIEnv* env, jobject self, IWiaDevMgr* manager, DWORD managerCo
   // The registration holds the device from here on; the creation reference is dropped.
   device.reset();
 
-  DeviceStrings strings;
-  if (!takeDeviceStrings(env, managerCookie, record[3].bstrVal, record[1].bstrVal, &strings)) {
+  LocalRef<jstring> id(env, nullptr);
+  LocalRef<jstring> name(env, nullptr);
+  if (!deviceStrings(env, managerCookie, poll, record[3].bstrVal, record[1].bstrVal, &id, &name)) {
     revoke(cookie);  // a string could not be made; its error is pending
     return Next::Stop;
   }
   jvalue arguments[4];
-  arguments[0].l = strings.name;
+  arguments[0].l = name.get();
   arguments[1].j = handleOfCookie(cookie);
   arguments[2].i = static_cast<jint>(record[2].lVal);
-  arguments[3].l = strings.id;
+  arguments[3].l = id.get();
   const jboolean kept = env->CallBooleanMethodA(self, bindingCache.addMethod, arguments);
-  giveBackDeviceStrings(env, managerCookie, record[3].bstrVal, record[1].bstrVal, poll, strings);
   // Only a plain true hands the device to the host; a refusal or a throwing add leaves it
   // with nobody, so its registration ends here.
   const bool threw = env->ExceptionCheck();

@@ -82,7 +82,6 @@ class DeviceModel {
   HRESULT write(ItemRef item, ItemSettings& settings, const std::vector<Write>& writes) const;
 
  private:
-  std::vector<PropertyInfo> buildProperties(ItemKind kind) const;
   const PropertyValue* infoOverride(PROPID id) const;
   std::vector<LONG> depthsFor(LONG dataType) const;
   std::vector<GUID> formatsFor(LONG tymed) const;
@@ -91,7 +90,10 @@ class DeviceModel {
 
   std::shared_ptr<const DeviceSpec> spec_;
   unsigned listedPictures_ = 0;
-  std::vector<PropertyInfo> tables_[4];  // by ItemKind
+  // By ItemKind: the process's shared table, or this device's own when it has one.
+  const std::vector<PropertyInfo>* standardTables_[4] = {};
+  std::vector<PropertyInfo> ownTables_[4];
+  bool ownsTable_[4] = {};
 };
 
 // Pixels across `thousandths` of an inch at `dpi`.
