@@ -125,15 +125,20 @@ uint8_t adjust(uint8_t channel, LONG brightness, LONG contrast) {
   return static_cast<uint8_t>(std::clamp(value + 0.5, 0.0, 255.0));
 }
 
-// Pixels [from, to) of an RGB row in one colour: the first pixel, then copies that double.
+// Pixels [from, to) of an RGB row in one colour: short spans pixel by pixel, long ones as
+// the first 16 pixels and then copies that double.
 void fillSpan(uint8_t* rgb, size_t from, size_t to, Rgb c) {
-  if (from >= to) return;
+  constexpr size_t kShort = 16;
   uint8_t* start = rgb + 3 * from;
-  start[0] = c.r;
-  start[1] = c.g;
-  start[2] = c.b;
+  const size_t first = std::min(to - std::min(from, to), kShort);
+  for (size_t x = 0; x < first; ++x) {
+    start[3 * x] = c.r;
+    start[3 * x + 1] = c.g;
+    start[3 * x + 2] = c.b;
+  }
+  if (first < kShort) return;
   const size_t total = 3 * (to - from);
-  for (size_t done = 3; done < total;) {
+  for (size_t done = 3 * kShort; done < total;) {
     const size_t chunk = std::min(done, total - done);
     std::memcpy(start + done, start, chunk);
     done += chunk;
