@@ -216,7 +216,7 @@ BENCHMARK(BM_RatioCameraTransfer)
     ->ArgNames({"pictures", "width", "height"})
     ->Args({1000, 8, 8})
     ->Args({1000, 64, 48})
-    ->Iterations(21)
+    ->Iterations(31)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
@@ -230,7 +230,7 @@ void BM_RatioPoll(benchmark::State& state) {
   auto byDirect = [&] { bench::direct::poll(direct.session); };
   if (sameCalls(state, byLibrary, byDirect)) measurePairs(state, byLibrary, byDirect);
 }
-BENCHMARK(BM_RatioPoll)->ArgName("devices")->Arg(1000)->Iterations(21)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RatioPoll)->ArgName("devices")->Arg(1000)->Iterations(31)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A full-bed colour scan at the given resolution through the library, against a plain
 // encode of the same pixels in memory.
@@ -256,16 +256,17 @@ void BM_RatioScan(benchmark::State& state) {
                [&] { benchmark::DoNotOptimize(bench::encodeInMemory(pixels, width, height, dpi)); });
   state.counters["pixels"] = static_cast<double>(width) * height;
 }
-BENCHMARK(BM_RatioScan)->ArgName("dpi")->Arg(300)->Iterations(11)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RatioScan)->ArgName("dpi")->Arg(300)->Iterations(15)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Time per item against the number of items, library and direct, for the plot; the resident
-// size after each.
+// Time per item against the number of items, library and direct, for the plot; the growth
+// of the resident size over the repeated calls (after the first has set everything up).
 void BM_SweepPoll(benchmark::State& state) {
   const bool viaLibrary = state.range(0) == 1;
   const auto count = static_cast<int>(state.range(1));
   install(devices(count, winsim::DeviceKind::Scanner));
   Library library;
   Direct direct;
+  const double before = residentMB();
   for (auto _ : state) {
     if (viaLibrary) {
       library.pollOnce();
@@ -273,6 +274,7 @@ void BM_SweepPoll(benchmark::State& state) {
       bench::direct::poll(direct.session);
     }
   }
+  state.counters["rss_growth_MB"] = residentMB() - before;
   state.SetItemsProcessed(state.iterations() * count);
   reportMemory(state);
 }
@@ -290,6 +292,7 @@ void BM_SweepCameraTransfer(benchmark::State& state) {
   LibraryDevice device("kordin/vestaro/bench/BenchCamera", library.takeOnlyDevice());
   Direct direct;
   const DWORD cookie = bench::direct::takeFirstDevice(direct.session);
+  const double before = residentMB();
   for (auto _ : state) {
     if (viaLibrary) {
       device.transferOnce();
@@ -297,6 +300,7 @@ void BM_SweepCameraTransfer(benchmark::State& state) {
       benchmark::DoNotOptimize(bench::direct::cameraTransfer(direct.session, cookie));
     }
   }
+  state.counters["rss_growth_MB"] = residentMB() - before;
   state.SetItemsProcessed(state.iterations() * pictures);
   bench::direct::releaseDevice(direct.session, cookie);
   reportMemory(state);

@@ -35,7 +35,7 @@ def sweep(results, name, side):
     for run in results["benchmarks"]:
         match = re.match(rf"{name}/library:{side}/\w+:(\d+)/", run["name"])
         if match and run.get("items_per_second"):
-            points.append((int(match.group(1)), 1e6 / run["items_per_second"], run.get("rss_MB", 0)))
+            points.append((int(match.group(1)), 1e6 / run["items_per_second"], run.get("rss_growth_MB", 0)))
     return sorted(points)
 
 
@@ -48,27 +48,23 @@ def ratio_cell(run):
             f"{run['library_ms']:.2f} ms against {run['floor_ms']:.2f} ms)"), True
 
 
-def plot(series, memory, target):
+def plot(panels, target):
+    """panels: (title, ylabel, column, [(label, points)]) each; points are (n, us, MB)."""
     with tempfile.TemporaryDirectory() as folder:
-        script = ["set terminal pngcairo size 1100,450 noenhanced" if has_cairo() else "set terminal png size 1100,450",
-                  f"set output '{target}'", "set multiplot layout 1,2", "set logscale x", "set grid",
-                  "set key top right", "set xlabel 'N (devices or pictures)'"]
-        script += ["set title 'time per item'", "set ylabel 'microseconds per item'", "set yrange [0:*]"]
-        plots = []
-        for label, points in series:
-            data = os.path.join(folder, re.sub(r"\W", "_", label) + ".dat")
-            with open(data, "w") as out:
-                out.writelines(f"{n} {t} {m}\n" for n, t, m in points)
-            plots.append(f"'{data}' using 1:2 with linespoints title '{label}'")
-        script.append("plot " + ", ".join(plots))
-        script += ["set title 'resident memory after the run'", "set ylabel 'MB'", "set yrange [0:*]"]
-        plots = []
-        for label, points in memory:
-            data = os.path.join(folder, "memory_" + re.sub(r"\W", "_", label) + ".dat")
-            with open(data, "w") as out:
-                out.writelines(f"{n} {t} {m}\n" for n, t, m in points)
-            plots.append(f"'{data}' using 1:3 with linespoints title '{label}'")
-        script.append("plot " + ", ".join(plots))
+        terminal = "pngcairo" if has_cairo() else "png"
+        script = [f"set terminal {terminal} size 1500,450 noenhanced", f"set output '{target}'",
+                  f"set multiplot layout 1,{len(panels)}", "set logscale x", "set grid", "set key top left",
+                  "set xlabel 'N (devices or pictures)'"]
+        for number, (title, ylabel, column, series) in enumerate(panels):
+            script += [f"set title '{title}'", f"set ylabel '{ylabel}'",
+                       "set yrange [-1:10]" if column == 3 else "set yrange [0:*]"]
+            plots = []
+            for label, points in series:
+                data = os.path.join(folder, f"{number}_" + re.sub(r"\W", "_", label) + ".dat")
+                with open(data, "w") as out:
+                    out.writelines(f"{n} {t} {m}\n" for n, t, m in points)
+                plots.append(f"'{data}' using 1:{column} with linespoints title '{label}'")
+            script.append("plot " + ", ".join(plots))
         script.append("unset multiplot")
         subprocess.run(["gnuplot"], input="\n".join(script), text=True, check=True)
 
@@ -115,8 +111,10 @@ def main():
               ("camera 64x48, library", sweep(results, "BM_SweepCameraTransfer", 1)),
               ("camera 64x48, direct", sweep(results, "BM_SweepCameraTransfer", 0))]
     lines += ["", "## Time per item against N", "",
+              "Processor time of the benchmark's thread per item, and the growth of the resident size",
+              "from after the first call to the end of the run.", "",
               f"![time per item and resident memory against N]({os.path.basename(plot_path)})", "",
-              "| N | " + " | ".join(label + " (us/item)" for label, _ in series) + " | resident MB (camera, library) |",
+              "| N | " + " | ".join(label + " (us/item)" for label, _ in series) + " | resident growth MB (camera, library) |",
               "|---|" + "---|" * (len(series) + 1)]
     counts = sorted({n for _, points in series for n, _, _ in points})
     for n in counts:
@@ -125,7 +123,7 @@ def main():
             value = next((t for m, t, _ in points if m == n), None)
             cells.append(f"{value:.2f}" if value is not None else "-")
         rss = next((r for m, _, r in series[2][1] if m == n), None)
-        lines.append(f"| {n:,} | " + " | ".join(cells) + f" | {rss:.0f} |" if rss is not None else " | - |")
+        lines.append(f"| {n:,} | " + " | ".join(cells) + (f" | {rss:+.1f} |" if rss is not None else " | - |"))
     scans = [run for run in results["benchmarks"] if run["name"].startswith("BM_Scan/")]
     if scans:
         lines += ["", "## Scans of 4 by 3 inches through the library", "", "| resolution | ms per scan |", "|---|---|"]
@@ -134,7 +132,9 @@ def main():
             lines.append(f"| {dpi} dpi | {run['real_time']:.1f} |")
     with open(page_path, "w") as page:
         page.write("\n".join(lines) + "\n")
-    plot(series, [series[0], series[2]], plot_path)
+    plot([("poll: time per device", "microseconds per device", 2, series[:2]),
+          ("camera transfer: time per picture", "microseconds per picture", 2, series[2:]),
+          ("growth of resident memory over the calls", "MB", 3, series)], plot_path)
 
 
 if __name__ == "__main__":

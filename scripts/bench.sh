@@ -24,7 +24,7 @@ machine=build/linux/bench/machine.txt
   echo "$(nproc) CPUs, $(grep MemTotal /proc/meminfo | awk '{printf "%.1f GB", $2 / 1048576}') memory, load $(cut -d' ' -f1-3 /proc/loadavg) at the start"
   uname -sr
   java -version 2>&1 | head -1
-  dpkg-query -W -f='libjpeg-turbo ${Version}\n' libjpeg62-turbo 2>/dev/null || true
+  dpkg-query -W -f='libjpeg-turbo ${Version}\n' libjpeg62-turbo 2>/dev/null | head -1 || true
 } > "$machine"
 build/linux/bench/vestaro_bench --benchmark_out="$results" --benchmark_out_format=json "$@"
 python3 bench/report.py "$results" docs/PERFORMANCE.md docs/performance.png "$machine"
