@@ -120,6 +120,24 @@ void chartBreaks(long y, long width, long height, std::vector<long>& breaks) {
   }
 }
 
+// Rows of the same band are the same: a number for row y such that two rows with the same
+// number get the same colour at every x from chartAt, or -1 for a row that may differ from
+// all others (through the orientation mark or the ring). The number says where y lies
+// against every height chartAt compares it with, and which row of grid squares it is in.
+long rowBand(long y, long width, long height) {
+  if (y >= 150 && y < 650) return -1;  // the mark's diagonal edge
+  const long gridBottom = height - kMargin;
+  const bool inGrid = y >= kGridTop && y < gridBottom;
+  const Circle circle = circleOn(width, height);
+  if (inGrid && std::fabs(y - circle.cy) < circle.radius + kRingHalfWidth + 1) return -1;
+  const long heights[] = {kBorder, 150, 650, 800 - kFrame, 800, 1800, 1800 + kFrame, 2000 - kFrame,
+                          2000, 2500, 2500 + kFrame, kGridTop, gridBottom, height - kBorder};
+  long below = 0;
+  for (long h : heights) below += y >= h ? 1 : 0;
+  const long squareRow = inGrid ? ((y - kGridTop) / kGridSquare) % 2 : 0;
+  return below * 2 + squareRow;
+}
+
 uint8_t adjust(uint8_t channel, LONG brightness, LONG contrast) {
   double value = (channel - 128.0) * (1000.0 + contrast) / 1000.0 + 128.0 + brightness * 0.128;
   return static_cast<uint8_t>(std::clamp(value + 0.5, 0.0, 255.0));
@@ -159,6 +177,21 @@ class ChartImage final : public Image {
   void row(LONG y, uint8_t* rgb) const override {
     if (physicalX_.empty()) return;
     long physicalY = static_cast<long>((s_.ypos + y + 0.5) * 1000.0 / s_.yres);
+    const long band = rowBand(physicalY, spec_.bedWidth, spec_.bedHeight);
+    const size_t bytes = 3 * physicalX_.size();
+    if (band != -1 && band == lastBand_) {
+      std::memcpy(rgb, lastRow_.data(), bytes);
+      return;
+    }
+    drawRow(physicalY, rgb);
+    if (band != -1) {
+      lastRow_.assign(rgb, rgb + bytes);
+      lastBand_ = band;
+    }
+  }
+
+ private:
+  void drawRow(long physicalY, uint8_t* rgb) const {
     bool adjusted = s_.brightness != 0 || s_.contrast != 0;
     chartBreaks(physicalY, spec_.bedWidth, spec_.bedHeight, breaks_);
     std::sort(breaks_.begin(), breaks_.end());
@@ -190,11 +223,13 @@ class ChartImage final : public Image {
     }
   }
 
- private:
   const DeviceSpec& spec_;
   ItemSettings s_;
   std::vector<long> physicalX_;
-  mutable std::vector<long> breaks_;  // scratch of row(), kept to save an allocation per row
+  // Scratch of row(): the breaks of a row, and the last row drawn of a band with its number.
+  mutable std::vector<long> breaks_;
+  mutable std::vector<uint8_t> lastRow_;
+  mutable long lastBand_ = -1;
 };
 
 // A landscape whose colours, sun and hills depend on the picture's index, with the index
