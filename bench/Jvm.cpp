@@ -64,6 +64,9 @@ bool startJvm() {
       // A fixed heap, so that the resident size follows the library, not the heap's sizing.
       {const_cast<char*>("-Xms64m"), nullptr},
       {const_cast<char*>("-Xmx64m"), nullptr},
+      // The heap's pages resident from the start: growth of the resident size is then the
+      // library's and the platform's, not the heap being touched for the first time.
+      {const_cast<char*>("-XX:+AlwaysPreTouch"), nullptr},
   };
   JavaVMInitArgs args{};
   args.version = JNI_VERSION_1_8;
