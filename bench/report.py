@@ -130,6 +130,10 @@ def main():
         for run in scans:
             dpi = re.search(r"dpi:(\d+)", run["name"]).group(1)
             lines.append(f"| {dpi} dpi | {run['real_time']:.1f} |")
+    notes = os.path.join(os.path.dirname(os.path.abspath(__file__)), "profile-notes.md")
+    if os.path.exists(notes):
+        with open(notes) as source:
+            lines += ["", source.read().rstrip()]
     with open(page_path, "w") as page:
         page.write("\n".join(lines) + "\n")
     plot([("poll: time per device", "microseconds per device", 2, series[:2]),
