@@ -1,94 +1,31 @@
-// Benchmarks of the natives in a real Java VM against the virtual devices: a poll of N
-// devices, a camera transfer of N small pictures, and a scan at a few resolutions. Each
-// reports the time per operation and the process's resident and peak memory. They measure;
-// they never assert.
+// Benchmarks of the natives in a real Java VM against the virtual devices, each against its
+// floor: the same platform calls made directly from C++ (Direct), and for a scan a plain
+// libjpeg-turbo encode of the same pixels (PlainEncode). The Ratio benchmarks time
+// alternated pairs and report the median ratio with its quartiles; the Sweep benchmarks give
+// the time per item against the number of items for the plot; Memory follows the resident
+// size across one long transfer. They measure; they never assert.
 #include <benchmark/benchmark.h>
-#include <jni.h>
 #include <sys/resource.h>
-#include <unistd.h>
+#include <time.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <winsim/control.h>
 #include <winsim/devices.h>
 
+#include "Direct.h"
+#include "Jvm.h"
+#include "PlainEncode.h"
+#include "SameCalls.h"
+
 namespace {
 
-JNIEnv* env = nullptr;
-
-// A failed call ends the benchmark run: a measurement of a broken call means nothing.
-void check(const char* what) {
-  if (!env->ExceptionCheck()) return;
-  std::fprintf(stderr, "%s threw:\n", what);
-  env->ExceptionDescribe();
-  std::exit(1);
-}
-
-jobject newObject(const char* className) {
-  jclass cls = env->FindClass(className);
-  check(className);
-  jobject object = env->NewObject(cls, env->GetMethodID(cls, "<init>", "()V"));
-  check(className);
-  env->DeleteLocalRef(cls);
-  return object;
-}
-
-jmethodID methodOf(jobject object, const char* name, const char* signature) {
-  jclass cls = env->GetObjectClass(object);
-  jmethodID method = env->GetMethodID(cls, name, signature);
-  env->DeleteLocalRef(cls);
-  check(name);
-  return method;
-}
-
-void setBoolean(jobject object, const char* name, bool value) {
-  jclass cls = env->GetObjectClass(object);
-  env->SetBooleanField(object, env->GetFieldID(cls, name, "Z"), value ? JNI_TRUE : JNI_FALSE);
-  env->DeleteLocalRef(cls);
-  check(name);
-}
-
-jint intField(jobject object, const char* name) {
-  jclass cls = env->GetObjectClass(object);
-  const jint value = env->GetIntField(object, env->GetFieldID(cls, name, "I"));
-  env->DeleteLocalRef(cls);
-  return value;
-}
-
-bool startJvm() {
-  std::string classPath = std::string("-Djava.class.path=") + VESTARO_JAR + ":" + BENCH_HOST_JAR;
-  std::string libraryPath = std::string("-Djava.library.path=") + LIBRARY_PATH;
-  JavaVMOption options[] = {
-      {const_cast<char*>(classPath.c_str()), nullptr},
-      {const_cast<char*>(libraryPath.c_str()), nullptr},
-      // A fixed heap, so that the resident size follows the library, not the heap's sizing.
-      {const_cast<char*>("-Xms64m"), nullptr},
-      {const_cast<char*>("-Xmx64m"), nullptr},
-  };
-  JavaVMInitArgs args{};
-  args.version = JNI_VERSION_1_8;
-  args.nOptions = static_cast<jint>(sizeof options / sizeof options[0]);
-  args.options = options;
-  JavaVM* vm = nullptr;
-  if (JNI_CreateJavaVM(&vm, reinterpret_cast<void**>(&env), &args) != JNI_OK) return false;
-
-  jclass host = env->FindClass("kordin/vestaro/bench/BenchHost");
-  check("BenchHost");
-  jstring name = env->NewStringUTF(LIBRARY_NAME);
-  jobject thrown = env->CallStaticObjectMethod(
-      host, env->GetStaticMethodID(host, "load", "(Ljava/lang/String;)Ljava/lang/Throwable;"), name);
-  check("load");
-  if (thrown) {
-    env->Throw(static_cast<jthrowable>(thrown));
-    check("System.loadLibrary");
-  }
-  env->DeleteLocalRef(name);
-  env->DeleteLocalRef(host);
-  return true;
-}
+using bench::env;
 
 long kilobytesOf(const char* field) {
   std::ifstream status("/proc/self/status");
@@ -98,12 +35,14 @@ long kilobytesOf(const char* field) {
   return 0;
 }
 
+double residentMB() { return kilobytesOf("VmRSS:") / 1024.0; }
+
 // The process's memory, and what the platform still holds once the benchmark has given
 // everything back (zero when nothing leaked).
 void reportMemory(benchmark::State& state) {
   const winsim::Census held = winsim::census();
   state.counters["live_objects"] = held.comObjects + held.taskMemoryBlocks + held.bstrs;
-  state.counters["rss_MB"] = kilobytesOf("VmRSS:") / 1024.0;
+  state.counters["rss_MB"] = residentMB();
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   state.counters["peak_rss_MB"] = usage.ru_maxrss / 1024.0;
@@ -121,108 +60,308 @@ std::vector<winsim::DeviceSpec> devices(int count, winsim::DeviceKind kind) {
   return set;
 }
 
-// A manager of the library over a device set, and its handle.
-struct Opened {
-  jobject manager = nullptr;
-  jlong managerHandle = 0;
-};
+std::vector<winsim::DeviceSpec> camera(int pictures, LONG width, LONG height) {
+  auto set = devices(1, winsim::DeviceKind::Camera);
+  set[0].generatedPictures = static_cast<unsigned>(pictures);
+  set[0].generatedWidth = width;
+  set[0].generatedHeight = height;
+  return set;
+}
 
-// Installs `set` and opens a manager whose host takes no device.
-Opened openManager(std::vector<winsim::DeviceSpec> set) {
+// Installs `set` with the journal off: both sides then run on the same, quiet platform.
+void install(std::vector<winsim::DeviceSpec> set) {
   winsim::reset();
   winsim::setJournalEnabled(false);
   winsim::setDevices(std::move(set));
-  Opened opened;
-  opened.manager = newObject("kordin/vestaro/bench/BenchManager");
-  opened.managerHandle = env->CallLongMethod(opened.manager, methodOf(opened.manager, "initialize", "()J"));
-  check("initialize");
-  return opened;
 }
 
-void closeManager(Opened& opened) {
-  env->CallVoidMethod(opened.manager, methodOf(opened.manager, "release", "(J)V"), opened.managerHandle);
-  check("release");
-  env->DeleteLocalRef(opened.manager);
+// The library's manager over the installed set, with a host that takes no device unless
+// told to, and the library's device objects.
+struct Library {
+  jobject manager = nullptr;
+  jlong managerHandle = 0;
+  jmethodID poll = nullptr;
+
+  Library() {
+    manager = bench::newObject("kordin/vestaro/bench/BenchManager");
+    managerHandle = env->CallLongMethod(manager, bench::methodOf(manager, "initialize", "()J"));
+    bench::check("initialize");
+    poll = bench::methodOf(manager, "poll", "(J)V");
+  }
+  ~Library() {
+    env->CallVoidMethod(manager, bench::methodOf(manager, "release", "(J)V"), managerHandle);
+    bench::check("release");
+    env->DeleteLocalRef(manager);
+  }
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+
+  void pollOnce() {
+    env->CallVoidMethod(manager, poll, managerHandle);
+    bench::check("poll");
+  }
+  // The handle of the set's one device, taken by the host in one poll.
+  jlong takeOnlyDevice() {
+    bench::setBoolean(manager, "accept", true);
+    pollOnce();
+    bench::setBoolean(manager, "accept", false);
+    return bench::longField(manager, "lastHandle");
+  }
+};
+
+// A device object of the library's host: BenchCamera or BenchScanner.
+struct LibraryDevice {
+  jobject object;
+  jlong handle;
+  jmethodID transfer;
+
+  LibraryDevice(const char* className, jlong deviceHandle) : handle(deviceHandle) {
+    object = bench::newObject(className);
+    transfer = bench::methodOf(object, "transfer", "(JZ)V");
+  }
+  ~LibraryDevice() {
+    env->CallVoidMethod(object, bench::methodOf(object, "release", "(J)V"), handle);
+    bench::check("device release");
+    env->DeleteLocalRef(object);
+  }
+  LibraryDevice(const LibraryDevice&) = delete;
+  LibraryDevice& operator=(const LibraryDevice&) = delete;
+
+  void transferOnce() {
+    env->CallVoidMethod(object, transfer, handle, JNI_FALSE);
+    bench::check("transfer");
+  }
+};
+
+// The direct session over the installed set, closed with the scope.
+struct Direct {
+  bench::direct::Session session = bench::direct::open();
+  ~Direct() { bench::direct::close(session); }
+};
+
+// The processor time the whole process spends on `run` (the VM's own threads and the
+// kernel's work for it included): on a machine shared with other work this varies far less
+// than the time on the clock.
+double millisecondsOf(const std::function<void()>& run) {
+  auto now = [] {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+  };
+  const double start = now();
+  run();
+  return now() - start;
 }
+
+double quantile(std::vector<double> values, double q) {
+  std::sort(values.begin(), values.end());
+  const double at = q * static_cast<double>(values.size() - 1);
+  const size_t low = static_cast<size_t>(at);
+  const size_t high = std::min(low + 1, values.size() - 1);
+  return values[low] + (values[high] - values[low]) * (at - static_cast<double>(low));
+}
+
+// Times `library` against `floor` in alternated pairs (which one goes first alternates too,
+// so that drift of the machine falls on both) and reports the ratio's median and quartiles.
+void measurePairs(benchmark::State& state, const std::function<void()>& library,
+                  const std::function<void()>& floor) {
+  library();  // warm-up: the VM compiles the host's methods, the files' folder is cached
+  floor();
+  std::vector<double> ratios, libraryTimes, floorTimes;
+  bool libraryFirst = true;
+  for (auto _ : state) {
+    double a = 0, b = 0;
+    if (libraryFirst) {
+      a = millisecondsOf(library);
+      b = millisecondsOf(floor);
+    } else {
+      b = millisecondsOf(floor);
+      a = millisecondsOf(library);
+    }
+    libraryFirst = !libraryFirst;
+    libraryTimes.push_back(a);
+    floorTimes.push_back(b);
+    ratios.push_back(a / b);
+  }
+  state.counters["ratio"] = quantile(ratios, 0.5);
+  state.counters["ratio_q1"] = quantile(ratios, 0.25);
+  state.counters["ratio_q3"] = quantile(ratios, 0.75);
+  state.counters["library_ms"] = quantile(libraryTimes, 0.5);
+  state.counters["floor_ms"] = quantile(floorTimes, 0.5);
+}
+
+// Fails the benchmark unless the library and the direct sequence made the same calls.
+bool sameCalls(benchmark::State& state, const std::function<void()>& library,
+               const std::function<void()>& direct) {
+  const std::string difference = bench::differenceOf(library, direct);
+  if (difference.empty()) return true;
+  state.SkipWithError(("the direct calls differ from the library's: " + difference).c_str());
+  return false;
+}
+
+// A camera transfer of N pictures of the given size, library against direct.
+void BM_RatioCameraTransfer(benchmark::State& state) {
+  const auto pictures = static_cast<int>(state.range(0));
+  install(camera(pictures, static_cast<LONG>(state.range(1)), static_cast<LONG>(state.range(2))));
+  Library library;
+  LibraryDevice device("kordin/vestaro/bench/BenchCamera", library.takeOnlyDevice());
+  Direct direct;
+  const DWORD cookie = bench::direct::takeFirstDevice(direct.session);
+  auto byLibrary = [&] { device.transferOnce(); };
+  auto byDirect = [&] { benchmark::DoNotOptimize(bench::direct::cameraTransfer(direct.session, cookie)); };
+  if (sameCalls(state, byLibrary, byDirect)) measurePairs(state, byLibrary, byDirect);
+  bench::direct::releaseDevice(direct.session, cookie);
+}
+BENCHMARK(BM_RatioCameraTransfer)
+    ->ArgNames({"pictures", "width", "height"})
+    ->Args({1000, 8, 8})
+    ->Args({1000, 64, 48})
+    ->Iterations(31)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // A poll of N devices that the host already knows, so it takes none: the steady state of a
 // host that polls every few seconds.
-void BM_Poll(benchmark::State& state) {
-  Opened opened = openManager(devices(static_cast<int>(state.range(0)), winsim::DeviceKind::Scanner));
-  jmethodID poll = methodOf(opened.manager, "poll", "(J)V");
-  for (auto _ : state) {
-    env->CallVoidMethod(opened.manager, poll, opened.managerHandle);
-    check("poll");
+void BM_RatioPoll(benchmark::State& state) {
+  install(devices(static_cast<int>(state.range(0)), winsim::DeviceKind::Scanner));
+  Library library;
+  Direct direct;
+  auto byLibrary = [&] { library.pollOnce(); };
+  auto byDirect = [&] { bench::direct::poll(direct.session); };
+  if (sameCalls(state, byLibrary, byDirect)) measurePairs(state, byLibrary, byDirect);
+}
+BENCHMARK(BM_RatioPoll)->ArgName("devices")->Arg(1000)->Iterations(31)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A full-bed colour scan at the given resolution through the library, against a plain
+// encode of the same pixels in memory.
+void BM_RatioScan(benchmark::State& state) {
+  const LONG dpi = static_cast<LONG>(state.range(0));
+  install(devices(1, winsim::DeviceKind::Scanner));
+  const winsim::DeviceSpec bed;
+  const LONG width = bed.bedWidth * dpi / 1000;
+  const LONG height = bed.bedHeight * dpi / 1000;
+  Library library;
+  LibraryDevice scanner("kordin/vestaro/bench/BenchScanner", library.takeOnlyDevice());
+  env->CallVoidMethod(scanner.object, bench::methodOf(scanner.object, "setScan", "(IIIIII)V"), jint(8),
+                      jint(dpi), jint(0), jint(0), jint(width), jint(height));
+  bench::check("setScan");
+  std::vector<uint8_t> pixels;
+  {
+    Direct direct;
+    const DWORD cookie = bench::direct::takeFirstDevice(direct.session);
+    pixels = bench::direct::scanPixels(direct.session, cookie, dpi, width, height);
+    bench::direct::releaseDevice(direct.session, cookie);
   }
-  state.SetItemsProcessed(state.iterations() * state.range(0));
-  closeManager(opened);
+  measurePairs(state, [&] { scanner.transferOnce(); },
+               [&] { benchmark::DoNotOptimize(bench::encodeInMemory(pixels, width, height, dpi)); });
+  state.counters["pixels"] = static_cast<double>(width) * height;
+}
+BENCHMARK(BM_RatioScan)->ArgName("dpi")->Arg(300)->Iterations(15)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Time per item against the number of items, library and direct, for the plot; the growth
+// of the resident size over the repeated calls (after the first has set everything up).
+void BM_SweepPoll(benchmark::State& state) {
+  const bool viaLibrary = state.range(0) == 1;
+  const auto count = static_cast<int>(state.range(1));
+  install(devices(count, winsim::DeviceKind::Scanner));
+  Library library;
+  Direct direct;
+  const double before = residentMB();
+  for (auto _ : state) {
+    if (viaLibrary) {
+      library.pollOnce();
+    } else {
+      bench::direct::poll(direct.session);
+    }
+  }
+  state.counters["rss_growth_MB"] = residentMB() - before;
+  state.SetItemsProcessed(state.iterations() * count);
   reportMemory(state);
 }
-BENCHMARK(BM_Poll)->Arg(1)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SweepPoll)
+    ->ArgNames({"library", "devices"})
+    ->ArgsProduct({{1, 0}, {10, 100, 1000, 10000}})
+    ->MinTime(0.2)
+    ->Unit(benchmark::kMicrosecond);
 
-// The handle of the set's one device, taken by the host in one poll.
-jlong firstDeviceHandle(Opened& opened) {
-  setBoolean(opened.manager, "accept", true);
-  env->CallVoidMethod(opened.manager, methodOf(opened.manager, "poll", "(J)V"), opened.managerHandle);
-  check("poll");
-  setBoolean(opened.manager, "accept", false);
-  jclass cls = env->GetObjectClass(opened.manager);
-  const jlong handle = env->GetLongField(opened.manager, env->GetFieldID(cls, "lastHandle", "J"));
-  env->DeleteLocalRef(cls);
-  return handle;
-}
-
-// One camera transfer of N pictures of 64 by 48 pixels, each into a JPEG file that the host
-// sees and that is deleted after its callback.
-void BM_CameraTransfer(benchmark::State& state) {
-  auto set = devices(1, winsim::DeviceKind::Camera);
-  set[0].generatedPictures = static_cast<unsigned>(state.range(0));
-  Opened opened = openManager(set);
-  const jlong device = firstDeviceHandle(opened);
-  jobject camera = newObject("kordin/vestaro/bench/BenchCamera");
-  jmethodID transfer = methodOf(camera, "transfer", "(JZ)V");
+void BM_SweepCameraTransfer(benchmark::State& state) {
+  const bool viaLibrary = state.range(0) == 1;
+  const auto pictures = static_cast<int>(state.range(1));
+  install(camera(pictures, 64, 48));
+  Library library;
+  LibraryDevice device("kordin/vestaro/bench/BenchCamera", library.takeOnlyDevice());
+  Direct direct;
+  const DWORD cookie = bench::direct::takeFirstDevice(direct.session);
+  const double before = residentMB();
   for (auto _ : state) {
-    env->CallVoidMethod(camera, transfer, device, JNI_FALSE);
-    check("camera transfer");
+    if (viaLibrary) {
+      device.transferOnce();
+    } else {
+      benchmark::DoNotOptimize(bench::direct::cameraTransfer(direct.session, cookie));
+    }
   }
-  state.SetItemsProcessed(intField(camera, "images"));
-  env->CallVoidMethod(camera, methodOf(camera, "release", "(J)V"), device);
-  check("device release");
-  env->DeleteLocalRef(camera);
-  closeManager(opened);
+  state.counters["rss_growth_MB"] = residentMB() - before;
+  state.SetItemsProcessed(state.iterations() * pictures);
+  bench::direct::releaseDevice(direct.session, cookie);
   reportMemory(state);
 }
-BENCHMARK(BM_CameraTransfer)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SweepCameraTransfer)
+    ->ArgNames({"library", "pictures"})
+    ->ArgsProduct({{1, 0}, {10, 100, 1000, 10000}})
+    ->MinTime(0.2)
+    ->Unit(benchmark::kMillisecond);
+
+// The resident size across one long camera transfer through the library, on the platform
+// as it starts (its journal as reset() leaves it): the growth from after a warm-up transfer
+// to the end of the long one.
+void BM_MemoryLongTransfer(benchmark::State& state) {
+  const auto pictures = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    winsim::reset();
+    winsim::setDevices(camera(1000, 8, 8));
+    double before = 0;
+    {
+      Library library;
+      LibraryDevice device("kordin/vestaro/bench/BenchCamera", library.takeOnlyDevice());
+      device.transferOnce();
+      device.transferOnce();
+    }
+    winsim::reset();
+    winsim::setDevices(camera(pictures, 8, 8));
+    Library library;
+    LibraryDevice device("kordin/vestaro/bench/BenchCamera", library.takeOnlyDevice());
+    before = residentMB();
+    device.transferOnce();
+    state.counters["rss_growth_MB"] = residentMB() - before;
+  }
+  state.SetItemsProcessed(state.iterations() * pictures);
+  winsim::reset();
+  reportMemory(state);
+}
+BENCHMARK(BM_MemoryLongTransfer)->ArgName("pictures")->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // One unattended colour scan of a 4 by 3 inch area at the given resolution into a JPEG file.
 void BM_Scan(benchmark::State& state) {
-  Opened opened = openManager(devices(1, winsim::DeviceKind::Scanner));
-  const jlong device = firstDeviceHandle(opened);
-  jobject scanner = newObject("kordin/vestaro/bench/BenchScanner");
+  install(devices(1, winsim::DeviceKind::Scanner));
+  Library library;
+  LibraryDevice scanner("kordin/vestaro/bench/BenchScanner", library.takeOnlyDevice());
   const jint resolution = static_cast<jint>(state.range(0));
-  env->CallVoidMethod(scanner, methodOf(scanner, "setScan", "(IIIIII)V"), jint(8), resolution, jint(0),
-                      jint(0), 4 * resolution, 3 * resolution);
-  jmethodID transfer = methodOf(scanner, "transfer", "(JZ)V");
-  for (auto _ : state) {
-    env->CallVoidMethod(scanner, transfer, device, JNI_FALSE);
-    check("scan");
-  }
+  env->CallVoidMethod(scanner.object, bench::methodOf(scanner.object, "setScan", "(IIIIII)V"), jint(8),
+                      resolution, jint(0), jint(0), 4 * resolution, 3 * resolution);
+  bench::check("setScan");
+  for (auto _ : state) scanner.transferOnce();
   state.SetItemsProcessed(state.iterations());
   state.counters["pixels"] = 12.0 * resolution * resolution;
-  env->CallVoidMethod(scanner, methodOf(scanner, "release", "(J)V"), device);
-  check("device release");
-  env->DeleteLocalRef(scanner);
-  closeManager(opened);
   reportMemory(state);
 }
-BENCHMARK(BM_Scan)->Arg(75)->Arg(150)->Arg(300)->Arg(600)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Scan)->ArgName("dpi")->Arg(75)->Arg(150)->Arg(300)->Arg(600)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  if (!startJvm()) {
+  if (!bench::startJvm()) {
     std::fprintf(stderr, "the Java VM could not be created\n");
     return 1;
   }

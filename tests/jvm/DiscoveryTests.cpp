@@ -172,6 +172,39 @@ TEST_F(Discovery, DevicesTheHostDoesNotTakeAreGivenBack) {
   expectCensusUnchanged();
 }
 
+// The id and name strings are made once per device and manager and offered again while they
+// stay the same: a renamed device, one that went away and came back under another name, and
+// a second manager (alive after the first is released) are offered what the device says now.
+TEST_F(Discovery, EachOfferCarriesTheDevicesCurrentNameAndId) {
+  auto devices = deviceSet(2, DeviceKind::Scanner);
+  winsim::setDevices(devices);
+  setAccept(false);
+  const jlong first = initialize();
+  const jlong second = initialize();
+  poll(first);
+  poll(first);
+  devices[1].name = "Renamed";
+  winsim::setDevices(devices);
+  poll(first);
+  releaseManager(first);
+  poll(second);
+  winsim::setDevices({devices[0]});
+  poll(second);
+  devices[1].name = "Back";
+  winsim::setDevices(devices);
+  poll(second);
+  releaseManager(second);
+
+  std::vector<std::string> seen;
+  for (const Offer& offer : offers()) seen.push_back(offer.id + " " + offer.name);
+  const std::vector<std::string> expected = {
+      "{TEST}\\0000 Scanner 0", "{TEST}\\0001 Scanner 1", "{TEST}\\0000 Scanner 0", "{TEST}\\0001 Scanner 1",
+      "{TEST}\\0000 Scanner 0", "{TEST}\\0001 Renamed",   "{TEST}\\0000 Scanner 0", "{TEST}\\0001 Renamed",
+      "{TEST}\\0000 Scanner 0", "{TEST}\\0000 Scanner 0", "{TEST}\\0001 Back"};
+  EXPECT_EQ(seen, expected);
+  expectCensusUnchanged();
+}
+
 // Handles resolve by their lower 32 bits; a handle released, never issued or of the other
 // kind is reported with the table's code, never used.
 TEST_F(Discovery, HandlesAreCheckedAndResolvedByTheirLowerBits) {

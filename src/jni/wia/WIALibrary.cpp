@@ -108,6 +108,13 @@ bool requireSubclass(JNIEnv* env, jclass subclass, jclass base, const char* mess
   return false;
 }
 
+// A global reference to a new string of `text`, or null with its error pending.
+jstring newGlobalString(JNIEnv* env, const char* text) {
+  LocalRef<jstring> local(env, env->NewStringUTF(text));
+  if (!local) return nullptr;
+  return static_cast<jstring>(env->NewGlobalRef(local.get()));
+}
+
 // Binds the host: false at the first lookup that fails, with its error pending.
 bool bindHost(JNIEnv* env) {
   BindingCache& c = bindingCache;
@@ -156,6 +163,11 @@ bool bindHost(JNIEnv* env) {
   if (!debugField) return false;
   c.debugEnabled = env->GetStaticBooleanField(c.managerClass, debugField) != JNI_FALSE;
 
+  c.jpgExtension = newGlobalString(env, "jpg");
+  if (!c.jpgExtension) return false;
+  c.bmpExtension = newGlobalString(env, "bmp");
+  if (!c.bmpExtension) return false;
+
   // The host's callbacks.
   return bindMethods(env, kHostMethods, std::size(kHostMethods));
 }
@@ -174,6 +186,8 @@ void dropBindings(JNIEnv* env) {
   dropGlobal(env, c.systemErr);
   for (const ClassBinding& b : kValueClasses) dropGlobal(env, *b.slot);
   for (const ClassBinding& b : kHostClasses) dropGlobal(env, *b.slot);
+  dropGlobal(env, c.jpgExtension);
+  dropGlobal(env, c.bmpExtension);
   c = BindingCache{};
 }
 

@@ -26,6 +26,10 @@ struct BindingCache {
 
   jmethodID addMethod, fireTransferDoneMethod, fireTransferFailedMethod;
 
+  // The extensions fireTransferDone reports, made once: a transfer then makes no string
+  // besides its path.
+  jstring jpgExtension, bmpExtension;
+
   // Natives reach the table through interfaceTableOrThrow, which reports a table that
   // could not be created.
   IGlobalInterfaceTable* interfaceTable;

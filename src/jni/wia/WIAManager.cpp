@@ -4,8 +4,8 @@
 // handle back through _release, which revokes it. The table's registration is the only
 // reference the library keeps, so an object goes away once the host has released its handle
 // and nobody else holds it; a host that polls for hours holds no growing set of objects.
+#include "DeviceStrings.h"
 #include "Handles.h"
-#include "JniLocalRef.h"
 #include "PropVariants.h"
 
 namespace {
@@ -36,7 +36,8 @@ Next revoke(JNIEnv* env, DWORD cookie, Next otherwise) {
 // Opens the device that `info` describes and offers it to the host. A record that cannot be
 // read or has other types skips the device silently. A device that cannot be opened (it may
 // have gone since the list was made) is reported and the poll goes on with the next one.
-Next offerDevice(JNIEnv* env, jobject self, IWiaDevMgr* manager, IWiaPropertyStorage* info) {
+Next offerDevice(JNIEnv* env, jobject self, IWiaDevMgr* manager, DWORD managerCookie, uint64_t poll,
+                 IWiaPropertyStorage* info) {
   ReadValues<kRecordSize> record;
   const HRESULT read = info->ReadMultiple(kRecordSize, kRecord, record.data());
   if (FAILED(read)) return Next::Continue;  // S_FALSE still counts as a read
@@ -59,11 +60,17 @@ Next offerDevice(JNIEnv* env, jobject self, IWiaDevMgr* manager, IWiaPropertySto
   // The registration holds the device from here on; the creation reference is dropped.
   device.reset();
 
-  LocalRef<jstring> id(env, bstrToJstring(env, record[3].bstrVal));
-  LocalRef<jstring> name(env, id ? bstrToJstring(env, record[1].bstrVal) : nullptr);
-  if (!name) return revoke(env, cookie, Next::Stop);  // the string's error is pending
-  const jboolean kept = env->CallBooleanMethod(self, bindingCache.addMethod, name.get(),
-                                               handleOfCookie(cookie), static_cast<jint>(record[2].lVal), id.get());
+  LocalRef<jstring> id(env, nullptr);
+  LocalRef<jstring> name(env, nullptr);
+  if (!deviceStrings(env, managerCookie, poll, record[3].bstrVal, record[1].bstrVal, &id, &name)) {
+    return revoke(env, cookie, Next::Stop);  // the string's error is pending
+  }
+  jvalue arguments[4];
+  arguments[0].l = name.get();
+  arguments[1].j = handleOfCookie(cookie);
+  arguments[2].i = static_cast<jint>(record[2].lVal);
+  arguments[3].l = id.get();
+  const jboolean kept = env->CallBooleanMethodA(self, bindingCache.addMethod, arguments);
   // Only a plain true hands the device to the host; a refusal or a throwing add leaves it
   // with nobody, so its registration ends here.
   if (env->ExceptionCheck()) return revoke(env, cookie, Next::Stop);
@@ -106,6 +113,8 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1poll(JNIE
   // ends the list. A device that fails is held aside while the others are offered, and the
   // first such failure is pending when the poll ends, later ones attached to it.
   HeldException held(env);
+  const DWORD managerCookie = cookieOfHandle(managerHandle);
+  const uint64_t poll = beginDevicePoll(managerCookie);
   for (;;) {
     ComPtr<IWiaPropertyStorage> info;
     hr = devices->Next(1, info.put(), nullptr);
@@ -113,15 +122,16 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1poll(JNIE
       THROW_HRESULT(env, hr);  // poll: next device not fetched
       return;
     }
-    if (hr != S_OK || !info) return;
-    const Next next = offerDevice(env, self, manager.get(), info.get());
+    if (hr != S_OK || !info) break;
+    const Next next = offerDevice(env, self, manager.get(), managerCookie, poll, info.get());
     if (next == Next::Stop) return;
     if (next == Next::ContinueAfterFailure) held.takePending();
   }
+  endDevicePoll(env, managerCookie, poll);
 }
 
 extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1release(JNIEnv* env, jobject,
                                                                                jlong managerHandle) {
   CoInitialize(nullptr);
-  RELEASE_HANDLE(env, managerHandle, IID_IWiaDevMgr);
+  if (RELEASE_HANDLE(env, managerHandle, IID_IWiaDevMgr)) dropDeviceStrings(env, cookieOfHandle(managerHandle));
 }

@@ -520,10 +520,10 @@ JavaState transferItem(JNIEnv* env, jobject deviceObject, IWiaItem* item, ULONG 
   pair[0].puuid = const_cast<GUID*>(&kFormatJpeg);
   pair[1].vt = VT_I4;
   pair[1].lVal = TYMED_FILE;
-  const char* extension = "jpg";
+  jstring extension = bindingCache.jpgExtension;
   if (storage->WriteMultiple(2, pairSpecs, pair, WIA_IPA_FIRST) != S_OK) {
     pair[0].puuid = const_cast<GUID*>(&kFormatBmp);
-    extension = "bmp";
+    extension = bindingCache.bmpExtension;
     hr = storage->WriteMultiple(2, pairSpecs, pair, WIA_IPA_FIRST);
     if (hr != S_OK) {
       THROW_HRESULT(env, hr);  // transfer: neither JPEG nor BMP
@@ -565,13 +565,13 @@ JavaState transferItem(JNIEnv* env, jobject deviceObject, IWiaItem* item, ULONG 
 
   // The path goes to the host as the UTF-16 text WIA returned. No callback with a string
   // that could not be made: its error is pending instead.
-  LocalRef<jstring> extensionString(env, env->NewStringUTF(extension));
-  if (!extensionString) return JavaState::ExceptionPending;
   LocalRef<jstring> path(env, env->NewString(reinterpret_cast<const jchar*>(medium.fileName()),
                                              lengthOf(medium.fileName())));
   if (!path) return JavaState::ExceptionPending;
-  env->CallVoidMethod(deviceObject, bindingCache.fireTransferDoneMethod, path.get(),
-                      extensionString.get());
+  jvalue arguments[2];
+  arguments[0].l = path.get();
+  arguments[1].l = extension;
+  env->CallVoidMethodA(deviceObject, bindingCache.fireTransferDoneMethod, arguments);
   return env->ExceptionCheck() ? JavaState::ExceptionPending : JavaState::Clear;
 }
 

@@ -18,6 +18,7 @@ struct Scan {
   LONG dataType = WIA_DATA_COLOR;
   LONG dpi = 100;
   LONG x = -1, y = -1, width = -1, height = -1;
+  LONG brightness = 0, contrast = 0;  // written when not 0
 };
 
 // Sets up the default scanner's flatbed item as the library does and transfers it.
@@ -37,6 +38,12 @@ HRESULT scan(const GUID& format, const Scan& settings, STGMEDIUM* medium, std::s
     if (value != -1) {
       EXPECT_EQ(S_OK, writeLong(storage.get(), id, value)) << id;
     }
+  }
+  if (settings.brightness != 0) {
+    EXPECT_EQ(S_OK, writeLong(storage.get(), WIA_IPS_BRIGHTNESS, settings.brightness));
+  }
+  if (settings.contrast != 0) {
+    EXPECT_EQ(S_OK, writeLong(storage.get(), WIA_IPS_CONTRAST, settings.contrast));
   }
   return transfer(item.get(), medium, path);
 }
@@ -179,6 +186,64 @@ TEST_F(TransferTest, TheTestChartKeepsItsPhysicalSizeAtEveryResolution) {
   };
   EXPECT_EQ(50, squareWidth(100));
   EXPECT_EQ(100, squareWidth(200));
+}
+
+// FNV-1a over a bitmap's pixel bytes.
+uint64_t fingerprintOf(const Bitmap& bmp) {
+  uint64_t hash = 14695981039346656037ull;
+  for (size_t i = bmp.offBits; i < bmp.bytes.size(); ++i) hash = (hash ^ bmp.bytes[i]) * 1099511628211ull;
+  return hash;
+}
+
+TEST_F(TransferTest, ScansAndPicturesKeepTheirPixels) {
+  // The chart and the pictures pixel for pixel as they were first drawn, so that a faster
+  // way of drawing them cannot move an edge: whole beds, areas across the ring, the bars and
+  // the steps at odd resolutions, with brightness and contrast, in all three data types.
+  struct Case {
+    Scan settings;
+    uint64_t fingerprint;
+  };
+  auto area = [](LONG dataType, LONG dpi, LONG x, LONG y, LONG width, LONG height) {
+    Scan settings;
+    settings.dataType = dataType;
+    settings.dpi = dpi;
+    settings.x = x, settings.y = y, settings.width = width, settings.height = height;
+    return settings;
+  };
+  Scan adjusted = area(WIA_DATA_COLOR, 97, 3, 5, 700, 1000);
+  adjusted.brightness = 300;
+  adjusted.contrast = -200;
+  const Case cases[] = {
+      {area(WIA_DATA_COLOR, 75, -1, -1, -1, -1), 14713988983628364309ull},
+      {area(WIA_DATA_COLOR, 300, 0, 0, 2550, 3507), 11140216576389087006ull},
+      {area(WIA_DATA_GRAYSCALE, 131, 17, 33, 900, 1300), 2009182814675157164ull},
+      {area(WIA_DATA_THRESHOLD, 600, 1000, 2500, 3000, 4000), 3167392298851175198ull},
+      {area(WIA_DATA_COLOR, 1200, 5000, 9000, 1000, 600), 9071694351887505189ull},
+      {adjusted, 11867695944514194875ull},
+  };
+  for (const Case& c : cases) {
+    STGMEDIUM medium;
+    std::string path;
+    ASSERT_EQ(S_OK, scan(WiaImgFmt_BMP, c.settings, &medium, &path));
+    Bitmap bmp;
+    ASSERT_TRUE(readBitmap(path, &bmp));
+    EXPECT_EQ(c.fingerprint, fingerprintOf(bmp)) << c.settings.dpi << " dpi, data type " << c.settings.dataType;
+    ReleaseStgMedium(&medium);
+  }
+
+  const uint64_t pictures[] = {4375342537164013785ull, 12860444872679047438ull, 5155395654223457320ull};
+  auto root = openDevice(kCameraId);
+  for (unsigned i = 0; i < 3; ++i) {
+    auto picture = childAt(root.get(), i);
+    ASSERT_EQ(S_OK, writeFormat(storageOf(picture.get()).get(), WiaImgFmt_BMP));
+    STGMEDIUM medium;
+    std::string path;
+    ASSERT_EQ(S_OK, transfer(picture.get(), &medium, &path));
+    Bitmap bmp;
+    ASSERT_TRUE(readBitmap(path, &bmp));
+    EXPECT_EQ(pictures[i], fingerprintOf(bmp)) << "picture " << i;
+    ReleaseStgMedium(&medium);
+  }
 }
 
 }  // namespace

@@ -113,7 +113,8 @@ int writeJpeg(std::FILE* file, const Image& image, const PixelFormat& format) {
   PixelFormat sample = format;
   if (sample.bitsPerPixel == 1) sample.bitsPerPixel = 8;  // JPEG has no 1-bit form
   std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3);
-  std::vector<uint8_t> line(static_cast<size_t>(width) * (colour ? 3 : 1));
+  // Colour rows go to the encoder as the image renders them; the other forms are converted.
+  std::vector<uint8_t> line(colour ? 0 : static_cast<size_t>(width));
   jpeg_compress_struct info;
   JpegError error;
   info.err = jpeg_std_error(&error.manager);
@@ -136,6 +137,11 @@ int writeJpeg(std::FILE* file, const Image& image, const PixelFormat& format) {
   jpeg_start_compress(&info, TRUE);
   for (LONG y = 0; y < height; ++y) {
     image.row(y, rgb.data());
+    if (colour) {
+      JSAMPROW rows[] = {rgb.data()};
+      jpeg_write_scanlines(&info, rows, 1);
+      continue;
+    }
     if (format.bitsPerPixel == 1) {
       // Black and white as a greyscale JPEG of pure black and white.
       for (LONG x = 0; x < width; ++x) {

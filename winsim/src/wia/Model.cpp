@@ -234,8 +234,91 @@ LONG bedPixels(LONG thousandths, LONG dpi) {
   return static_cast<LONG>(static_cast<long long>(thousandths) * dpi / 1000);
 }
 
+namespace {
+
+// The properties of an item of `kind`, in ascending ID order, with the device information
+// overrides `info` applied to the information storage and the root item.
+std::vector<PropertyInfo> buildProperties(ItemKind kind, DeviceKind deviceKind, bool resolutionList,
+                                          const std::vector<std::pair<PROPID, PropertyValue>>& info) {
+  std::vector<PropertyInfo> list;
+  switch (kind) {
+    case ItemKind::Info:
+      append(list, kInfoProperties);
+      break;
+    case ItemKind::Root:
+      append(list, kInfoProperties);
+      append(list, kRootProperties);
+      if (deviceKind == DeviceKind::Scanner) {
+        append(list, kScannerRootProperties);
+      } else {
+        append(list, kCameraRootProperties);
+      }
+      break;
+    case ItemKind::Flatbed:
+      append(list, kImageProperties);
+      append(list, kFlatbedProperties);
+      if (resolutionList) {
+        for (auto& info : list) {
+          if (info.id == WIA_IPS_XRES || info.id == WIA_IPS_YRES) {
+            info.flags = kReadWrite | WIA_PROP_LIST;
+          }
+        }
+      }
+      break;
+    case ItemKind::Picture:
+      append(list, kImageProperties);
+      append(list, kPictureProperties);
+      break;
+  }
+  if (kind == ItemKind::Info || kind == ItemKind::Root) {
+    for (const auto& [id, value] : info) {
+      auto found = std::find_if(list.begin(), list.end(),
+                                [id = id](const PropertyInfo& info) { return info.id == id; });
+      if (value.vt == VT_EMPTY) {
+        if (found != list.end()) list.erase(found);
+      } else if (found != list.end()) {
+        found->vt = value.vt;
+      } else {
+        list.push_back({id, propertyName(id), value.vt, kRead | WIA_PROP_NONE});
+      }
+    }
+  }
+  std::sort(list.begin(), list.end(),
+            [](const PropertyInfo& a, const PropertyInfo& b) { return a.id < b.id; });
+  return list;
+}
+
+// The tables of devices without information overrides, built once for the process: every
+// device of a kind shares them, so opening a device builds no table.
+const std::vector<PropertyInfo>& standardTable(ItemKind kind, DeviceKind deviceKind, bool resolutionList) {
+  constexpr ItemKind kKinds[] = {ItemKind::Info, ItemKind::Root, ItemKind::Flatbed, ItemKind::Picture};
+  constexpr DeviceKind kDevices[] = {DeviceKind::Scanner, DeviceKind::Camera};
+  auto indexOf = [](size_t k, size_t d, bool list) { return (k * 2 + d) * 2 + (list ? 1 : 0); };
+  static const std::vector<std::vector<PropertyInfo>> tables = [&] {
+    std::vector<std::vector<PropertyInfo>> built(16);
+    for (size_t k = 0; k < 4; ++k) {
+      for (size_t d = 0; d < 2; ++d) {
+        for (bool list : {false, true}) built[indexOf(k, d, list)] = buildProperties(kKinds[k], kDevices[d], list, {});
+      }
+    }
+    return built;
+  }();
+  const size_t device = deviceKind == DeviceKind::Scanner ? 0 : 1;
+  return tables[indexOf(static_cast<size_t>(kind), device, resolutionList)];
+}
+
+}  // namespace
+
 DeviceModel::DeviceModel(std::shared_ptr<const DeviceSpec> deviceSpec) : spec_(std::move(deviceSpec)) {
   listedPictures_ = static_cast<unsigned>(spec_->pictures.size());
+  const bool resolutionList = !spec_->resolutions.empty();
+  for (ItemKind kind : {ItemKind::Info, ItemKind::Root, ItemKind::Flatbed, ItemKind::Picture}) {
+    const auto index = static_cast<size_t>(kind);
+    standardTables_[index] = &standardTable(kind, spec_->kind, resolutionList);
+    // A device with information overrides has tables of its own for the items they touch.
+    ownsTable_[index] = !spec_->info.empty() && (kind == ItemKind::Info || kind == ItemKind::Root);
+    if (ownsTable_[index]) ownTables_[index] = buildProperties(kind, spec_->kind, resolutionList, spec_->info);
+  }
 }
 
 unsigned DeviceModel::childCount() const {
@@ -377,63 +460,18 @@ const PropertyValue* DeviceModel::infoOverride(PROPID id) const {
   return found;
 }
 
-std::vector<PropertyInfo> DeviceModel::properties(ItemRef item) const {
-  std::vector<PropertyInfo> list;
-  switch (item.kind) {
-    case ItemKind::Info:
-      append(list, kInfoProperties);
-      break;
-    case ItemKind::Root:
-      append(list, kInfoProperties);
-      append(list, kRootProperties);
-      if (spec_->kind == DeviceKind::Scanner) {
-        append(list, kScannerRootProperties);
-      } else {
-        append(list, kCameraRootProperties);
-      }
-      break;
-    case ItemKind::Flatbed:
-      append(list, kImageProperties);
-      append(list, kFlatbedProperties);
-      if (!spec_->resolutions.empty()) {
-        for (auto& info : list) {
-          if (info.id == WIA_IPS_XRES || info.id == WIA_IPS_YRES) {
-            info.flags = kReadWrite | WIA_PROP_LIST;
-          }
-        }
-      }
-      break;
-    case ItemKind::Picture:
-      append(list, kImageProperties);
-      append(list, kPictureProperties);
-      break;
-  }
-  if (item.kind == ItemKind::Info || item.kind == ItemKind::Root) {
-    for (const auto& [id, value] : spec_->info) {
-      auto found = std::find_if(list.begin(), list.end(),
-                                [id = id](const PropertyInfo& info) { return info.id == id; });
-      if (value.vt == VT_EMPTY) {
-        if (found != list.end()) list.erase(found);
-      } else if (found != list.end()) {
-        found->vt = value.vt;
-      } else {
-        list.push_back({id, propertyName(id), value.vt, kRead | WIA_PROP_NONE});
-      }
-    }
-  }
-  std::sort(list.begin(), list.end(),
-            [](const PropertyInfo& a, const PropertyInfo& b) { return a.id < b.id; });
-  return list;
+const std::vector<PropertyInfo>& DeviceModel::properties(ItemRef item) const {
+  const auto kind = static_cast<size_t>(item.kind);
+  return ownsTable_[kind] ? ownTables_[kind] : *standardTables_[kind];
 }
 
 bool DeviceModel::property(ItemRef item, PROPID id, PropertyInfo* info) const {
-  for (const auto& candidate : properties(item)) {
-    if (candidate.id == id) {
-      *info = candidate;
-      return true;
-    }
-  }
-  return false;
+  const std::vector<PropertyInfo>& list = properties(item);
+  auto found = std::lower_bound(list.begin(), list.end(), id,
+                                [](const PropertyInfo& candidate, PROPID wanted) { return candidate.id < wanted; });
+  if (found == list.end() || found->id != id) return false;
+  *info = *found;
+  return true;
 }
 
 PropertyValue DeviceModel::value(ItemRef item, const ItemSettings& s, PROPID id) const {

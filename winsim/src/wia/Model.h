@@ -70,8 +70,8 @@ class DeviceModel {
 
   ItemSettings defaults(ItemRef item) const;
 
-  // The properties the item has, in ascending ID order.
-  std::vector<PropertyInfo> properties(ItemRef item) const;
+  // The properties the item has, in ascending ID order; built once per item kind.
+  const std::vector<PropertyInfo>& properties(ItemRef item) const;
   bool property(ItemRef item, PROPID id, PropertyInfo* info) const;
   // The current value; VT_EMPTY when the item does not have the property.
   PropertyValue value(ItemRef item, const ItemSettings& settings, PROPID id) const;
@@ -90,6 +90,10 @@ class DeviceModel {
 
   std::shared_ptr<const DeviceSpec> spec_;
   unsigned listedPictures_ = 0;
+  // By ItemKind: the process's shared table, or this device's own when it has one.
+  const std::vector<PropertyInfo>* standardTables_[4] = {};
+  std::vector<PropertyInfo> ownTables_[4];
+  bool ownsTable_[4] = {};
 };
 
 // Pixels across `thousandths` of an inch at `dpi`.

@@ -127,7 +127,7 @@ HRESULT StorageObject::ReadMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
   if (!rgpspec || !rgpropvar) return call.finish(E_INVALIDARG);
 
   const DeviceModel& model = session_->model();
-  std::vector<PropertyInfo> properties = model.properties(item_);
+  const std::vector<PropertyInfo>& properties = model.properties(item_);
   ItemSettings settings = session_->settings(item_);
   bool anyFound = false;
   bool overridden = false;  // an override asserts that its property was read
@@ -180,7 +180,7 @@ HRESULT StorageObject::WriteMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
   if (propidNameFirst < 2 || propidNameFirst == PRSPEC_INVALID) {
     return call.finish(STG_E_INVALIDPARAMETER);
   }
-  std::vector<PropertyInfo> properties = session_->model().properties(item_);
+  const std::vector<PropertyInfo>& properties = session_->model().properties(item_);
   std::vector<Write> writes;
   for (ULONG i = 0; i < cpspec; ++i) {
     PROPID id = 0;
@@ -237,7 +237,7 @@ HRESULT StorageObject::ReadPropertyNames(ULONG cpropid, const PROPID rgpropid[],
   if (call.refused()) return call.result();
   if (cpropid == 0) return call.finish(S_FALSE);
   if (!rgpropid || !rglpwstrName) return call.finish(E_INVALIDARG);
-  std::vector<PropertyInfo> properties = session_->model().properties(item_);
+  const std::vector<PropertyInfo>& properties = session_->model().properties(item_);
   bool anyFound = false;
   for (ULONG i = 0; i < cpropid; ++i) {
     rglpwstrName[i] = nullptr;
@@ -309,7 +309,7 @@ HRESULT StorageObject::GetPropertyAttributes(ULONG cpspec, PROPSPEC rgpspec[], U
   if (cpspec == 0) return call.finish(S_FALSE);
   if (!rgpspec || !rgflags || !rgpropvar) return call.finish(E_INVALIDARG);
   const DeviceModel& model = session_->model();
-  std::vector<PropertyInfo> properties = model.properties(item_);
+  const std::vector<PropertyInfo>& properties = model.properties(item_);
   ItemSettings settings = session_->settings(item_);
   for (ULONG i = 0; i < cpspec; ++i) {
     PROPID id = 0;
