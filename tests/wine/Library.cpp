@@ -22,8 +22,7 @@ std::wstring Library::dllPath() {
   return wide;
 }
 
-Library::Library(Host& host) : host_(host) {
-  const std::wstring path = dllPath();
+Library::Library(Host& host, const std::wstring& path) : host_(host) {
   module_ = path.empty() ? nullptr : LoadLibraryW(path.c_str());
 }
 
@@ -31,15 +30,14 @@ Library::~Library() {
   if (module_) FreeLibrary(module_);
 }
 
-// The export the VM would call; a DLL without it cannot be run at all, so the program stops.
+// The export the VM would call (on i386 the decorated name first, then the plain one, as
+// the VM looks them up); a DLL without it cannot be run at all, so the program stops.
 void* Library::entry(const char* name, int argumentBytes) {
   char decorated[160];
-  if (sizeof(void*) == 8) {
-    std::snprintf(decorated, sizeof decorated, "%s", name);
-  } else {
-    std::snprintf(decorated, sizeof decorated, "_%s@%d", name, argumentBytes);
-  }
-  void* found = module_ ? reinterpret_cast<void*>(GetProcAddress(module_, decorated)) : nullptr;
+  std::snprintf(decorated, sizeof decorated, "_%s@%d", name, argumentBytes);
+  void* found = nullptr;
+  if (module_ && sizeof(void*) == 4) found = reinterpret_cast<void*>(GetProcAddress(module_, decorated));
+  if (module_ && !found) found = reinterpret_cast<void*>(GetProcAddress(module_, name));
   if (!found) {
     std::fprintf(stderr, "wine tests: the DLL has no export %s\n", decorated);
     std::exit(2);

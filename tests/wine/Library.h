@@ -12,14 +12,16 @@ namespace wine {
 
 class Library {
  public:
-  // The DLL named by VESTARO_WINE_DLL (a Windows path, or a Unix path Wine maps to Z:).
-  Library(Host& host);
+  // The DLL at `path`; by default the one named by VESTARO_WINE_DLL (a Windows path, or a
+  // Unix path Wine maps to Z:).
+  explicit Library(Host& host, const std::wstring& path = dllPath());
   ~Library();
   Library(const Library&) = delete;
   Library& operator=(const Library&) = delete;
 
   static std::wstring dllPath();
   bool loaded() const { return module_ != nullptr; }
+  HMODULE module() const { return module_; }
 
   jint onLoad();
   jlong initialize();
