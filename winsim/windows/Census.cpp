@@ -30,8 +30,8 @@ class TaskMemorySpy final : public IMallocSpy {
     if (pActual) add(pActual);
     return pActual;
   }
-  // The system's own "spyed" flag is not relied on (Wine's loses track of some blocks): the
-  // set of blocks seen allocated decides.
+  // The set of blocks seen allocated decides what a free removes, so a block allocated
+  // before the census began watching is never counted.
   void* STDMETHODCALLTYPE PreFree(void* pRequest, BOOL) override {
     if (pRequest) remove(pRequest);
     return pRequest;
