@@ -38,8 +38,8 @@ struct Value {
   static Value none() { return Value(); }
 };
 
-// A method's body: `self` is null for constructors' allocation-free calls never; it is the
-// new object for <init>. Sets env.throwNew(...) to throw.
+// A method's body: `self` is the receiver, for <init> the new object. It throws with
+// env.throwNew(...).
 using Body = std::function<Value(Env& env, Object* self, const std::vector<Value>& args)>;
 
 struct Method {
