@@ -7,9 +7,11 @@ readonly PACKAGES=(
   openjdk-17-jdk-headless cmake ninja-build g++ python3
   libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   libjpeg62-turbo-dev nlohmann-json3-dev junit5
   maven libsurefire-java libmaven-compiler-plugin-java libmaven-resources-plugin-java
+  wine64 wine32:i386
 )
 
 missing=()
@@ -34,5 +36,9 @@ if [ "$(id -u)" -ne 0 ]; then
   as_root=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
+# wine32 runs the i386 DLL's tests: it comes from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${as_root[@]}" dpkg --add-architecture i386
+fi
 "${as_root[@]}" apt-get update
 "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

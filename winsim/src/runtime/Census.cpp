@@ -1,12 +1,9 @@
-// The census of live objects, and the heaps whose blocks it counts: task memory,
-// BSTRs and local memory. Freeing a block that is not live is a misuse that corrupts
+// The census on winsim's runtime: the live objects (ObjectCensus.cpp) and the heaps whose
+// blocks it counts: task memory, BSTRs and local memory. Freeing a block that is not live is a misuse that corrupts
 // a real heap; here it stops the process with a message instead.
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <mutex>
-#include <ostream>
-#include <sstream>
 #include <unordered_set>
 
 #include "Internal.h"
@@ -51,33 +48,9 @@ Heap& localHeap() {
   return heap;
 }
 
-struct Objects {
-  std::mutex lock;
-  std::map<std::string, long> byKind;
-  long total = 0;
-};
-Objects& objects() {
-  static Objects instance;
-  return instance;
-}
-
 }  // namespace
 
 namespace detail {
-
-void objectCreated(const char* kind) {
-  auto& o = objects();
-  std::lock_guard<std::mutex> guard(o.lock);
-  ++o.byKind[kind];
-  ++o.total;
-}
-
-void objectDestroyed(const char* kind) {
-  auto& o = objects();
-  std::lock_guard<std::mutex> guard(o.lock);
-  if (--o.byKind[kind] == 0) o.byKind.erase(kind);
-  --o.total;
-}
 
 void trackBstr(const void* block) { bstrHeap().add(block); }
 void untrackBstr(const void* block) { bstrHeap().remove(block, "SysFreeString"); }
@@ -88,31 +61,11 @@ void untrackLocal(const void* block) { localHeap().remove(block, "LocalFree"); }
 
 Census census() {
   Census result;
-  {
-    auto& o = objects();
-    std::lock_guard<std::mutex> guard(o.lock);
-    result.comObjects = o.total;
-  }
+  result.comObjects = detail::liveObjectCount();
   result.taskMemoryBlocks = taskHeap().size();
   result.bstrs = bstrHeap().size();
   result.localMemoryBlocks = localHeap().size();
   return result;
-}
-
-std::ostream& operator<<(std::ostream& out, const Census& c) {
-  return out << "{comObjects " << c.comObjects << ", taskMemoryBlocks " << c.taskMemoryBlocks
-             << ", bstrs " << c.bstrs << ", localMemoryBlocks " << c.localMemoryBlocks << "}";
-}
-
-std::string describeLiveObjects() {
-  auto& o = objects();
-  std::lock_guard<std::mutex> guard(o.lock);
-  std::ostringstream text;
-  for (const auto& [kind, count] : o.byKind) {
-    if (text.tellp() > 0) text << ", ";
-    text << kind << " x" << count;
-  }
-  return text.str();
 }
 
 }  // namespace winsim

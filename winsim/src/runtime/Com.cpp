@@ -1,5 +1,4 @@
-// COM initialisation per thread, the class table behind CoCreateInstance, and the
-// reference counting shared by every virtual object.
+// COM initialisation per thread and the class table behind CoCreateInstance.
 #include <mutex>
 #include <vector>
 
@@ -46,17 +45,8 @@ void registerClass(const CLSID& clsid, DWORD contexts, ClassFactory create) {
   table.entries.push_back({clsid, contexts, std::move(create)});
 }
 
-RefCounted::RefCounted(const char* kind) : kind_(kind) { objectCreated(kind); }
-
-RefCounted::~RefCounted() { objectDestroyed(kind_); }
-
-ULONG RefCounted::addRefImpl() { return ++count_; }
-
-ULONG RefCounted::releaseImpl() {
-  ULONG remaining = --count_;
-  if (remaining == 0) delete this;
-  return remaining;
-}
+HRESULT queryMarshaler(RefCounted&, IUnknown*, REFIID, void**) { return E_NOINTERFACE; }
+void releaseMarshaler(void*) {}
 
 }  // namespace winsim::detail
 

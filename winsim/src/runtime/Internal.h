@@ -12,6 +12,7 @@ namespace winsim::detail {
 // Census bookkeeping for COM objects; the object's kind names it in leak reports.
 WINSIM_API void objectCreated(const char* kind);
 WINSIM_API void objectDestroyed(const char* kind);
+long liveObjectCount();
 
 // The heaps that the census counts besides task memory (which CoTaskMemAlloc tracks).
 void trackBstr(const void* block);
@@ -93,13 +94,33 @@ class WINSIM_API RefCounted {
   ULONG releaseImpl();  // deletes the object when the count reaches zero
   ULONG refCount() const { return count_.load(); }
   const char* kind() const { return kind_; }
+  // The runtime's marshaler for this object, made by queryMarshaler, released with it.
+  void*& marshaler() { return marshaler_; }
 
  private:
   const char* kind_;
   std::atomic<ULONG> count_{1};
+  void* marshaler_ = nullptr;
 };
 
-// Text helpers.
+// Answers `riid` with the interface that lets the runtime hand `object` (whose controlling
+// IUnknown is `outer`) to other apartments, or returns E_NOINTERFACE. winsim's interface
+// table hands out the same pointer everywhere and has none; the real system's needs the
+// free-threaded marshaler aggregated, as an in-process object without proxies must.
+HRESULT queryMarshaler(RefCounted& object, IUnknown* outer, REFIID riid, void** ppv);
+void releaseMarshaler(void* marshaler);
+
+// Text helpers. WCHAR is char16_t in winsim and wchar_t (also 16 bits) on Windows; these
+// view one as the other.
+inline std::u16string utf16Of(const WCHAR* text, size_t length) {
+  return std::u16string(reinterpret_cast<const char16_t*>(text), length);
+}
+inline std::u16string utf16Of(const WCHAR* text) {
+  return std::u16string(reinterpret_cast<const char16_t*>(text));
+}
+inline const WCHAR* wideOf(const std::u16string& text) {
+  return reinterpret_cast<const WCHAR*>(text.c_str());
+}
 WINSIM_API std::string guidText(const GUID& guid);  // {B96B3CAE-0728-...}
 WINSIM_API std::string variantText(const PROPVARIANT& value);  // "I4:300", "BSTR:\"Name\"", ...
 WINSIM_API LPWSTR taskMemString(const std::u16string& text);   // CoTaskMemAlloc'd copy

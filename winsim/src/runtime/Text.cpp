@@ -96,7 +96,7 @@ namespace detail {
 std::string guidText(const GUID& g) {
   char text[40];
   std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                g.Data1, g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3],
+                static_cast<unsigned>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3],
                 g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
   return text;
 }
@@ -126,11 +126,11 @@ std::string variantText(const PROPVARIANT& v) {
     case VT_BOOL:
       return std::string("BOOL:") + (v.boolVal ? "true" : "false");
     case VT_BSTR:
-      return "BSTR:\"" + (v.bstrVal ? toUtf8(std::u16string(v.bstrVal, SysStringLen(v.bstrVal)))
+      return "BSTR:\"" + (v.bstrVal ? toUtf8(utf16Of(v.bstrVal, SysStringLen(v.bstrVal)))
                                     : std::string()) +
              "\"";
     case VT_LPWSTR:
-      return "LPWSTR:\"" + (v.pwszVal ? toUtf8(v.pwszVal) : std::string()) + "\"";
+      return "LPWSTR:\"" + (v.pwszVal ? toUtf8(utf16Of(v.pwszVal)) : std::string()) + "\"";
     case VT_CLSID:
       return "CLSID:" + (v.puuid ? guidText(*v.puuid) : std::string("null"));
     default: {

@@ -17,7 +17,7 @@ class DeviceInfo final : public StorageObject, private detail::RefCounted {
 
  private:
   HRESULT queryVia(const char* method, REFIID riid, void** ppv) override {
-    return answerQuery(method, target(), riid, ppv, [this](REFIID iid) -> IUnknown* {
+    return answerQuery(method, target(), riid, ppv, *this, [this](REFIID iid) -> IUnknown* {
       if (iid == IID_IUnknown || iid == IID_IWiaPropertyStorage) {
         return static_cast<IWiaPropertyStorage*>(this);
       }
@@ -73,7 +73,7 @@ class DeviceManager final : public Facet<IWiaDevMgr>, private detail::RefCounted
   HRESULT STDMETHODCALLTYPE CreateDevice(BSTR bstrDeviceID, IWiaItem** ppWiaItemRoot) override try {
     if (ppWiaItemRoot) *ppWiaItemRoot = nullptr;
     std::string id = bstrDeviceID
-                         ? toUtf8(std::u16string(bstrDeviceID, SysStringLen(bstrDeviceID)))
+                         ? toUtf8(detail::utf16Of(bstrDeviceID, SysStringLen(bstrDeviceID)))
                          : std::string();
     CallScope call("IWiaDevMgr::CreateDevice", id);
     if (call.refused()) return call.result();
@@ -129,7 +129,7 @@ class DeviceManager final : public Facet<IWiaDevMgr>, private detail::RefCounted
     return call.finish(E_NOTIMPL);
   }
   HRESULT queryVia(const char* method, REFIID riid, void** ppv) override {
-    return answerQuery(method, "", riid, ppv, [this](REFIID iid) -> IUnknown* {
+    return answerQuery(method, "", riid, ppv, *this, [this](REFIID iid) -> IUnknown* {
       if (iid == IID_IUnknown || iid == IID_IWiaDevMgr) return static_cast<IWiaDevMgr*>(this);
       return nullptr;
     });

@@ -1,10 +1,7 @@
-// BMP and JPEG encoding, one row at a time so that large scans need little memory.
+// BMP encoding and the rows of a JPEG, one row at a time so that large scans need little memory.
 #include "Encode.h"
 
-#include <jpeglib.h>
-
 #include <cerrno>
-#include <csetjmp>
 #include <cstring>
 #include <vector>
 
@@ -48,15 +45,6 @@ void put32(std::vector<uint8_t>& out, uint32_t value) {
 }
 
 LONG pixelsPerMeter(LONG dpi) { return static_cast<LONG>((dpi * 10000LL + 127) / 254); }
-
-struct JpegError {
-  jpeg_error_mgr manager;
-  std::jmp_buf jump;
-};
-
-[[noreturn]] void jpegFail(j_common_ptr info) {
-  std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
-}
 
 }  // namespace
 
@@ -104,58 +92,17 @@ int writeBmp(std::FILE* file, const Image& image, const PixelFormat& format) {
   return 0;
 }
 
-int writeJpeg(std::FILE* file, const Image& image, const PixelFormat& format) {
-  // Everything the error path touches exists before setjmp, and no C++ object is created
-  // between setjmp and the libjpeg calls that may jump back.
+bool jpegInColour(const PixelFormat& format) { return format.bitsPerPixel == 24; }
+
+void jpegRow(const Image& image, LONG y, const PixelFormat& format, uint8_t* rgb, uint8_t* out) {
   const LONG width = image.width();
-  const LONG height = image.height();
-  const bool colour = format.bitsPerPixel == 24;
-  PixelFormat sample = format;
-  if (sample.bitsPerPixel == 1) sample.bitsPerPixel = 8;  // JPEG has no 1-bit form
-  std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3);
-  // Colour rows go to the encoder as the image renders them; the other forms are converted.
-  std::vector<uint8_t> line(colour ? 0 : static_cast<size_t>(width));
-  jpeg_compress_struct info;
-  JpegError error;
-  info.err = jpeg_std_error(&error.manager);
-  error.manager.error_exit = jpegFail;
-  if (setjmp(error.jump)) {
-    jpeg_destroy_compress(&info);
-    return errno ? errno : EIO;
+  image.row(y, rgb);
+  if (format.bitsPerPixel == 1) {
+    // Black and white as a greyscale JPEG of pure black and white.
+    for (LONG x = 0; x < width; ++x) out[x] = grey(&rgb[3 * x]) >= format.threshold ? 255 : 0;
+    return;
   }
-  jpeg_create_compress(&info);
-  jpeg_stdio_dest(&info, file);
-  info.image_width = static_cast<JDIMENSION>(width);
-  info.image_height = static_cast<JDIMENSION>(height);
-  info.input_components = colour ? 3 : 1;
-  info.in_color_space = colour ? JCS_RGB : JCS_GRAYSCALE;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 90, TRUE);
-  info.density_unit = 1;  // dots per inch
-  info.X_density = static_cast<UINT16>(format.xdpi);
-  info.Y_density = static_cast<UINT16>(format.ydpi);
-  jpeg_start_compress(&info, TRUE);
-  for (LONG y = 0; y < height; ++y) {
-    image.row(y, rgb.data());
-    if (colour) {
-      JSAMPROW rows[] = {rgb.data()};
-      jpeg_write_scanlines(&info, rows, 1);
-      continue;
-    }
-    if (format.bitsPerPixel == 1) {
-      // Black and white as a greyscale JPEG of pure black and white.
-      for (LONG x = 0; x < width; ++x) {
-        line[x] = grey(&rgb[3 * x]) >= format.threshold ? 255 : 0;
-      }
-    } else {
-      convertRow(rgb.data(), width, sample, false, line.data());
-    }
-    JSAMPROW rows[] = {line.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  return 0;
+  convertRow(rgb, width, format, false, out);
 }
 
 }  // namespace winsim::wia

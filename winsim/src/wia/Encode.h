@@ -1,4 +1,5 @@
-// Image files as the virtual devices write them: BMP written here, JPEG through libjpeg.
+// Image files as the virtual devices write them: BMP written here, JPEG through the
+// encoder of the runtime the service runs on (Runtime.h), fed the rows made here.
 #pragma once
 
 #include <cstdio>
@@ -16,6 +17,12 @@ struct PixelFormat {
 
 // Each returns 0 or the errno of the failure; the file's content is then undefined.
 int writeBmp(std::FILE* file, const Image& image, const PixelFormat& format);
-int writeJpeg(std::FILE* file, const Image& image, const PixelFormat& format);
+int writeJpeg(std::FILE* file, const Image& image, const PixelFormat& format);  // per runtime
+
+// The JPEG's samples: RGB when jpegInColour, else one grey byte a pixel (black and white
+// as pure black and white). jpegRow fills `out` with row `y`; `rgb` is scratch space of
+// width() * 3 bytes.
+bool jpegInColour(const PixelFormat& format);
+void jpegRow(const Image& image, LONG y, const PixelFormat& format, uint8_t* rgb, uint8_t* out);
 
 }  // namespace winsim::wia

@@ -96,7 +96,7 @@ class Item final : public Facet<IWiaItem>,
     CallScope call("IWiaItem::FindItemByName", target());
     if (call.refused()) return call.result();
     if (!bstrFullItemName || !ppIWiaItem) return call.finish(E_INVALIDARG);
-    std::string wanted = toUtf8(std::u16string(bstrFullItemName, SysStringLen(bstrFullItemName)));
+    std::string wanted = toUtf8(detail::utf16Of(bstrFullItemName, SysStringLen(bstrFullItemName)));
     if (call.recording()) call.detail("name=" + wanted);
     const DeviceModel& model = session_->model();
     ItemRef root{ItemKind::Root, 0};
@@ -207,7 +207,7 @@ class Item final : public Facet<IWiaItem>,
 
  private:
   HRESULT queryVia(const char* method, REFIID riid, void** ppv) override {
-    return answerQuery(method, target(), riid, ppv, [this](REFIID iid) -> IUnknown* {
+    return answerQuery(method, target(), riid, ppv, *this, [this](REFIID iid) -> IUnknown* {
       if (iid == IID_IUnknown || iid == IID_IWiaItem) return static_cast<IWiaItem*>(this);
       if (iid == IID_IWiaPropertyStorage) return static_cast<IWiaPropertyStorage*>(this);
       if (iid == IID_IWiaDataTransfer) return static_cast<IWiaDataTransfer*>(this);

@@ -9,6 +9,11 @@
 #include "Render.h"
 #include "Values.h"
 
+#ifdef _WIN32  // the C library of Windows names the UTC conversions differently
+#define timegm _mkgmtime
+#define gmtime_r(time, fields) gmtime_s((fields), (time))
+#endif
+
 namespace winsim::wia {
 namespace {
 

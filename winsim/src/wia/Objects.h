@@ -55,17 +55,18 @@ class Facet : public Interface {
 };
 
 // The gated QueryInterface of every virtual object: `find` maps an interface ID to the
-// object's matching interface pointer, or null.
+// object's matching interface pointer, or null. The runtime may add the interface that
+// hands the object to other apartments (detail::queryMarshaler).
 template <typename Find>
 HRESULT answerQuery(const char* method, const std::string& target, REFIID riid, void** ppv,
-                    Find find) {
+                    detail::RefCounted& self, Find find) {
   if (ppv) *ppv = nullptr;
   detail::CallScope call(method, target);
   if (call.recording()) call.detail("iid=" + detail::guidText(riid));
   if (call.refused()) return call.result();
   if (!ppv) return call.finish(E_POINTER);
   IUnknown* found = find(riid);
-  if (!found) return call.finish(E_NOINTERFACE);
+  if (!found) return call.finish(detail::queryMarshaler(self, find(IID_IUnknown), riid, ppv));
   found->AddRef();
   *ppv = found;
   return call.finish(S_OK);
@@ -152,7 +153,7 @@ class Enumerator : public Facet<Interface>, protected detail::RefCounted {
   std::string observedNextName() const { return detail::CallScope::observed() ? nextName() : std::string(); }
   std::string observedOwnerName() const { return detail::CallScope::observed() ? ownerName() : std::string(); }
   HRESULT queryVia(const char* method, REFIID riid, void** ppv) override {
-    return answerQuery(method, ownerName(), riid, ppv, [this](REFIID wanted) -> IUnknown* {
+    return answerQuery(method, ownerName(), riid, ppv, *this, [this](REFIID wanted) -> IUnknown* {
       return wanted == IID_IUnknown || wanted == iid() ? static_cast<Interface*>(this) : nullptr;
     });
   }

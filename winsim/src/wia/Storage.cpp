@@ -42,7 +42,7 @@ bool resolve(const PROPSPEC& propSpec, const std::vector<PropertyInfo>& properti
 
 std::string specText(const PROPSPEC& propSpec) {
   if (propSpec.ulKind == PRSPEC_PROPID) return std::to_string(propSpec.propid);
-  if (propSpec.ulKind == PRSPEC_LPWSTR && propSpec.lpwstr) return "\"" + toUtf8(propSpec.lpwstr) + "\"";
+  if (propSpec.ulKind == PRSPEC_LPWSTR && propSpec.lpwstr) return "\"" + toUtf8(detail::utf16Of(propSpec.lpwstr)) + "\"";
   return "?";
 }
 

@@ -1,72 +1,14 @@
 // File transfers: the image of an item's current settings, written into a new file in the
 // temporary directory (or the file the caller names) and handed back by name.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <random>
 
 #include "Encode.h"
 #include "Objects.h"
+#include "Runtime.h"
 
 namespace winsim::wia {
 namespace {
-
-// Win32 errors for the file system failures a transfer can meet.
-constexpr DWORD kErrorPathNotFound = 3;
-constexpr DWORD kErrorWriteFault = 29;
-constexpr DWORD kErrorDiskFull = 112;
-
-HRESULT fromErrno(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return HRESULT_FROM_WIN32(kErrorPathNotFound);
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return E_ACCESSDENIED;
-    case ENOSPC:
-    case EDQUOT:
-      return HRESULT_FROM_WIN32(kErrorDiskFull);
-    case ENOMEM:
-      return E_OUTOFMEMORY;
-    default:
-      return HRESULT_FROM_WIN32(kErrorWriteFault);
-  }
-}
-
-std::string temporaryDirectory() {
-  const char* dir = std::getenv("TMPDIR");
-  std::string path = dir && *dir ? dir : "/tmp";
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
-// Creates a new file that no one else can have opened: exclusive creation, owner-only
-// permissions, a name that is unlikely to be guessed and retried when it exists.
-int createUniqueFile(const std::string& extension, std::string* path) {
-  static std::atomic<unsigned> counter{0};
-  static thread_local std::mt19937 random{std::random_device{}()};
-  std::string dir = temporaryDirectory();
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char name[64];
-    std::snprintf(name, sizeof name, "/wia%x-%x-%08x%s", static_cast<unsigned>(getpid()),
-                  counter.fetch_add(1), static_cast<unsigned>(random()), extension.c_str());
-    std::string candidate = dir + name;
-    int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-      *path = candidate;
-      return fd;
-    }
-    if (errno != EEXIST) return -1;
-  }
-  errno = EEXIST;
-  return -1;
-}
 
 PixelFormat pixelFormatOf(const ItemSettings& s, bool camera) {
   PixelFormat format;
@@ -95,21 +37,15 @@ HRESULT transferToFile(const DeviceModel& model, ItemRef item, const ItemSetting
 
   bool jpeg = settings.format == WiaImgFmt_JPEG;
   bool ownName = medium->lpszFileName != nullptr;
-  int fd = -1;
+  std::FILE* file = nullptr;
+  HRESULT opened = E_FAIL;
   if (ownName) {
-    *path = toUtf8(medium->lpszFileName);
-    fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    *path = toUtf8(detail::utf16Of(medium->lpszFileName));
+    opened = openNamedFile(*path, &file);
   } else {
-    fd = createUniqueFile(jpeg ? ".jpg" : ".bmp", path);
+    opened = createTemporaryFile(jpeg ? ".jpg" : ".bmp", &file, path);
   }
-  if (fd < 0) return fromErrno(errno);
-  std::FILE* file = ::fdopen(fd, "wb");
-  if (!file) {
-    int error = errno;
-    ::close(fd);
-    ::unlink(path->c_str());
-    return fromErrno(error);
-  }
+  if (FAILED(opened)) return opened;
 
   bool camera = item.kind == ItemKind::Picture;
   std::unique_ptr<Image> image =
@@ -124,13 +60,13 @@ HRESULT transferToFile(const DeviceModel& model, ItemRef item, const ItemSetting
     if (FAILED(progress) || progress == S_FALSE) error = -1;
   }
   if (error != 0) {
-    ::unlink(path->c_str());
-    return error == -1 ? progress : fromErrno(error);
+    removeFile(*path);
+    return error == -1 ? progress : writeFailure(error);
   }
   if (!ownName) {
     medium->lpszFileName = detail::taskMemString(toUtf16(*path));
     if (!medium->lpszFileName) {
-      ::unlink(path->c_str());
+      removeFile(*path);
       return E_OUTOFMEMORY;
     }
   }

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "runtime/Internal.h"
 #include "winsim/control.h"
@@ -174,7 +175,7 @@ HRESULT toPropVariant(const PropertyValue& value, PROPVARIANT* out) {
       break;
     case VT_BSTR: {
       std::u16string text = toUtf16(value.text);
-      out->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+      out->bstrVal = SysAllocStringLen(detail::wideOf(text), static_cast<UINT>(text.size()));
       if (!out->bstrVal) return E_OUTOFMEMORY;
       break;
     }

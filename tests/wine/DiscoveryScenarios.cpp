@@ -1,0 +1,74 @@
+// Discovery through the virtual manager registered in Wine's interface table.
+#include "Scenario.h"
+
+namespace wine {
+namespace {
+
+using Discovery = Scenario;
+
+TEST_F(Discovery, OffersEveryDeviceWithNameTypeIdentifierAnd32BitHandle) {
+  const jlong manager = discover();
+  Host::Thrown thrown;
+  ASSERT_FALSE(host->takeThrown(&thrown)) << thrown.message;
+  ASSERT_EQ(host->offers.size(), 2u);
+  const auto devices = winsim::defaultDevices();
+  for (size_t i = 0; i < 2; ++i) {
+    const Offer& offer = host->offers[i];
+    EXPECT_EQ(offer.id, devices[i].id);
+    EXPECT_EQ(offer.name, devices[i].name);
+    EXPECT_EQ(offer.type >> 16, i == 0 ? StiDeviceTypeScanner : StiDeviceTypeDigitalCamera);
+    EXPECT_NE(offer.handle, 0);
+    EXPECT_EQ(static_cast<uint64_t>(offer.handle) >> 32, 0u);
+  }
+  releaseAll(manager);
+  EXPECT_FALSE(host->takeThrown(&thrown)) << thrown.message;
+}
+
+// A refused device is revoked at once: its cookie no longer resolves in the table.
+TEST_F(Discovery, RefusedDevicesAreRevoked) {
+  host->addAnswer = AddAnswer::Refuse;
+  const jlong manager = discover();
+  ASSERT_EQ(host->offers.size(), 2u);
+  for (const Offer& offer : host->offers) {
+    IUnknown* object = nullptr;
+    EXPECT_EQ(table->GetInterfaceFromGlobal(static_cast<DWORD>(offer.handle), IID_IWiaItem,
+                                            reinterpret_cast<void**>(&object)),
+              E_INVALIDARG);
+    if (object) object->Release();
+  }
+  releaseAll(manager);
+}
+
+TEST_F(Discovery, AThrowingAddStopsThePollWithItsException) {
+  host->addAnswer = AddAnswer::Throw;
+  const jlong manager = discover();
+  EXPECT_EQ(host->offers.size(), 1u);
+  Host::Thrown thrown;
+  ASSERT_TRUE(host->takeThrown(&thrown));
+  EXPECT_EQ(thrown.className, "java/lang/IllegalStateException");
+  releaseAll(manager);
+}
+
+// A failure of the manager's calls comes out of the poll with the code, the source file as
+// the host sees it and a line.
+TEST_F(Discovery, FailuresOfTheManagerAreReportedFromThePoll) {
+  for (const char* method : {"IWiaDevMgr::EnumDeviceInfo", "IWiaDevMgr::CreateDevice"}) {
+    SCOPED_TRACE(method);
+    winsim::clearFaults();
+    winsim::injectFault({method, WIA_ERROR_OFFLINE, 0, ""});
+    host->offers.clear();
+    const jlong manager = discover();
+    Host::Thrown thrown;
+    ASSERT_TRUE(host->takeThrown(&thrown));
+    EXPECT_EQ(thrown.className, "kordin/vestaro/VestaroException");
+    EXPECT_EQ(static_cast<HRESULT>(thrown.code), WIA_ERROR_OFFLINE);
+    EXPECT_EQ(thrown.file, "..\\src\\jni\\wia\\WIAManager.cpp");
+    EXPECT_GT(thrown.line, 0);
+    EXPECT_FALSE(thrown.message.empty());
+    EXPECT_TRUE(host->offers.empty());
+    releaseAll(manager);
+  }
+}
+
+}  // namespace
+}  // namespace wine

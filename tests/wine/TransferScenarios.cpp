@@ -1,0 +1,153 @@
+// Camera and scanner transfers: files in Wine's temporary folder, present in the callback
+// and gone after it; dialogs; the scan settings as the device receives them.
+#include "Scenario.h"
+
+namespace wine {
+namespace {
+
+using Transfers = Scenario;
+
+std::string temporaryFolder() {
+  wchar_t folder[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+  return winsim::toUtf8(std::u16string(reinterpret_cast<const char16_t*>(folder), length));
+}
+
+void expectFiles(const std::vector<Delivery>& deliveries, const std::string& format) {
+  for (const Delivery& d : deliveries) {
+    EXPECT_EQ(d.format, format);
+    EXPECT_TRUE(d.existed) << d.path;
+    EXPECT_EQ(d.path.rfind(temporaryFolder(), 0), 0u) << d.path << " is outside " << temporaryFolder();
+    EXPECT_EQ(d.head.substr(0, 2), format == "jpg" ? std::string("\xFF\xD8") : std::string("BM"));
+    EXPECT_GT(d.size, 100u);
+    EXPECT_FALSE(Scenario::fileExists(d.path)) << d.path << " left behind";
+  }
+}
+
+TEST_F(Transfers, CameraDeliversEveryPictureAsJpeg) {
+  const jlong manager = discover();
+  library->transferCamera(handleOf(cameraId()), false);
+  Host::Thrown thrown;
+  EXPECT_FALSE(host->takeThrown(&thrown)) << thrown.className << " " << thrown.message;
+  ASSERT_EQ(host->deliveries.size(), 3u);
+  expectFiles(host->deliveries, "jpg");
+  releaseAll(manager);
+}
+
+TEST_F(Transfers, CameraDialogPicksArriveInTheirOrderAndCancelDeliversNothing) {
+  const std::string third = winsim::fullItemName(cameraId(), "IMG_0003");
+  const std::string first = winsim::fullItemName(cameraId(), "IMG_0001");
+  winsim::setDialogScript(cameraId(), {{winsim::DialogAction::Pick, {"IMG_0003", "IMG_0001"}, {}, {}},
+                                       {winsim::DialogAction::Cancel, {}, {}, {}}});
+  const jlong manager = discover();
+  library->transferCamera(handleOf(cameraId()), true);
+  ASSERT_EQ(host->deliveries.size(), 2u);
+  EXPECT_EQ(targets("IWiaDataTransfer::idtGetData"), (std::vector<std::string>{third, first}));
+  expectFiles(host->deliveries, "jpg");
+
+  library->transferCamera(handleOf(cameraId()), true);
+  Host::Thrown thrown;
+  EXPECT_FALSE(host->takeThrown(&thrown)) << thrown.message;
+  EXPECT_EQ(host->deliveries.size(), 2u);
+  releaseAll(manager);
+}
+
+TEST_F(Transfers, ADeviceWithoutJpegFallsBackToBmp) {
+  auto devices = winsim::defaultDevices();
+  devices[1].jpegFiles = false;
+  winsim::setDevices(devices);
+  const jlong manager = discover();
+  library->transferCamera(handleOf(cameraId()), false);
+  ASSERT_EQ(host->deliveries.size(), 3u);
+  expectFiles(host->deliveries, "bmp");
+  releaseAll(manager);
+}
+
+// A picture failing in the middle does not stop the others; its failure comes last.
+TEST_F(Transfers, APictureFailingInTheMiddleIsReportedAfterTheOthers) {
+  winsim::injectFault({"IWiaDataTransfer::idtGetData", WIA_ERROR_BUSY, 2, ""});
+  const jlong manager = discover();
+  library->transferCamera(handleOf(cameraId()), false);
+  EXPECT_EQ(host->deliveries.size(), 2u);
+  Host::Thrown thrown;
+  ASSERT_TRUE(host->takeThrown(&thrown));
+  EXPECT_EQ(thrown.className, "kordin/vestaro/VestaroException");
+  EXPECT_EQ(static_cast<HRESULT>(thrown.code), WIA_ERROR_BUSY);
+  EXPECT_EQ(thrown.file, "..\\src\\jni\\wia\\WIAUtils.cpp");
+  EXPECT_GT(thrown.line, 0);
+  expectFiles(host->deliveries, "jpg");
+  releaseAll(manager);
+}
+
+// Every call the item road makes, failing, gives its own code from the reporting source.
+TEST_F(Transfers, FailuresOfTheItemRoadCarryCodeSourceAndLine) {
+  const jlong manager = discover();
+  for (const char* method : {"IWiaItem::QueryInterface", "IWiaPropertyStorage::QueryInterface",
+                             "IWiaDataTransfer::idtGetData"}) {
+    SCOPED_TRACE(method);
+    winsim::clearFaults();
+    winsim::injectFault({method, E_ACCESSDENIED, 1, winsim::fullItemName(scannerId(), "Flatbed")});
+    host->deliveries.clear();
+    library->transferScanner(handleOf(scannerId()), false);
+    Host::Thrown thrown;
+    ASSERT_TRUE(host->takeThrown(&thrown));
+    EXPECT_EQ(static_cast<HRESULT>(thrown.code), E_ACCESSDENIED);
+    EXPECT_EQ(thrown.file, "..\\src\\jni\\wia\\WIAUtils.cpp");
+    EXPECT_GT(thrown.line, 0);
+    EXPECT_TRUE(host->deliveries.empty());
+  }
+  winsim::clearFaults();
+  releaseAll(manager);
+}
+
+TEST_F(Transfers, AThrowingListenerDoesNotStopTheCamera) {
+  host->throwFromTransferDone = true;
+  const jlong manager = discover();
+  library->transferCamera(handleOf(cameraId()), false);
+  EXPECT_EQ(host->deliveries.size(), 3u);
+  Host::Thrown thrown;
+  ASSERT_TRUE(host->takeThrown(&thrown));
+  EXPECT_EQ(thrown.className, "java/lang/IllegalStateException");
+  EXPECT_EQ(thrown.suppressed.size(), 2u);
+  expectFiles(host->deliveries, "jpg");
+  releaseAll(manager);
+}
+
+// The settings reach the device one property at a time, in this order.
+TEST_F(Transfers, UnattendedScanWritesTheSettingsInOrder) {
+  host->setInt(host->scanner, "resolution", 300);
+  host->setInt(host->scanner, "bitDepth", -8);
+  host->setInt(host->scanner, "x", 10);
+  host->setInt(host->scanner, "y", 20);
+  host->setInt(host->scanner, "width", 100);
+  host->setInt(host->scanner, "height", 50);
+  const jlong manager = discover();
+  library->transferScanner(handleOf(scannerId()), false);
+  Host::Thrown thrown;
+  EXPECT_FALSE(host->takeThrown(&thrown)) << thrown.message;
+  ASSERT_EQ(host->deliveries.size(), 1u);
+  expectFiles(host->deliveries, "jpg");
+  auto written = details("IWiaPropertyStorage::WriteMultiple");
+  ASSERT_EQ(written.size(), 9u);  // the format pair, then one write per setting
+  auto property = [](PROPID id, LONG value) { return std::to_string(id) + "=I4:" + std::to_string(value); };
+  EXPECT_EQ(std::vector<std::string>(written.begin() + 1, written.end()),
+            (std::vector<std::string>{property(WIA_IPS_XRES, 300), property(WIA_IPS_YRES, 300),
+                                      property(WIA_IPA_DATATYPE, WIA_DATA_GRAYSCALE), property(WIA_IPA_DEPTH, 8),
+                                      property(WIA_IPS_XPOS, 10), property(WIA_IPS_YPOS, 20),
+                                      property(WIA_IPS_XEXTENT, 100), property(WIA_IPS_YEXTENT, 50)}));
+  releaseAll(manager);
+}
+
+TEST_F(Transfers, ScannerDialogScansTheChosenItem) {
+  const jlong manager = discover();
+  library->transferScanner(handleOf(scannerId()), true);
+  Host::Thrown thrown;
+  EXPECT_FALSE(host->takeThrown(&thrown)) << thrown.message;
+  ASSERT_EQ(host->deliveries.size(), 1u);
+  expectFiles(host->deliveries, "jpg");
+  EXPECT_TRUE(details("IWiaPropertyStorage::WriteMultiple").size() == 1u) << "a dialog scan writes no setting";
+  releaseAll(manager);
+}
+
+}  // namespace
+}  // namespace wine
