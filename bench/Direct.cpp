@@ -107,7 +107,8 @@ static DWORD pollDevices(const Session& session, bool takeFirst) {
   DWORD taken = 0;
   for (;;) {
     IWiaPropertyStorage* info = nullptr;
-    if (devices->Next(1, &info, nullptr) != S_OK || !info) break;
+    ULONG fetched = 0;
+    if (devices->Next(1, &info, &fetched) != S_OK || !info) break;
     PROPVARIANT record[4];
     for (PROPVARIANT& value : record) PropVariantInit(&value);
     require(info->ReadMultiple(4, kRecord, record), "ReadMultiple");
@@ -151,7 +152,8 @@ int cameraTransfer(const Session& session, DWORD deviceCookie) {
   int pictures = 0;
   for (;;) {
     IWiaItem* child = nullptr;
-    if (children->Next(1, &child, nullptr) != S_OK) {
+    ULONG fetched = 0;
+    if (children->Next(1, &child, &fetched) != S_OK) {
       if (child) child->Release();
       break;
     }
@@ -172,7 +174,8 @@ std::vector<uint8_t> scanPixels(const Session& session, DWORD deviceCookie, LONG
   IEnumWiaItem* children = nullptr;
   require(root->EnumChildItems(&children), "EnumChildItems");
   IWiaItem* flatbed = nullptr;
-  require(children->Next(1, &flatbed, nullptr), "Next");
+  ULONG fetched = 0;
+  require(children->Next(1, &flatbed, &fetched), "Next");
   const PROPID ids[] = {WIA_IPS_XRES, WIA_IPS_YRES, WIA_IPA_DATATYPE, WIA_IPA_DEPTH,
                         WIA_IPS_XPOS, WIA_IPS_YPOS, WIA_IPS_XEXTENT, WIA_IPS_YEXTENT};
   const LONG numbers[] = {dpi, dpi, WIA_DATA_COLOR, 24, 0, 0, width, height};

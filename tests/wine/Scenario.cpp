@@ -8,6 +8,7 @@ std::string cameraId() { return winsim::defaultDevices()[1].id; }
 void Scenario::SetUp() {
   ASSERT_FALSE(Library::dllPath().empty()) << "VESTARO_WINE_DLL names no DLL";
   winsim::reset();
+  winsim::setJournalEnabled(true);  // the scenarios read what the devices received
   start_ = winsim::census();
   ASSERT_EQ(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
                              IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&table)),

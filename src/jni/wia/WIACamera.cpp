@@ -43,7 +43,8 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIACamera__1transfer(J
   // Each direct child right after its fetch, in the enumerator's order.
   while (status == S_OK) {
     IWiaItem* child = nullptr;
-    status = children->Next(1, &child, nullptr);
+    ULONG fetched = 0;  // a marshalled enumerator refuses a null count
+    status = children->Next(1, &child, &fetched);
     if (status != S_OK) {
       if (child) child->Release();
       if (FAILED(status)) THROW_HRESULT(env, status);  // camera: next picture not fetched

@@ -117,7 +117,8 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1poll(JNIE
   const uint64_t poll = beginDevicePoll(managerCookie);
   for (;;) {
     ComPtr<IWiaPropertyStorage> info;
-    hr = devices->Next(1, info.put(), nullptr);
+    ULONG fetched = 0;  // a marshalled enumerator refuses a null count
+    hr = devices->Next(1, info.put(), &fetched);
     if (FAILED(hr)) {
       THROW_HRESULT(env, hr);  // poll: next device not fetched
       return;

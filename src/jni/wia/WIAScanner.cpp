@@ -120,7 +120,8 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAScanner__1transfer(
   }
   if (hr != S_OK) return;
   ComPtr<IWiaItem> first;
-  hr = children->Next(1, first.put(), nullptr);
+  ULONG fetched = 0;  // a marshalled enumerator refuses a null count
+  hr = children->Next(1, first.put(), &fetched);
   if (FAILED(hr)) {
     THROW_HRESULT(env, hr);  // scanner: first item not fetched
     return;

@@ -302,6 +302,23 @@ void JNICALL CallVoidMethod(JNIEnv* env, jobject object, jmethodID id, ...) {
   va_end(list);
 }
 
+jboolean JNICALL CallBooleanMethodA(JNIEnv* env, jobject object, jmethodID id, const jvalue* values) {
+  size_t at = 0;
+  Value r = invoke(env, object, id, 'Z', "CallBooleanMethodA",
+                   [values, &at](Env& e, const Method& m, std::vector<Value>* out) {
+                     return readArguments(e, m, [values, &at](char t) { return fromJvalue(t, values[at++]); }, out,
+                                          "CallBooleanMethodA");
+                   });
+  return static_cast<jboolean>(r.j ? JNI_TRUE : JNI_FALSE);
+}
+
+void JNICALL CallVoidMethodA(JNIEnv* env, jobject object, jmethodID id, const jvalue* values) {
+  size_t at = 0;
+  invoke(env, object, id, 'V', "CallVoidMethodA", [values, &at](Env& e, const Method& m, std::vector<Value>* out) {
+    return readArguments(e, m, [values, &at](char t) { return fromJvalue(t, values[at++]); }, out, "CallVoidMethodA");
+  });
+}
+
 template <typename Args>
 jobject construct(JNIEnv* env, jclass cls, jmethodID id, const char* function, Args args) {
   Env& e = envOf(env);
@@ -351,6 +368,14 @@ jobject JNICALL NewGlobalRef(JNIEnv* env, jobject object) {
   if (!e.enter("NewGlobalRef")) return nullptr;
   Object* o = e.deref(object, "NewGlobalRef");
   return o ? reinterpret_cast<jobject>(e.vm().newRef(o, true, nullptr, 0)) : nullptr;
+}
+
+jobject JNICALL NewLocalRef(JNIEnv* env, jobject object) {
+  Env& e = envOf(env);
+  if (!e.enter("NewLocalRef")) return nullptr;
+  if (!object) return nullptr;
+  Object* o = e.deref(object, "NewLocalRef");
+  return o ? e.local(o) : nullptr;
 }
 
 void deleteRef(JNIEnv* env, jobject object, bool global, const char* function) {
@@ -545,6 +570,7 @@ JNINativeInterface_ makeNativeInterface() {
   table.GetStaticBooleanField = GetStaticBooleanField;
   table.CallBooleanMethod = CallBooleanMethod;
   table.CallBooleanMethodV = CallBooleanMethodV;
+  table.CallBooleanMethodA = CallBooleanMethodA;
   table.CallByteMethod = CallByteMethod;
   table.CallByteMethodV = CallByteMethodV;
   table.CallShortMethod = CallShortMethod;
@@ -559,10 +585,12 @@ JNINativeInterface_ makeNativeInterface() {
   table.CallDoubleMethodV = CallDoubleMethodV;
   table.CallVoidMethod = CallVoidMethod;
   table.CallVoidMethodV = CallVoidMethodV;
+  table.CallVoidMethodA = CallVoidMethodA;
   table.NewObject = NewObject;
   table.NewObjectV = NewObjectV;
   table.NewObjectA = NewObjectA;
   table.NewGlobalRef = NewGlobalRef;
+  table.NewLocalRef = NewLocalRef;
   table.DeleteGlobalRef = DeleteGlobalRef;
   table.DeleteLocalRef = DeleteLocalRef;
   table.Throw = Throw;

@@ -114,8 +114,8 @@ void chartBreaks(long y, long width, long height, std::vector<long>& breaks) {
     if (edge <= 0 || squared < 0) continue;
     const double half = std::sqrt(squared);
     for (double at : {circle.cx - half, circle.cx + half}) {
-      const long near = static_cast<long>(std::floor(at));
-      for (long x = near - 1; x <= near + 2; ++x) breaks.push_back(x);
+      const long first = static_cast<long>(std::floor(at));
+      for (long x = first - 1; x <= first + 2; ++x) breaks.push_back(x);
     }
   }
 }
