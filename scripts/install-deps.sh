@@ -9,6 +9,7 @@ readonly PACKAGES=(
   g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   libjpeg62-turbo-dev nlohmann-json3-dev junit5
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

@@ -15,7 +15,6 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "FuzzVm.h"
@@ -118,18 +117,14 @@ class Run {
         break;
       case Kind::ReleaseDevice: {
         const jlong handle = deviceHandle(op);
-        const size_t refusals = revokeRefusals();
         check(fuzz::callVoid(env, camera_, "release", "(J)V", handle), "device release");
         forget(devices_, handle);  // as the Java API does, whatever the release said
-        if (revokeRefusals() > refusals) refused_.push_back({handle, false});
         break;
       }
       case Kind::ReleaseManager: {
         const jlong handle = managerHandle(op);
-        const size_t refusals = revokeRefusals();
         check(fuzz::callVoid(env, manager_, "release", "(J)V", handle), "manager release");
         forget(managers_, handle);
-        if (revokeRefusals() > refusals) refused_.push_back({handle, true});
         break;
       }
       case Kind::InjectFault:
@@ -165,10 +160,16 @@ class Run {
     winsim::clearReadOverrides();
     for (jlong handle : devices_) check(fuzz::callVoid(env, camera_, "release", "(J)V", handle), "final device release");
     for (jlong handle : managers_) check(fuzz::callVoid(env, manager_, "release", "(J)V", handle), "final manager release");
-    // A registration the platform refused to revoke is still there; the host may try again.
-    for (const auto& [handle, isManager] : refused_) {
-      jthrowable thrown = fuzz::callVoid(env, isManager ? manager_ : camera_, "release", "(J)V", handle);
-      if (thrown) env->DeleteLocalRef(thrown);  // gone already when the refusal came later
+    // A registration the platform refused to revoke (on a release, or when the library
+    // gave back a device the host refused) is still there: the handle is its cookie, and
+    // releasing it again, as a device or else as a manager, must now give it back.
+    for (jlong handle : refusedRevocations()) {
+      jthrowable thrown = fuzz::callVoid(env, camera_, "release", "(J)V", handle);
+      if (thrown) {
+        env->DeleteLocalRef(thrown);
+        thrown = fuzz::callVoid(env, manager_, "release", "(J)V", handle);
+        if (thrown) env->DeleteLocalRef(thrown);  // revoked since, by a later release
+      }
     }
   }
 
@@ -182,13 +183,14 @@ class Run {
     env->DeleteLocalRef(thrown);
   }
 
-  // Revocations the platform has refused so far in this input.
-  static size_t revokeRefusals() {
-    size_t refused = 0;
+  // The cookies whose revocation the platform refused in this input.
+  static std::vector<jlong> refusedRevocations() {
+    std::vector<jlong> cookies;
     for (const auto& call : winsim::journal("IGlobalInterfaceTable::RevokeInterfaceFromGlobal")) {
-      if (FAILED(call.result)) ++refused;
+      const size_t at = call.detail.find("cookie=");
+      if (FAILED(call.result) && at != std::string::npos) cookies.push_back(std::stoll(call.detail.substr(at + 7)));
     }
-    return refused;
+    return cookies;
   }
 
   jobject newHostException() {
@@ -260,7 +262,6 @@ class Run {
   std::vector<jlong> releasedManagers_;
   std::vector<jlong> devices_;
   std::vector<jlong> everSeen_;
-  std::vector<std::pair<jlong, bool>> refused_;  // handle, whether a manager's
   jint offersSeen_ = 0;
 };
 
