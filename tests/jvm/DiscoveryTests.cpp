@@ -81,26 +81,41 @@ TEST_F(Discovery, ManagerFailuresAreReportedAndKeepNothing) {
   expectReported(initializeThrown(&handle), E_OUTOFMEMORY, kManagerSource, "// initialize: manager not registered");
   EXPECT_EQ(handle, 0);
   winsim::clearFaults();
+  // A registration that took place but answered S_FALSE is revoked before the report.
+  winsim::injectFault({"IGlobalInterfaceTable::RegisterInterfaceInGlobal", S_FALSE, 0, ""});
+  expectReported(initializeThrown(&handle), S_FALSE, kManagerSource, "// initialize: manager not registered");
+  EXPECT_EQ(handle, 0);
+  winsim::clearFaults();
+  EXPECT_EQ(winsim::journal("IGlobalInterfaceTable::RevokeInterfaceFromGlobal").size(), 1u);
   expectCensusUnchanged();  // the created manager was given back
 
   handle = initialize();
-  // Any result but S_OK from the listing counts as a failure; a failing Next ends it quietly.
+  // Any result but S_OK from the listing counts as a failure; a failing Next is reported after
+  // the devices before it, an S_FALSE from Next ends the list quietly.
   for (HRESULT code : {WIA_ERROR_OFFLINE, S_FALSE}) {
     winsim::injectFault({"IWiaDevMgr::EnumDeviceInfo", code, 0, ""});
     expectReported(pollThrown(handle), code, kManagerSource, "// poll: no device list");
     winsim::clearFaults();
   }
   winsim::injectFault({"IEnumWIA_DEV_INFO::Next", E_FAIL, 2, ""});
-  EXPECT_FALSE(pollThrown(handle).thrown);
+  expectReported(pollThrown(handle), E_FAIL, kManagerSource, "// poll: next device not fetched");
   EXPECT_EQ(offers().size(), 1u);
+  winsim::clearFaults();
+  winsim::injectFault({"IEnumWIA_DEV_INFO::Next", S_FALSE, 2, ""});
+  EXPECT_FALSE(pollThrown(handle).thrown);
+  winsim::clearFaults();
+  EXPECT_EQ(offers().size(), 2u) << "the device known already is offered again";
   releaseDevice(offers()[0].handle);
+  releaseDevice(offers()[1].handle);
   releaseManager(handle);
   expectCensusUnchanged();
 }
 
-// A device that cannot be opened or registered ends the poll with the failure; the devices
-// offered before it stay with the host, and the one that failed is given back.
-TEST_F(Discovery, DeviceFailuresEndThePollAfterTheOnesBefore) {
+// A device that cannot be opened or registered does not hide the others: the poll offers
+// every other device and then reports the first failure, later ones attached to it. The one
+// that failed is given back, a registration that answered a success code included.
+TEST_F(Discovery, DeviceFailuresAreReportedAfterEveryOtherDevice) {
+  const winsim::Fault kRegister{"IGlobalInterfaceTable::RegisterInterfaceInGlobal", E_OUTOFMEMORY, 2, ""};
   const struct {
     bool vanishes;
     winsim::Fault fault;
@@ -108,23 +123,28 @@ TEST_F(Discovery, DeviceFailuresEndThePollAfterTheOnesBefore) {
     const char* statement;
   } cases[] = {
       {true, {}, WIA_S_NO_DEVICE_AVAILABLE, "// poll: device not created"},
-      {false, {"IGlobalInterfaceTable::RegisterInterfaceInGlobal", E_OUTOFMEMORY, 2, ""}, E_OUTOFMEMORY,
-       "// poll: device not registered"},
+      {false, kRegister, E_OUTOFMEMORY, "// poll: device not registered"},
+      {false, {kRegister.method, S_FALSE, 2, ""}, S_FALSE, "// poll: device not registered"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.statement);
-    auto devices = deviceSet(3, DeviceKind::Scanner);
+    auto devices = deviceSet(4, DeviceKind::Scanner);
     devices[1].vanishes = c.vanishes;  // listed, gone when opened
     winsim::setDevices(devices);
     const size_t before = offers().size();
     managerHandle_ = initialize();
     if (!c.fault.method.empty()) winsim::injectFault(c.fault);
-    expectReported(pollThrown(managerHandle_), c.code, kManagerSource, c.statement);
+    winsim::injectFault({"IWiaDevMgr::CreateDevice", WIA_ERROR_OFFLINE, 0, devices[2].id});
+    const JavaException e = pollThrown(managerHandle_);
+    expectReported(e, c.code, kManagerSource, c.statement);
+    ASSERT_EQ(e.suppressed.size(), 1u) << e.describe();
+    EXPECT_EQ(e.suppressed[0].code, WIA_ERROR_OFFLINE);
     winsim::clearFaults();
     const std::vector<Offer> all = offers();
     opened_.assign(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
-    ASSERT_EQ(opened_.size(), 1u);
+    ASSERT_EQ(opened_.size(), 2u);
     EXPECT_EQ(opened_[0].id, devices[0].id);
+    EXPECT_EQ(opened_[1].id, devices[3].id);
     close();
   }
   expectCensusUnchanged();
@@ -169,6 +189,35 @@ TEST_F(Discovery, HandlesAreCheckedAndResolvedByTheirLowerBits) {
   releaseManager(managerHandle_ | kUpperBits);
   expectReported(pollThrown(managerHandle_), E_INVALIDARG, kManagerSource, "LOOK_UP_HANDLE(");
   expectReported(releaseManagerThrown(managerHandle_), E_INVALIDARG, kManagerSource, "RELEASE_HANDLE(");
+  expectCensusUnchanged();
+}
+
+// A lookup that fails for another reason than an unknown cookie or the other kind still
+// ends the registration (the host forgets its handle either way); the lookup's code is
+// reported, a failing revocation attached to it.
+TEST_F(Discovery, ReleasesRevokeWhateverElseTheLookupSays) {
+  const char* const kLookUp = "IGlobalInterfaceTable::GetInterfaceFromGlobal";
+  const char* const kRevoke = "IGlobalInterfaceTable::RevokeInterfaceFromGlobal";
+  winsim::setDevices(deviceSet(1, DeviceKind::Scanner));
+  for (HRESULT code : {E_OUTOFMEMORY, S_FALSE}) {
+    managerHandle_ = initialize();
+    poll(managerHandle_);
+    const jlong device = offers().back().handle;
+    winsim::injectFault({kLookUp, code, 0, ""});
+    expectReported(releaseDeviceThrown(device), code, kDeviceSource, "RELEASE_HANDLE(");
+    expectReported(releaseManagerThrown(managerHandle_), code, kManagerSource, "RELEASE_HANDLE(");
+    winsim::clearFaults();
+    expectReported(releaseDeviceThrown(device), E_INVALIDARG, kDeviceSource, "RELEASE_HANDLE(");
+  }
+  managerHandle_ = initialize();
+  winsim::injectFault({kLookUp, E_UNEXPECTED, 0, ""});
+  winsim::injectFault({kRevoke, E_ACCESSDENIED, 1, ""});
+  const JavaException e = releaseManagerThrown(managerHandle_);
+  expectReported(e, E_UNEXPECTED, kManagerSource, "RELEASE_HANDLE(");
+  ASSERT_EQ(e.suppressed.size(), 1u) << e.describe();
+  EXPECT_EQ(e.suppressed[0].code, E_ACCESSDENIED);
+  winsim::clearFaults();
+  close();  // the refused revocation left the registration; this release ends it
   expectCensusUnchanged();
 }
 

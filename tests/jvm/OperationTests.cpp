@@ -113,28 +113,26 @@ TEST_F(Operations, CameraTransfersEveryChildOrEveryPickInOrder) {
   expectCensusUnchanged();
 }
 
-// A cancelled or failing dialog, a dialog with nothing picked, a failing child list and a
-// device without items all end the call normally, with no callback.
+// A cancelled dialog, a dialog with nothing picked, an S_FALSE from the child list or its
+// first fetch and a device without items all end the call normally, with no callback.
 TEST_F(Operations, QuietEndsOfBothDevices) {
   open();
   const winsim::DialogStep cancel{DialogAction::Cancel, {}, {}, {}};
-  const winsim::DialogStep fail{DialogAction::Fail, {}, WIA_ERROR_OFFLINE, {}};
   const winsim::DialogStep nothing{DialogAction::Pick, {}, {}, {}};
   for (const char* id : {kCameraId, kScannerId}) {
     SCOPED_TRACE(id);
-    for (const auto& step : {cancel, fail, nothing}) {
+    for (const auto& step : {cancel, nothing}) {
       winsim::setDialogScript(id, {step});
       LocalRef<jobject> device(env_, id == kCameraId ? newCamera() : newScanner());
       transfer(device.get(), handleOf(id), true);
       EXPECT_TRUE(deliveries(device.get()).empty());
     }
-    winsim::injectFault({"IWiaItem::EnumChildItems", WIA_ERROR_BUSY, 0, ""});
     LocalRef<jobject> device(env_, id == kCameraId ? newCamera() : newScanner());
-    transfer(device.get(), handleOf(id), false);
-    winsim::clearFaults();
-    winsim::injectFault({"IEnumWiaItem::Next", E_FAIL, 0, ""});
-    transfer(device.get(), handleOf(id), false);
-    winsim::clearFaults();
+    for (const char* method : {"IWiaItem::EnumChildItems", "IEnumWiaItem::Next"}) {
+      winsim::injectFault({method, S_FALSE, 0, ""});
+      transfer(device.get(), handleOf(id), false);
+      winsim::clearFaults();
+    }
     EXPECT_TRUE(deliveries(device.get()).empty());
   }
   EXPECT_TRUE(winsim::journal("IWiaDataTransfer::idtGetData").empty());
@@ -147,6 +145,55 @@ TEST_F(Operations, QuietEndsOfBothDevices) {
   LocalRef<jobject> camera(env_, newCamera());
   transfer(camera.get(), handleOf(empty[0].id), false);
   EXPECT_TRUE(deliveries(camera.get()).empty());
+  close();
+  expectCensusUnchanged();
+}
+
+// A failing dialog, child list or fetch is reported with its code from the device's source,
+// after the items that arrived before it; a picture's own failure stays the first.
+TEST_F(Operations, FailuresOfTheDialogOrTheItemListAreReported) {
+  open();
+  const struct {
+    const char* deviceId;
+    const char* source;
+    bool dialog;
+    winsim::Fault fault;
+    const char* statement;
+    size_t delivered;
+  } cases[] = {
+      {kCameraId, kCameraSource, true, {}, "// camera: dialog failed", 0},
+      {kCameraId, kCameraSource, false, {"IWiaItem::EnumChildItems", WIA_ERROR_BUSY, 0, ""},
+       "// camera: no picture list", 0},
+      {kCameraId, kCameraSource, false, {"IEnumWiaItem::Next", WIA_ERROR_OFFLINE, 2, ""},
+       "// camera: next picture not fetched", 1},
+      {kScannerId, kScannerSource, true, {}, "// scanner: dialog failed", 0},
+      {kScannerId, kScannerSource, false, {"IWiaItem::EnumChildItems", WIA_ERROR_BUSY, 0, ""},
+       "// scanner: no item list", 0},
+      {kScannerId, kScannerSource, false, {"IEnumWiaItem::Next", WIA_ERROR_OFFLINE, 1, ""},
+       "// scanner: first item not fetched", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.statement);
+    winsim::setDialogScript(c.deviceId, {{DialogAction::Fail, {}, WIA_ERROR_PAPER_JAM, {}}});
+    if (!c.fault.method.empty()) winsim::injectFault(c.fault);
+    LocalRef<jobject> device(env_, c.deviceId == kCameraId ? newCamera() : newScanner());
+    const JavaException e = transferThrown(device.get(), handleOf(c.deviceId), c.dialog);
+    winsim::clearFaults();
+    ASSERT_TRUE(e.isVestaro) << e.describe();
+    EXPECT_EQ(e.code, c.fault.method.empty() ? WIA_ERROR_PAPER_JAM : c.fault.result);
+    EXPECT_EQ(e.file, reportingFile(std::string(c.source).substr(std::string(c.source).rfind('/') + 1)));
+    EXPECT_EQ(e.line, lineOf(c.source, c.statement));
+    EXPECT_EQ(deliveries(device.get()).size(), c.delivered);
+  }
+
+  winsim::injectFault({"IWiaDataTransfer::idtGetData", WIA_ERROR_PAPER_JAM, 1, ""});
+  winsim::injectFault({"IEnumWiaItem::Next", WIA_ERROR_OFFLINE, 3, ""});
+  LocalRef<jobject> camera(env_, newCamera());
+  const JavaException e = transferThrown(camera.get(), handleOf(kCameraId), false);
+  EXPECT_EQ(e.code, WIA_ERROR_PAPER_JAM) << e.describe();
+  ASSERT_EQ(e.suppressed.size(), 1u) << e.describe();
+  EXPECT_EQ(e.suppressed[0].code, WIA_ERROR_OFFLINE);
+  EXPECT_EQ(deliveries(camera.get()).size(), 1u);
   close();
   expectCensusUnchanged();
 }

@@ -35,6 +35,7 @@ class RuntimeTest : public ::testing::Test {
   void SetUp() override {
     CoInitialize(nullptr);
     winsim::reset();
+    winsim::setJournalEnabled(true);
     start_ = winsim::census();
   }
   void TearDown() override {
@@ -289,6 +290,29 @@ TEST_F(RuntimeTest, FaultsHitExactlyTheCallAskedForAndJournalRecordsEveryCall) {
 
   git->RevokeInterfaceFromGlobal(cookie);
   probe->Release();
+  git->Release();
+}
+
+// A fresh platform records nothing; a journal turned on keeps at most its capacity and counts
+// what it could not keep; clearing empties it and the count.
+TEST_F(RuntimeTest, TheJournalIsOffByDefaultAndBounded) {
+  winsim::reset();
+  IGlobalInterfaceTable* git = table();
+  IUnknown* looked = nullptr;
+  EXPECT_EQ(git->GetInterfaceFromGlobal(7, IID_IUnknown, reinterpret_cast<void**>(&looked)), E_INVALIDARG);
+  EXPECT_FALSE(winsim::journalEnabled());
+  EXPECT_TRUE(winsim::journal().empty());
+
+  winsim::setJournalEnabled(true);
+  const size_t extra = 5;
+  for (size_t i = 0; i < winsim::kJournalCapacity + extra; ++i) {
+    git->GetInterfaceFromGlobal(7, IID_IUnknown, reinterpret_cast<void**>(&looked));
+  }
+  EXPECT_EQ(winsim::journal().size(), winsim::kJournalCapacity);
+  EXPECT_EQ(winsim::droppedJournalEntries(), extra);
+  winsim::clearJournal();
+  EXPECT_TRUE(winsim::journal().empty());
+  EXPECT_EQ(winsim::droppedJournalEntries(), 0u);
   git->Release();
 }
 

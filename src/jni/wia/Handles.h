@@ -34,22 +34,47 @@ bool lookUpHandleOrThrow(JNIEnv* env, jlong handle, REFIID iid, ComPtr<T>& out, 
   return true;
 }
 
-// Ends a registration that the host gives back: looks it up as `iid` (so that a handle of
-// another kind is refused and stays registered), then revokes it, which drops the table's
-// reference; the object goes away when nobody else holds it. False after reporting the
-// failure of either step, with the table's code, from `file` and `line`.
+// Ends a registration that the host gives back: looks it up as `iid` first, so that an
+// unknown cookie (E_INVALIDARG) or a handle of another kind (E_NOINTERFACE) is refused and a
+// registration of the other kind stays. Any other outcome of the lookup revokes the
+// registration, which drops the table's reference (the object goes away when nobody else
+// holds it): the host forgets its handle whatever happens, so nothing may stay behind. False
+// after reporting the failure of either step, with the table's code, from `file` and `line`;
+// a failure of both is reported as the lookup's, with the revocation's attached.
 // Use RELEASE_HANDLE.
 inline bool releaseHandleOrThrow(JNIEnv* env, jlong handle, REFIID iid, const char* file, int line) {
+  IGlobalInterfaceTable* table = interfaceTableOrThrow(env, file, line);
+  if (!table) return false;
+  const DWORD cookie = cookieOfHandle(handle);
+  HRESULT lookup = S_OK;
   {
     ComPtr<IUnknown> registered;
-    if (!lookUpHandleOrThrow(env, handle, iid, registered, file, line)) return false;
+    lookup = table->GetInterfaceFromGlobal(cookie, iid, registered.putVoid());
+    if (lookup == S_OK && !registered) lookup = E_POINTER;
   }
-  const HRESULT hr = bindingCache.interfaceTable->RevokeInterfaceFromGlobal(cookieOfHandle(handle));
-  if (hr != S_OK) {
-    throwHResultException(env, hr, file, line);
+  if (lookup == E_INVALIDARG || lookup == E_NOINTERFACE) {
+    throwHResultException(env, lookup, file, line);
     return false;
   }
-  return true;
+  if (lookup != S_OK) throwHResultException(env, lookup, file, line);
+  const HRESULT revoked = table->RevokeInterfaceFromGlobal(cookie);
+  if (revoked != S_OK) throwHResultException(env, revoked, file, line);
+  return lookup == S_OK && revoked == S_OK;
+}
+
+// Registers `object` as `iid` and gives its cookie in `cookie`. A registration that returns
+// anything but S_OK is a failure; one that took place all the same (a success code) is
+// revoked before the failure is reported from `file` and `line`. Use REGISTER_INTERFACE.
+inline bool registerOrThrow(JNIEnv* env, IGlobalInterfaceTable* table, IUnknown* object, REFIID iid,
+                            DWORD* cookie, const char* file, int line) {
+  *cookie = 0;
+  const HRESULT hr = table->RegisterInterfaceInGlobal(object, iid, cookie);
+  if (hr == S_OK) return true;
+  const HRESULT revoked = SUCCEEDED(hr) ? table->RevokeInterfaceFromGlobal(*cookie) : S_OK;
+  *cookie = 0;
+  throwHResultException(env, hr, file, line);
+  if (revoked != S_OK) throwHResultException(env, revoked, file, line);  // attached to the first
+  return false;
 }
 
 //   ComPtr<IWiaItem> root;
@@ -59,3 +84,6 @@ inline bool releaseHandleOrThrow(JNIEnv* env, jlong handle, REFIID iid, const ch
 
 #define RELEASE_HANDLE(env, handle, iid) \
   releaseHandleOrThrow((env), (handle), (iid), VESTARO_REPORTING_FILE, __LINE__)
+
+#define REGISTER_INTERFACE(env, table, object, iid, cookie) \
+  registerOrThrow((env), (table), (object), (iid), (cookie), VESTARO_REPORTING_FILE, __LINE__)

@@ -5,8 +5,9 @@
 
 // A picture that fails does not stop the others. Its exception is held aside while the
 // transfer goes on, later failures are attached to it as suppressed, and it is pending when
-// the method returns. A cancelled or failing dialog, a failing child enumeration and a camera
-// without pictures end the call quietly.
+// the method returns. A dialog, child enumeration or fetch that fails is reported after the
+// pictures that arrived before it; a cancelled dialog (S_FALSE), the end of the list and a
+// camera without pictures end the call quietly.
 extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIACamera__1transfer(JNIEnv* env, jobject self,
                                                                                jlong deviceHandle,
                                                                                jboolean dialog) {
@@ -17,9 +18,12 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIACamera__1transfer(J
 
   if (dialog) {
     DialogItems picked;
-    if (root->DeviceDlg(nullptr, 0, WIA_INTENT_NONE, picked.countSlot(), picked.arraySlot()) != S_OK) {
-      return;  // cancelled (S_FALSE) or failed
+    const HRESULT shown = root->DeviceDlg(nullptr, 0, WIA_INTENT_NONE, picked.countSlot(), picked.arraySlot());
+    if (FAILED(shown)) {
+      THROW_HRESULT(env, shown);  // camera: dialog failed
+      return;
     }
+    if (shown != S_OK) return;  // cancelled (S_FALSE)
     for (LONG i = 0; i < picked.size(); ++i) {
       IWiaItem* item = picked.take(i);
       if (item && transferItem(env, self, item, 0, nullptr, nullptr) == JavaState::ExceptionPending) {
@@ -31,13 +35,18 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIACamera__1transfer(J
 
   ComPtr<IEnumWiaItem> children;
   HRESULT status = root->EnumChildItems(children.put());
-  if (FAILED(status) || !children) return;
+  if (SUCCEEDED(status) && !children) status = E_POINTER;
+  if (FAILED(status)) {
+    THROW_HRESULT(env, status);  // camera: no picture list
+    return;
+  }
   // Each direct child right after its fetch, in the enumerator's order.
   while (status == S_OK) {
     IWiaItem* child = nullptr;
     status = children->Next(1, &child, nullptr);
     if (status != S_OK) {
       if (child) child->Release();
+      if (FAILED(status)) THROW_HRESULT(env, status);  // camera: next picture not fetched
       break;
     }
     if (child && transferItem(env, self, child, 0, nullptr, nullptr) == JavaState::ExceptionPending) {

@@ -20,14 +20,22 @@ const PROPSPEC kRecord[kRecordSize] = {
 };
 const VARTYPE kRecordTypes[kRecordSize] = {VT_BSTR, VT_BSTR, VT_I4, VT_BSTR};
 
-enum class Next { Continue, Stop };
+// How the poll goes on after a device: with the next one; with the next one after a failure
+// of this device was reported (its exception is pending and must be held aside); or not at
+// all, with an exception pending that ends the poll (the host's add threw, say).
+enum class Next { Continue, ContinueAfterFailure, Stop };
 
-// Revokes a registration that no host object holds.
-void revoke(DWORD cookie) { bindingCache.interfaceTable->RevokeInterfaceFromGlobal(cookie); }
+// Revokes a registration that no host object holds; a failure is reported.
+Next revoke(JNIEnv* env, DWORD cookie, Next otherwise) {
+  const HRESULT hr = bindingCache.interfaceTable->RevokeInterfaceFromGlobal(cookie);
+  if (hr == S_OK) return otherwise;
+  THROW_HRESULT(env, hr);  // poll: refused device not revoked
+  return otherwise == Next::Continue ? Next::ContinueAfterFailure : otherwise;
+}
 
 // Opens the device that `info` describes and offers it to the host. A record that cannot be
-// read or has other types skips the device silently. Stop when a failure was reported or
-// the host's add threw: an exception is then pending.
+// read or has other types skips the device silently. A device that cannot be opened (it may
+// have gone since the list was made) is reported and the poll goes on with the next one.
 Next offerDevice(JNIEnv* env, jobject self, IWiaDevMgr* manager, IWiaPropertyStorage* info) {
   ReadValues<kRecordSize> record;
   const HRESULT read = info->ReadMultiple(kRecordSize, kRecord, record.data());
@@ -41,30 +49,25 @@ Next offerDevice(JNIEnv* env, jobject self, IWiaDevMgr* manager, IWiaPropertySto
   if (hr == S_OK && !device) hr = E_POINTER;
   if (hr != S_OK) {
     THROW_HRESULT(env, hr);  // poll: device not created
-    return Next::Stop;
+    return Next::ContinueAfterFailure;
   }
   DWORD cookie = 0;
-  hr = bindingCache.interfaceTable->RegisterInterfaceInGlobal(device.get(), IID_IWiaItem, &cookie);
-  if (hr != S_OK) {
-    THROW_HRESULT(env, hr);  // poll: device not registered
-    return Next::Stop;
+  IGlobalInterfaceTable* table = bindingCache.interfaceTable;
+  if (!REGISTER_INTERFACE(env, table, device.get(), IID_IWiaItem, &cookie)) {  // poll: device not registered
+    return Next::ContinueAfterFailure;
   }
   // The registration holds the device from here on; the creation reference is dropped.
   device.reset();
 
   LocalRef<jstring> id(env, bstrToJstring(env, record[3].bstrVal));
   LocalRef<jstring> name(env, id ? bstrToJstring(env, record[1].bstrVal) : nullptr);
-  if (!name) {  // the string could not be made; its error is pending
-    revoke(cookie);
-    return Next::Stop;
-  }
+  if (!name) return revoke(env, cookie, Next::Stop);  // the string's error is pending
   const jboolean kept = env->CallBooleanMethod(self, bindingCache.addMethod, name.get(),
                                                handleOfCookie(cookie), static_cast<jint>(record[2].lVal), id.get());
   // Only a plain true hands the device to the host; a refusal or a throwing add leaves it
   // with nobody, so its registration ends here.
-  const bool threw = env->ExceptionCheck();
-  if (threw || !kept) revoke(cookie);
-  return threw ? Next::Stop : Next::Continue;
+  if (env->ExceptionCheck()) return revoke(env, cookie, Next::Stop);
+  return kept ? Next::Continue : revoke(env, cookie, Next::Continue);
 }
 
 }  // namespace
@@ -82,11 +85,7 @@ extern "C" JNIEXPORT jlong JNICALL Java_kordin_vestaro_wia_WIAManager__1initiali
     return 0;
   }
   DWORD cookie = 0;
-  hr = table->RegisterInterfaceInGlobal(manager.get(), IID_IWiaDevMgr, &cookie);
-  if (hr != S_OK) {
-    THROW_HRESULT(env, hr);  // initialize: manager not registered
-    return 0;
-  }
+  if (!REGISTER_INTERFACE(env, table, manager.get(), IID_IWiaDevMgr, &cookie)) return 0;  // initialize: manager not registered
   // The registration keeps the manager alive; the creation reference goes with `manager`.
   return handleOfCookie(cookie);
 }
@@ -103,11 +102,21 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1poll(JNIE
     THROW_HRESULT(env, hr);  // poll: no device list
     return;
   }
-  // Devices arrive in the order WIA enumerates them; anything but S_OK from Next ends the list.
+  // Devices arrive in the order WIA enumerates them; a success code other than S_OK from Next
+  // ends the list. A device that fails is held aside while the others are offered, and the
+  // first such failure is pending when the poll ends, later ones attached to it.
+  HeldException held(env);
   for (;;) {
     ComPtr<IWiaPropertyStorage> info;
-    if (devices->Next(1, info.put(), nullptr) != S_OK || !info) return;
-    if (offerDevice(env, self, manager.get(), info.get()) == Next::Stop) return;
+    hr = devices->Next(1, info.put(), nullptr);
+    if (FAILED(hr)) {
+      THROW_HRESULT(env, hr);  // poll: next device not fetched
+      return;
+    }
+    if (hr != S_OK || !info) return;
+    const Next next = offerDevice(env, self, manager.get(), info.get());
+    if (next == Next::Stop) return;
+    if (next == Next::ContinueAfterFailure) held.takePending();
   }
 }
 

@@ -88,8 +88,8 @@ ScanSettings scanSettingsOf(JNIEnv* env, jobject scanner) {
 
 }  // namespace
 
-// A cancelled or failing dialog, a dialog that returns no item, a failing child enumeration
-// and a scanner without items end the call quietly.
+// A failing dialog, child enumeration or fetch is reported; a cancelled dialog (S_FALSE), a
+// dialog that returns no item and a scanner without items end the call quietly.
 extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAScanner__1transfer(JNIEnv* env, jobject self,
                                                                                 jlong deviceHandle,
                                                                                 jboolean dialog) {
@@ -100,19 +100,32 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAScanner__1transfer(
   if (dialog) {
     // The first item chosen, with the settings made in the dialog; the others are released.
     DialogItems chosen;
-    if (root->DeviceDlg(nullptr, 0, WIA_INTENT_NONE, chosen.countSlot(), chosen.arraySlot()) != S_OK) {
-      return;  // cancelled (S_FALSE) or failed
+    const HRESULT shown = root->DeviceDlg(nullptr, 0, WIA_INTENT_NONE, chosen.countSlot(), chosen.arraySlot());
+    if (FAILED(shown)) {
+      THROW_HRESULT(env, shown);  // scanner: dialog failed
+      return;
     }
+    if (shown != S_OK) return;  // cancelled (S_FALSE)
     IWiaItem* first = chosen.size() > 0 ? chosen.take(0) : nullptr;
     if (first) (void)transferItem(env, self, first, 0, nullptr, nullptr);  // last act either way
     return;
   }
 
   ComPtr<IEnumWiaItem> children;
-  const HRESULT hr = root->EnumChildItems(children.put());
-  if (hr != S_OK || !children) return;
+  HRESULT hr = root->EnumChildItems(children.put());
+  if (SUCCEEDED(hr) && !children) hr = E_POINTER;
+  if (FAILED(hr)) {
+    THROW_HRESULT(env, hr);  // scanner: no item list
+    return;
+  }
+  if (hr != S_OK) return;
   ComPtr<IWiaItem> first;
-  if (children->Next(1, first.put(), nullptr) != S_OK || !first) return;
+  hr = children->Next(1, first.put(), nullptr);
+  if (FAILED(hr)) {
+    THROW_HRESULT(env, hr);  // scanner: first item not fetched
+    return;
+  }
+  if (hr != S_OK || !first) return;  // no item (S_FALSE)
 
   PROPSPEC specs[kMaxScanProperties];
   PROPVARIANT values[kMaxScanProperties];

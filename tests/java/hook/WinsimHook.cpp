@@ -65,7 +65,11 @@ JNIEXPORT jstring JNICALL Java_kordin_vestaro_testsupport_Winsim_liveObjects0(JN
   return javaString(env, winsim::describeLiveObjects());
 }
 
-JNIEXPORT void JNICALL Java_kordin_vestaro_testsupport_Winsim_reset0(JNIEnv*, jclass) { winsim::reset(); }
+// The tests read the journal, which a fresh platform keeps off.
+JNIEXPORT void JNICALL Java_kordin_vestaro_testsupport_Winsim_reset0(JNIEnv*, jclass) {
+  winsim::reset();
+  winsim::setJournalEnabled(true);
+}
 
 JNIEXPORT void JNICALL Java_kordin_vestaro_testsupport_Winsim_loadDevices0(JNIEnv* env, jclass, jstring json) {
   std::string text;

@@ -114,6 +114,7 @@ bool Jvm::start() {
   callStatic(env_, kHarness, "setDebug", "(Z)V", static_cast<jboolean>(settings.debug));
 
   winsim::reset();
+  winsim::setJournalEnabled(true);  // the load's calls, for tests that look at them
   if (settings.beforeLoad) settings.beforeLoad();
   LocalRef<jstring> name(env_, javaString(env_, settings.library));
   LocalRef<jthrowable> thrown(
@@ -147,6 +148,7 @@ void JvmTest::SetUp() {
   ASSERT_EQ(env_->PushLocalFrame(256), 0);
   framePushed_ = true;
   winsim::reset();
+  winsim::setJournalEnabled(true);
   censusAtStart_ = winsim::census();
   takeErr();
 }

@@ -15,6 +15,7 @@ const std::string kCameraId = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001";
 void WiaTest::SetUp() {
   ASSERT_EQ(S_OK, CoInitialize(nullptr));
   winsim::reset();
+  winsim::setJournalEnabled(true);
   start_ = winsim::census();
 }
 

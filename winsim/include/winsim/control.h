@@ -3,6 +3,7 @@
 // settings of the platform (time zone, system texts). Not part of the Windows API.
 #pragma once
 
+#include <cstddef>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -46,7 +47,11 @@ WINSIM_API void injectFault(const Fault& fault);
 WINSIM_API void clearFaults();
 
 // The journal: every gated call, in order, with its target, a canonical text of its
-// arguments (for property writes "6147=I4:300 6148=I4:300") and its result.
+// arguments (for property writes "6147=I4:300 6148=I4:300") and its result. It is off
+// unless a test turns it on (reset() turns it off again); when off, nothing is recorded and
+// no argument text is made. It holds at most kJournalCapacity entries (some 10 to 20 MB);
+// calls beyond that are counted in droppedJournalEntries() instead of recorded.
+constexpr size_t kJournalCapacity = 100000;
 struct JournalEntry {
   std::string method;
   std::string target;
@@ -56,9 +61,12 @@ struct JournalEntry {
 WINSIM_API std::vector<JournalEntry> journal();
 // The entries of one method only, in order.
 WINSIM_API std::vector<JournalEntry> journal(const std::string& method);
+// Empties the journal, giving its memory back, and sets the dropped count to zero.
 WINSIM_API void clearJournal();
-// Long benchmarks turn the journal off; reset() turns it back on.
+// Calls not recorded because the journal was full, since it was last cleared.
+WINSIM_API unsigned long long droppedJournalEntries();
 WINSIM_API void setJournalEnabled(bool enabled);
+WINSIM_API bool journalEnabled();
 
 // GetTimeZoneInformation reports this Bias (minutes, UTC = local + Bias) until cleared.
 WINSIM_API void setTimeZoneBias(LONG biasMinutes);
@@ -68,7 +76,7 @@ WINSIM_API void clearTimeZoneBias();
 WINSIM_API void setSystemMessage(HRESULT code, const std::u16string& text);
 WINSIM_API void clearSystemMessageOverrides();
 
-// Back to a fresh state: faults, journal, test settings and the virtual device set
+// Back to a fresh state: faults, journal (emptied and off), test settings and the virtual device set
 // (the set named by WINSIM_DEVICES, else the built-in default). Objects still held keep
 // working and stay in the census.
 WINSIM_API void reset();

@@ -89,8 +89,10 @@ HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContex
                          LPVOID* ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
-  winsim::detail::CallScope call("CoCreateInstance", winsim::detail::guidText(rclsid));
-  call.detail("context=" + std::to_string(dwClsContext) + " iid=" +
+  winsim::detail::CallScope call("CoCreateInstance", winsim::detail::CallScope::observed()
+                                                          ? winsim::detail::guidText(rclsid)
+                                                          : std::string());
+  if (call.recording()) call.detail("context=" + std::to_string(dwClsContext) + " iid=" +
               winsim::detail::guidText(riid));
   if (call.refused()) return call.result();
 

@@ -30,7 +30,7 @@ void addResetHook(std::function<void()> hook) {
 void reset() {
   clearFaults();
   clearJournal();
-  setJournalEnabled(true);
+  setJournalEnabled(false);
   clearTimeZoneBias();
   clearSystemMessageOverrides();
   std::vector<std::function<void()>> list;

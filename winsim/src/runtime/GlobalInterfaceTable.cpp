@@ -27,7 +27,7 @@ class GlobalInterfaceTable final : public IGlobalInterfaceTable {
   HRESULT STDMETHODCALLTYPE RegisterInterfaceInGlobal(IUnknown* pUnk, REFIID riid,
                                                       DWORD* pdwCookie) override {
     CallScope call("IGlobalInterfaceTable::RegisterInterfaceInGlobal", "");
-    call.detail("iid=" + guidText(riid));
+    if (call.recording()) call.detail("iid=" + guidText(riid));
     if (pdwCookie) *pdwCookie = 0;
     if (call.refused()) return call.result();
     if (!pUnk || !pdwCookie) return call.finish(E_INVALIDARG);
@@ -38,13 +38,13 @@ class GlobalInterfaceTable final : public IGlobalInterfaceTable {
     DWORD cookie = nextCookie_++;
     entries_[cookie] = static_cast<IUnknown*>(registered);
     *pdwCookie = cookie;
-    call.detail("cookie=" + std::to_string(cookie));
+    if (call.recording()) call.detail("cookie=" + std::to_string(cookie));
     return call.finish(S_OK);
   }
 
   HRESULT STDMETHODCALLTYPE RevokeInterfaceFromGlobal(DWORD dwCookie) override {
     CallScope call("IGlobalInterfaceTable::RevokeInterfaceFromGlobal", "");
-    call.detail("cookie=" + std::to_string(dwCookie));
+    if (call.recording()) call.detail("cookie=" + std::to_string(dwCookie));
     if (call.refused()) return call.result();
     IUnknown* registered = nullptr;
     {
@@ -61,7 +61,7 @@ class GlobalInterfaceTable final : public IGlobalInterfaceTable {
   HRESULT STDMETHODCALLTYPE GetInterfaceFromGlobal(DWORD dwCookie, REFIID riid,
                                                    void** ppv) override {
     CallScope call("IGlobalInterfaceTable::GetInterfaceFromGlobal", "");
-    call.detail("cookie=" + std::to_string(dwCookie) + " iid=" + guidText(riid));
+    if (call.recording()) call.detail("cookie=" + std::to_string(dwCookie) + " iid=" + guidText(riid));
     if (ppv) *ppv = nullptr;
     if (call.refused()) return call.result();
     if (!ppv) return call.finish(E_INVALIDARG);

@@ -32,14 +32,16 @@ WINSIM_API void addResetHook(std::function<void()> hook);
 
 // The entry of every gated method of a virtual object: checks that the thread has joined
 // COM, applies injected faults and records the journal entry when it goes out of scope.
+// `method` is a string that lives as long as the process (a literal).
 //
 //   CallScope call("IWiaItem::EnumChildItems", targetName);
 //   if (call.refused()) { *out = nullptr; return call.result(); }
+//   if (call.recording()) call.detail("flags=" + std::to_string(flags));
 //   ... the method's work, giving hr ...
 //   return call.finish(hr);
 class WINSIM_API CallScope {
  public:
-  CallScope(const char* method, std::string target);
+  CallScope(const char* method, const std::string& target);
   ~CallScope();
   CallScope(const CallScope&) = delete;
   CallScope& operator=(const CallScope&) = delete;
@@ -48,19 +50,25 @@ class WINSIM_API CallScope {
   // result() is then the code to return.
   bool refused() const { return refused_; }
   HRESULT result() const { return result_; }
-  // Adds argument text to the journal entry.
+  // Whether this call goes into the journal: make argument text only then.
+  bool recording() const { return recording_; }
+  // Adds argument text to the journal entry (nothing when not recording).
   void detail(const std::string& text);
+  // Whether any call is observed now (a fault is set or the journal is on): a target that
+  // costs work to name is only worth naming then.
+  static bool observed();
   // Records the method's own result; an injected success code replaces S_OK.
   HRESULT finish(HRESULT hr);
 
  private:
-  std::string method_;
+  const char* method_;
   std::string target_;
   std::string detail_;
   HRESULT result_ = S_OK;
   HRESULT successOverride_ = S_OK;
   bool hasSuccessOverride_ = false;
   bool refused_ = false;
+  bool recording_ = false;
 };
 
 // For platform routines outside COM (allocation, say): the failure an injected fault rule

@@ -59,7 +59,7 @@ class DeviceManager final : public Facet<IWiaDevMgr>, private detail::RefCounted
   HRESULT STDMETHODCALLTYPE EnumDeviceInfo(LONG lFlag, IEnumWIA_DEV_INFO** ppIEnum) override {
     if (ppIEnum) *ppIEnum = nullptr;
     CallScope call("IWiaDevMgr::EnumDeviceInfo", "");
-    call.detail("flags=" + std::to_string(lFlag));
+    if (call.recording()) call.detail("flags=" + std::to_string(lFlag));
     if (call.refused()) return call.result();
     if (!ppIEnum) return call.finish(E_POINTER);
     // Every device is local here; other flags are not defined.

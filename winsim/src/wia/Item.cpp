@@ -95,7 +95,7 @@ class Item final : public Facet<IWiaItem>,
     if (call.refused()) return call.result();
     if (!bstrFullItemName || !ppIWiaItem) return call.finish(E_INVALIDARG);
     std::string wanted = toUtf8(std::u16string(bstrFullItemName, SysStringLen(bstrFullItemName)));
-    call.detail("name=" + wanted);
+    if (call.recording()) call.detail("name=" + wanted);
     const DeviceModel& model = session_->model();
     ItemRef root{ItemKind::Root, 0};
     std::string prefix = model.fullName(root) + "\\";
@@ -148,7 +148,7 @@ class Item final : public Facet<IWiaItem>,
   HRESULT STDMETHODCALLTYPE idtGetData(LPSTGMEDIUM pMedium,
                                        IWiaDataCallback* pIWiaDataCallback) override {
     CallScope call("IWiaDataTransfer::idtGetData", target());
-    if (pMedium) call.detail("tymed=" + std::to_string(pMedium->tymed));
+    if (pMedium && call.recording()) call.detail("tymed=" + std::to_string(pMedium->tymed));
     if (call.refused()) return call.result();
     if (!pMedium || item_.kind == ItemKind::Root) return call.finish(E_INVALIDARG);
     ItemSettings settings = session_->settings(item_);
@@ -162,7 +162,7 @@ class Item final : public Facet<IWiaItem>,
     }
     std::string path;
     HRESULT hr = transferToFile(session_->model(), item_, settings, pMedium, pIWiaDataCallback, &path);
-    if (!path.empty()) call.detail("file=" + path);
+    if (!path.empty() && call.recording()) call.detail("file=" + path);
     return call.finish(hr);
   }
 
@@ -229,7 +229,7 @@ HRESULT Item::DeviceDlg(HWND, LONG lFlags, LONG lIntent, LONG* plItemCount,
   if (plItemCount) *plItemCount = 0;
   if (ppIWiaItem) *ppIWiaItem = nullptr;
   CallScope call("IWiaItem::DeviceDlg", target());
-  call.detail("flags=" + std::to_string(lFlags) + " intent=" + std::to_string(lIntent));
+  if (call.recording()) call.detail("flags=" + std::to_string(lFlags) + " intent=" + std::to_string(lIntent));
   if (call.refused()) return call.result();
   if (!plItemCount || !ppIWiaItem || item_.kind != ItemKind::Root ||
       (lFlags & ~kDialogFlags) != 0 || (lIntent & ~kIntents) != 0) {
@@ -279,7 +279,7 @@ HRESULT Item::DeviceDlg(HWND, LONG lFlags, LONG lIntent, LONG* plItemCount,
     }
   }
 
-  call.detail("picked=" + std::to_string(chosen.size()));
+  if (call.recording()) call.detail("picked=" + std::to_string(chosen.size()));
   if (!chosen.empty()) {
     auto** array = static_cast<IWiaItem**>(CoTaskMemAlloc(chosen.size() * sizeof(IWiaItem*)));
     if (!array) return call.finish(E_OUTOFMEMORY);

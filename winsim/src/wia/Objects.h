@@ -61,7 +61,7 @@ HRESULT answerQuery(const char* method, const std::string& target, REFIID riid, 
                     Find find) {
   if (ppv) *ppv = nullptr;
   detail::CallScope call(method, target);
-  call.detail("iid=" + detail::guidText(riid));
+  if (call.recording()) call.detail("iid=" + detail::guidText(riid));
   if (call.refused()) return call.result();
   if (!ppv) return call.finish(E_POINTER);
   IUnknown* found = find(riid);
@@ -80,8 +80,8 @@ class Enumerator : public Facet<Interface>, protected detail::RefCounted {
   HRESULT STDMETHODCALLTYPE Next(ULONG celt, Element* rgelt, ULONG* pceltFetched) override {
     if (pceltFetched) *pceltFetched = 0;
     std::lock_guard<std::mutex> guard(lock_);
-    detail::CallScope call(InterfaceName<Interface>::kNext, nextName());
-    call.detail("celt=" + std::to_string(celt));
+    detail::CallScope call(InterfaceName<Interface>::kNext, observedNextName());
+    if (call.recording()) call.detail("celt=" + std::to_string(celt));
     if (call.refused()) return call.result();
     if (!rgelt || (celt != 1 && !pceltFetched)) return call.finish(E_INVALIDARG);
     ULONG fetched = 0;
@@ -100,7 +100,7 @@ class Enumerator : public Facet<Interface>, protected detail::RefCounted {
 
   HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override {
     std::lock_guard<std::mutex> guard(lock_);
-    detail::CallScope call(InterfaceName<Interface>::kSkip, nextName());
+    detail::CallScope call(InterfaceName<Interface>::kSkip, observedNextName());
     if (call.refused()) return call.result();
     size_t left = size() - position_;
     position_ += std::min<size_t>(celt, left);
@@ -109,7 +109,7 @@ class Enumerator : public Facet<Interface>, protected detail::RefCounted {
 
   HRESULT STDMETHODCALLTYPE Reset() override {
     std::lock_guard<std::mutex> guard(lock_);
-    detail::CallScope call(InterfaceName<Interface>::kReset, ownerName());
+    detail::CallScope call(InterfaceName<Interface>::kReset, observedOwnerName());
     if (call.refused()) return call.result();
     position_ = 0;
     return call.finish(S_OK);
@@ -118,7 +118,7 @@ class Enumerator : public Facet<Interface>, protected detail::RefCounted {
   HRESULT STDMETHODCALLTYPE Clone(Interface** ppEnum) override {
     if (ppEnum) *ppEnum = nullptr;
     std::lock_guard<std::mutex> guard(lock_);
-    detail::CallScope call(InterfaceName<Interface>::kClone, ownerName());
+    detail::CallScope call(InterfaceName<Interface>::kClone, observedOwnerName());
     if (call.refused()) return call.result();
     if (!ppEnum) return call.finish(E_INVALIDARG);
     *ppEnum = clone(position_);
@@ -130,7 +130,7 @@ class Enumerator : public Facet<Interface>, protected detail::RefCounted {
 
   // GetCount of the enumerators that have it.
   HRESULT countInto(ULONG* celt) {
-    detail::CallScope call(InterfaceName<Interface>::kGetCount, ownerName());
+    detail::CallScope call(InterfaceName<Interface>::kGetCount, observedOwnerName());
     if (call.refused()) return call.result();
     if (!celt) return call.finish(E_INVALIDARG);
     *celt = static_cast<ULONG>(size());
@@ -146,6 +146,9 @@ class Enumerator : public Facet<Interface>, protected detail::RefCounted {
 
  private:
   std::string nextName() const { return position_ < size() ? nameAt(position_) : ""; }
+  // The names as call targets, made only while calls are observed.
+  std::string observedNextName() const { return detail::CallScope::observed() ? nextName() : std::string(); }
+  std::string observedOwnerName() const { return detail::CallScope::observed() ? ownerName() : std::string(); }
   HRESULT queryVia(const char* method, REFIID riid, void** ppv) override {
     return answerQuery(method, ownerName(), riid, ppv, [this](REFIID wanted) -> IUnknown* {
       return wanted == IID_IUnknown || wanted == iid() ? static_cast<Interface*>(this) : nullptr;

@@ -119,7 +119,7 @@ HRESULT StorageObject::ReadMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
   if (rgpspec && rgpropvar) {
     for (ULONG i = 0; i < cpspec; ++i) {
       PropVariantInit(&rgpropvar[i]);
-      call.detail(specText(rgpspec[i]));
+      if (call.recording()) call.detail(specText(rgpspec[i]));
     }
   }
   if (call.refused()) return call.result();
@@ -168,7 +168,7 @@ HRESULT StorageObject::WriteMultiple(ULONG cpspec, const PROPSPEC rgpspec[],
   CallScope call("IWiaPropertyStorage::WriteMultiple", target_);
   if (rgpspec && rgpropvar) {
     for (ULONG i = 0; i < cpspec; ++i) {
-      call.detail(specText(rgpspec[i]) + "=" + detail::variantText(rgpropvar[i]));
+      if (call.recording()) call.detail(specText(rgpspec[i]) + "=" + detail::variantText(rgpropvar[i]));
     }
   }
   if (call.refused()) return call.result();
@@ -294,7 +294,7 @@ HRESULT StorageObject::GetPropertyAttributes(ULONG cpspec, PROPSPEC rgpspec[], U
     for (ULONG i = 0; i < cpspec; ++i) {
       PropVariantInit(&rgpropvar[i]);
       rgflags[i] = 0;
-      call.detail(specText(rgpspec[i]));
+      if (call.recording()) call.detail(specText(rgpspec[i]));
     }
   }
   if (call.refused()) return call.result();

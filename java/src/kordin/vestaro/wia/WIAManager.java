@@ -37,6 +37,8 @@ public class WIAManager extends Manager implements AutoCloseable {
     private final List<WIADevice> devices = new ArrayList<>();
     /** During {@link #poll()}: the devices offered so far by this poll, known or new. */
     private List<WIADevice> offered;
+    /** What the latest poll reported, or null when it found every device. */
+    private VestaroException pollFailure;
 
     /**
      * A manager without a handle, for subclasses that drive the natives themselves; it does
@@ -47,11 +49,13 @@ public class WIAManager extends Manager implements AutoCloseable {
 
     /**
      * Loads the native library if it is not loaded yet, opens the platform's device manager,
-     * and finds the devices present.
+     * and finds the devices present. A device that cannot be opened (one unplugged while it
+     * was being listed, say) does not hide the others: the manager opens with the devices
+     * found, {@link #getPollFailure()} gives the failure, and a warning is logged.
      *
      * @return the open manager
-     * @throws VestaroException when the platform's device manager cannot be opened or the
-     *     devices cannot be listed
+     * @throws VestaroException when the platform's device manager cannot be opened, or when
+     *     the devices cannot be listed and none was found
      * @throws UnsatisfiedLinkError when no native library fits this Java VM
      */
     public static WIAManager open() throws VestaroException {
@@ -61,7 +65,10 @@ public class WIAManager extends Manager implements AutoCloseable {
         return manager;
     }
 
-    /** Opens the platform's manager and polls once; closes again when the poll fails. */
+    /**
+     * Opens the platform's manager and polls once; closes again when the poll fails without
+     * finding any device.
+     */
     final void start() throws VestaroException {
         long opened;
         try {
@@ -75,13 +82,26 @@ public class WIAManager extends Manager implements AutoCloseable {
         }
         try {
             poll();
-        } catch (VestaroException | RuntimeException | Error failure) {
-            try {
-                close();
-            } catch (VestaroException | RuntimeException closing) {
-                failure.addSuppressed(closing);
+        } catch (VestaroException failure) {
+            if (!getDevices().isEmpty()) {
+                System.getLogger(WIAManager.class.getName()).log(System.Logger.Level.WARNING,
+                        "opened with the devices found; the first poll failed: error " + failure.getHexCode()
+                                + " " + failure.getText());
+                return;
             }
+            closeAfter(failure);
             throw failure;
+        } catch (RuntimeException | Error failure) {
+            closeAfter(failure);
+            throw failure;
+        }
+    }
+
+    private void closeAfter(Throwable failure) {
+        try {
+            close();
+        } catch (VestaroException | RuntimeException closing) {
+            failure.addSuppressed(closing);
         }
     }
 
@@ -164,8 +184,9 @@ public class WIAManager extends Manager implements AutoCloseable {
      * may then fail: release it and poll again for a new one.
      *
      * @return the devices found, as {@link #getDevices()} gives them
-     * @throws VestaroException when the devices cannot be listed; the devices found before
-     *     the failure stay, and none is dropped
+     * @throws VestaroException when the devices cannot be listed or a device cannot be
+     *     opened (the first such failure, later ones attached as suppressed); the devices
+     *     found stay, and none is dropped
      * @throws IllegalStateException when the manager is closed
      */
     public List<WIADevice> poll() throws VestaroException {
@@ -183,6 +204,7 @@ public class WIAManager extends Manager implements AutoCloseable {
             }
             List<WIADevice> found = offered;
             offered = null;
+            pollFailure = failure instanceof VestaroException ? (VestaroException) failure : null;
             Failures.rethrowVestaro(failure);
             if (closed) {
                 // Closed from a callback of this poll: what it found goes back at once.
@@ -251,6 +273,18 @@ public class WIAManager extends Manager implements AutoCloseable {
             }
         }
         return result;
+    }
+
+    /**
+     * What the latest poll reported: a device that could not be opened, or a list that could
+     * not be made. The devices found all the same are in {@link #getDevices()}.
+     *
+     * @return the failure, or null when the latest poll found every device
+     */
+    public VestaroException getPollFailure() {
+        synchronized (lock) {
+            return pollFailure;
+        }
     }
 
     /**

@@ -148,6 +148,18 @@ class MainTest {
                 + "kordin\\.vestaro\\.VestaroException: 0x80210006 .*\tat .*"), err());
 
         err.reset();
+        out.reset();
+        // The camera stops answering after its first picture: kept, and the failure said.
+        Winsim.clearFaults();
+        Winsim.injectFault("IEnumWiaItem::Next", Winsim.WIA_ERROR_OFFLINE, 2, "");
+        Path camera = temp.resolve("camera");
+        assertEquals(Main.FAILED, run("camera", "-o", camera.toString()));
+        assertEquals("vestaro: error 0x80210005: The WIA device is not online." + System.lineSeparator(), err());
+        assertTrue(out().endsWith("1 image kept in " + camera + " before the failure" + System.lineSeparator()), out());
+        assertEquals(List.of("picture-001.jpg"), names(camera));
+
+        err.reset();
+        Winsim.clearFaults();
         Winsim.injectFault("CoCreateInstance", Winsim.WIA_ERROR_OFFLINE, 0, "");
         assertEquals(Main.FAILED, run("list"));
         assertEquals("vestaro: cannot open the WIA device manager: error 0x80210005: The WIA device is not online."

@@ -9,6 +9,7 @@ import static org.junit.jupiter.api.Assertions.assertThrows;
 import java.nio.file.Path;
 import java.util.Arrays;
 import java.util.List;
+import kordin.vestaro.VestaroException;
 import kordin.vestaro.testsupport.Images;
 import kordin.vestaro.testsupport.Winsim;
 import kordin.vestaro.testsupport.WinsimExtension;
@@ -96,7 +97,7 @@ class ScannerTest {
     }
 
     @Test
-    void theDialogsSettingsApplyAndACancelledDialogGivesNothing() throws Exception {
+    void theDialogsSettingsApplyACancelledDialogGivesNothingAndAFailingOneIsReported() throws Exception {
         Winsim.setDialogScript(Winsim.DEFAULT_SCANNER, """
                 [{"action": "pick", "items": ["Flatbed"], "settings": {"6147": 100, "6148": 100, "4103": 2}},
                  {"action": "cancel"},
@@ -107,7 +108,8 @@ class ScannerTest {
 
             assertEquals("850x1169 gray", describe(scanner.scan(true, temp).get(0)));
             assertEquals(List.of(), scanner.scan(true, temp), "cancelled");
-            assertEquals(0, scanner.scan(true, (ImageListener) null), "a failing dialog ends as quietly");
+            VestaroException failed = assertThrows(VestaroException.class, () -> scanner.scan(true, temp));
+            assertEquals(0x80210005, failed.getCode(), "a failing dialog is reported");
             assertEquals(List.of("scan-001.jpg"), names(temp));
         }
     }

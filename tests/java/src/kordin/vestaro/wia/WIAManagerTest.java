@@ -4,6 +4,7 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertNotEquals;
 import static org.junit.jupiter.api.Assertions.assertNotSame;
+import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertSame;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
@@ -133,11 +134,26 @@ class WIAManagerTest {
         assertEquals(Winsim.WIA_ERROR_OFFLINE, noManager.getCode());
 
         Winsim.clearFaults();
-        Winsim.injectFault("IWiaDevMgr::CreateDevice", Winsim.WIA_ERROR_BUSY, 0, Winsim.DEFAULT_CAMERA);
+        Winsim.injectFault("IWiaDevMgr::EnumDeviceInfo", Winsim.WIA_ERROR_BUSY, 0, "");
         VestaroException noList = assertThrows(VestaroException.class, WIAManager::open);
         assertEquals(Winsim.WIA_ERROR_BUSY, noList.getCode());
-        // The scanner found before the failure and the manager are given back.
-        assertEquals(2, Winsim.journal(REVOKE).size());
+        assertEquals(1, Winsim.journal(REVOKE).size(), "the manager is given back");
+    }
+
+    @Test
+    void aDeviceThatCannotBeOpenedHidesNoOtherAndIsVisible() throws Exception {
+        Winsim.injectFault("IWiaDevMgr::CreateDevice", Winsim.WIA_ERROR_OFFLINE, 0, Winsim.DEFAULT_SCANNER);
+        try (WIAManager manager = WIAManager.open()) {
+            assertEquals(List.of(), manager.getScanners());
+            assertEquals(1, manager.getCameras().size());
+            VestaroException failure = manager.getPollFailure();
+            assertEquals(Winsim.WIA_ERROR_OFFLINE, failure.getCode());
+            assertEquals("..\\src\\jni\\wia\\WIAManager.cpp", failure.getFile());
+
+            Winsim.clearFaults();
+            assertEquals(2, manager.poll().size());
+            assertNull(manager.getPollFailure(), "a clean poll clears it");
+        }
     }
 
     @Test
