@@ -117,13 +117,13 @@ class Run {
         break;
       case Kind::ReleaseDevice: {
         const jlong handle = deviceHandle(op);
-        check(fuzz::callVoid(env, camera_, "release", "(J)V", handle), "device release");
+        releaseOnce(camera_, handle, "device release");
         forget(devices_, handle);  // as the Java API does, whatever the release said
         break;
       }
       case Kind::ReleaseManager: {
         const jlong handle = managerHandle(op);
-        check(fuzz::callVoid(env, manager_, "release", "(J)V", handle), "manager release");
+        releaseOnce(manager_, handle, "manager release");
         forget(managers_, handle);
         break;
       }
@@ -163,7 +163,9 @@ class Run {
     // A registration the platform refused to revoke (on a release, or when the library
     // gave back a device the host refused) is still there: the handle is its cookie, and
     // releasing it again, as a device or else as a manager, must now give it back.
-    for (jlong handle : refusedRevocations()) {
+    std::vector<jlong> again = refusedRevocations();
+    again.insert(again.end(), otherKind_.begin(), otherKind_.end());
+    for (jlong handle : again) {
       jthrowable thrown = fuzz::callVoid(env, camera_, "release", "(J)V", handle);
       if (thrown) {
         env->DeleteLocalRef(thrown);
@@ -181,6 +183,26 @@ class Run {
     const bool defined = env->IsInstanceOf(thrown, vestaroException) || env->IsSameObject(thrown, hostThrows_);
     if (!defined) finding(std::string(what) + " threw " + fuzz::describe(env, thrown));
     env->DeleteLocalRef(thrown);
+  }
+
+  // A release whose lookup says "no such cookie" (E_INVALIDARG) or "a registration of
+  // another interface" (E_NOINTERFACE) leaves the registration to its owner; an injected
+  // fault with either code looks the same, so the handle is released again at the end.
+  void releaseOnce(jobject host, jlong handle, const char* what) {
+    jthrowable thrown = fuzz::callVoid(env, host, "release", "(J)V", handle);
+    if (thrown && env->IsInstanceOf(thrown, vestaroException)) {
+      const HRESULT code = codeOf(thrown);
+      if (code == E_NOINTERFACE || code == E_INVALIDARG) otherKind_.push_back(handle);
+    }
+    check(thrown, what);
+  }
+
+  static HRESULT codeOf(jthrowable thrown) {
+    jclass cls = env->GetObjectClass(thrown);
+    const jint code = env->CallIntMethod(thrown, env->GetMethodID(cls, "getCode", "()I"));
+    fuzz::requireNoException(env, "getCode");
+    env->DeleteLocalRef(cls);
+    return static_cast<HRESULT>(code);
   }
 
   // The cookies whose revocation the platform refused in this input.
@@ -262,6 +284,7 @@ class Run {
   std::vector<jlong> releasedManagers_;
   std::vector<jlong> devices_;
   std::vector<jlong> everSeen_;
+  std::vector<jlong> otherKind_;
   jint offersSeen_ = 0;
 };
 
