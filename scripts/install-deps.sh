@@ -12,6 +12,7 @@ readonly PACKAGES=(
   libjpeg62-turbo-dev nlohmann-json3-dev junit5
   maven libsurefire-java libmaven-compiler-plugin-java libmaven-resources-plugin-java
   wine64 wine32:i386
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()
