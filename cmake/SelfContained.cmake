@@ -1,9 +1,9 @@
 # Linux builds that load on any glibc system a Java VM runs on: the C++ library (and, in
 # winsim, the JPEG library) linked in, and nothing newer than GLIBC_2.34 asked for.
 #   vestaro_link_self_contained(TARGET)
-# Off in sanitizer builds: the sanitizers replace the allocator in the shared runtime, and
+# Off in sanitizer and fuzzing builds: the sanitizers replace the allocator in the shared runtime, and
 # a private copy of operator new would hand them blocks they did not allocate.
-if(VESTARO_SANITIZE OR APPLE OR WIN32)
+if(VESTARO_SANITIZE OR VESTARO_FUZZ OR APPLE OR WIN32)
   set(VESTARO_SELF_CONTAINED OFF)
 else()
   set(VESTARO_SELF_CONTAINED ON)
