@@ -52,6 +52,47 @@ TEST_F(Transfers, CameraDialogPicksArriveInTheirOrderAndCancelDeliversNothing) {
   releaseAll(manager);
 }
 
+// Failures of the dialog, the item list and the fetch of the next item are reported from
+// the operation's source, after whatever already arrived.
+TEST_F(Transfers, FailuresOfTheDialogTheListAndTheFetchAreReported) {
+  struct Case {
+    const char* method;
+    HRESULT code;
+    unsigned nth;
+    bool camera;
+    bool dialog;
+    size_t delivered;
+    const char* file;
+  };
+  const Case cases[] = {
+      {"IEnumWiaItem::Next", WIA_ERROR_OFFLINE, 2, true, false, 1, "..\\src\\jni\\wia\\WIACamera.cpp"},
+      {"IWiaItem::EnumChildItems", WIA_ERROR_BUSY, 0, true, false, 0, "..\\src\\jni\\wia\\WIACamera.cpp"},
+      {"IWiaItem::DeviceDlg", WIA_ERROR_BUSY, 0, true, true, 0, "..\\src\\jni\\wia\\WIACamera.cpp"},
+      {"IWiaItem::DeviceDlg", WIA_ERROR_PAPER_JAM, 0, false, true, 0, "..\\src\\jni\\wia\\WIAScanner.cpp"},
+      {"IWiaItem::EnumChildItems", WIA_ERROR_OFFLINE, 0, false, false, 0, "..\\src\\jni\\wia\\WIAScanner.cpp"},
+  };
+  const jlong manager = discover();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.method) + (c.camera ? " camera" : " scanner"));
+    winsim::clearFaults();
+    winsim::injectFault({c.method, c.code, c.nth, ""});
+    host->deliveries.clear();
+    if (c.camera) {
+      library->transferCamera(handleOf(cameraId()), c.dialog);
+    } else {
+      library->transferScanner(handleOf(scannerId()), c.dialog);
+    }
+    Host::Thrown thrown;
+    ASSERT_TRUE(host->takeThrown(&thrown));
+    EXPECT_EQ(static_cast<HRESULT>(thrown.code), c.code) << thrown.message;
+    EXPECT_EQ(thrown.file, c.file);
+    EXPECT_EQ(host->deliveries.size(), c.delivered);
+    expectFiles(host->deliveries, "jpg");
+  }
+  winsim::clearFaults();
+  releaseAll(manager);
+}
+
 TEST_F(Transfers, ADeviceWithoutJpegFallsBackToBmp) {
   auto devices = winsim::defaultDevices();
   devices[1].jpegFiles = false;
