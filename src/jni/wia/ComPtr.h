@@ -41,7 +41,7 @@ class ComPtr {
     if (old) old->Release();
   }
   // Gives the reference up without releasing it.
-  T* detach() { return std::exchange(ptr_, nullptr); }
+  [[nodiscard]] T* detach() { return std::exchange(ptr_, nullptr); }
   void reset() { attach(nullptr); }
 
  private:

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "JniLocalRef.h"
+#include "LocalRef.h"
 #include "Platform.h"
 
 // The number of a poll of the manager registered as `managerCookie`.

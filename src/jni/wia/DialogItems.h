@@ -7,29 +7,28 @@
 
 #include <utility>
 
+#include "ComPtr.h"
 #include "Platform.h"
+#include "UniqueValue.h"
 
 class DialogItems {
  public:
   DialogItems() = default;
   ~DialogItems() {
-    for (LONG i = 0; i < size(); ++i) {
-      if (items_[i]) items_[i]->Release();
-    }
-    CoTaskMemFree(items_);
+    for (LONG i = 0; i < size(); ++i) take(i).reset();
   }
   DialogItems(const DialogItems&) = delete;
   DialogItems& operator=(const DialogItems&) = delete;
 
   LONG* countSlot() { return &count_; }
-  IWiaItem*** arraySlot() { return &items_; }
+  IWiaItem*** arraySlot() { return items_.put(); }
 
   // The number of entries; zero without an array.
-  LONG size() const { return items_ && count_ > 0 ? count_ : 0; }
-  // Hands entry `index` (below size()) over to the caller; null for an empty entry.
-  IWiaItem* take(LONG index) { return std::exchange(items_[index], nullptr); }
+  LONG size() const { return items_.get() && count_ > 0 ? count_ : 0; }
+  // Hands entry `index` (below size()) over to the caller; empty for an empty entry.
+  ComPtr<IWiaItem> take(LONG index) { return ComPtr<IWiaItem>(std::exchange(items_.get()[index], nullptr)); }
 
  private:
   LONG count_ = 0;
-  IWiaItem** items_ = nullptr;
+  TaskMemory<IWiaItem*> items_;
 };

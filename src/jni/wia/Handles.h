@@ -8,6 +8,7 @@
 
 #include "ComPtr.h"
 #include "Platform.h"
+#include "RequireOut.h"
 #include "WIALibrary.h"
 #include "WIAUtils.h"
 
@@ -24,8 +25,7 @@ bool lookUpHandleOrThrow(JNIEnv* env, jlong handle, REFIID iid, ComPtr<T>& out, 
                          int line) {
   IGlobalInterfaceTable* table = interfaceTableOrThrow(env, file, line);
   if (!table) return false;
-  HRESULT hr = table->GetInterfaceFromGlobal(cookieOfHandle(handle), iid, out.putVoid());
-  if (hr == S_OK && !out) hr = E_POINTER;
+  const HRESULT hr = requireOut(table->GetInterfaceFromGlobal(cookieOfHandle(handle), iid, out.putVoid()), out);
   if (hr != S_OK) {
     out.reset();
     throwHResultException(env, hr, file, line);
@@ -49,8 +49,7 @@ inline bool releaseHandleOrThrow(JNIEnv* env, jlong handle, REFIID iid, const ch
   HRESULT lookup = S_OK;
   {
     ComPtr<IUnknown> registered;
-    lookup = table->GetInterfaceFromGlobal(cookie, iid, registered.putVoid());
-    if (lookup == S_OK && !registered) lookup = E_POINTER;
+    lookup = requireOut(table->GetInterfaceFromGlobal(cookie, iid, registered.putVoid()), registered);
   }
   if (lookup == E_INVALIDARG || lookup == E_NOINTERFACE) {
     throwHResultException(env, lookup, file, line);
@@ -80,10 +79,10 @@ inline bool registerOrThrow(JNIEnv* env, IGlobalInterfaceTable* table, IUnknown*
 //   ComPtr<IWiaItem> root;
 //   if (!LOOK_UP_HANDLE(env, deviceHandle, IID_IWiaItem, root)) return;
 #define LOOK_UP_HANDLE(env, handle, iid, out) \
-  lookUpHandleOrThrow((env), (handle), (iid), (out), VESTARO_REPORTING_FILE, __LINE__)
+  lookUpHandleOrThrow((env), (handle), (iid), (out), __FILE__, __LINE__)
 
 #define RELEASE_HANDLE(env, handle, iid) \
-  releaseHandleOrThrow((env), (handle), (iid), VESTARO_REPORTING_FILE, __LINE__)
+  releaseHandleOrThrow((env), (handle), (iid), __FILE__, __LINE__)
 
 #define REGISTER_INTERFACE(env, table, object, iid, cookie) \
-  registerOrThrow((env), (table), (object), (iid), (cookie), VESTARO_REPORTING_FILE, __LINE__)
+  registerOrThrow((env), (table), (object), (iid), (cookie), __FILE__, __LINE__)

@@ -2,6 +2,7 @@
 // the user picks in the camera's dialog, each into a file handed to the host.
 #include "DialogItems.h"
 #include "Handles.h"
+#include "RequireOut.h"
 
 // A picture that fails does not stop the others. Its exception is held aside while the
 // transfer goes on, later failures are attached to it as suppressed, and it is pending when
@@ -25,8 +26,8 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIACamera__1transfer(J
     }
     if (shown != S_OK) return;  // cancelled (S_FALSE)
     for (LONG i = 0; i < picked.size(); ++i) {
-      IWiaItem* item = picked.take(i);
-      if (item && transferItem(env, self, item, 0, nullptr, nullptr) == JavaState::ExceptionPending) {
+      ComPtr<IWiaItem> item = picked.take(i);
+      if (item && transferItem(env, self, std::move(item), 0, nullptr, nullptr) != JavaState::Clear) {
         held.takePending();
       }
     }
@@ -34,23 +35,22 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIACamera__1transfer(J
   }
 
   ComPtr<IEnumWiaItem> children;
-  HRESULT status = root->EnumChildItems(children.put());
-  if (SUCCEEDED(status) && !children) status = E_POINTER;
+  HRESULT status = requireOutOnSuccess(root->EnumChildItems(children.put()), children);
   if (FAILED(status)) {
     THROW_HRESULT(env, status);  // camera: no picture list
     return;
   }
   // Each direct child right after its fetch, in the enumerator's order.
   while (status == S_OK) {
-    IWiaItem* child = nullptr;
+    ComPtr<IWiaItem> child;
     ULONG fetched = 0;  // a marshalled enumerator refuses a null count
-    status = children->Next(1, &child, &fetched);
+    status = children->Next(1, child.put(), &fetched);
     if (status != S_OK) {
-      if (child) child->Release();
+      child.reset();
       if (FAILED(status)) THROW_HRESULT(env, status);  // camera: next picture not fetched
       break;
     }
-    if (child && transferItem(env, self, child, 0, nullptr, nullptr) == JavaState::ExceptionPending) {
+    if (child && transferItem(env, self, std::move(child), 0, nullptr, nullptr) != JavaState::Clear) {
       held.takePending();
     }
   }

@@ -4,7 +4,8 @@
 
 #include <iterator>
 
-#include "JniLocalRef.h"
+#include "LocalRef.h"
+#include "RequireOut.h"
 
 BindingCache bindingCache;
 
@@ -213,9 +214,9 @@ extern "C" JNIEXPORT jint JNICALL JNI_OnLoad(JavaVM* vm, void*) {
   // The interface table. A failure does not stop the load: every native reports it.
   CoInitialize(nullptr);
   IGlobalInterfaceTable* table = nullptr;
-  HRESULT hr = CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&table));
-  if (SUCCEEDED(hr) && !table) hr = E_POINTER;
+  const HRESULT hr = requireOutOnSuccess(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                                                           IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&table)),
+                                          table);
   if (FAILED(hr) && table) {
     table->Release();
     table = nullptr;

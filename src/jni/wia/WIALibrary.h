@@ -45,4 +45,4 @@ IGlobalInterfaceTable* interfaceTableOrThrow(JNIEnv* env, const char* file, int 
 // The interface table, or null after reporting why there is none from the calling line:
 //   IGlobalInterfaceTable* table = REQUIRE_INTERFACE_TABLE(env);
 //   if (!table) return 0;
-#define REQUIRE_INTERFACE_TABLE(env) interfaceTableOrThrow((env), VESTARO_REPORTING_FILE, __LINE__)
+#define REQUIRE_INTERFACE_TABLE(env) interfaceTableOrThrow((env), __FILE__, __LINE__)

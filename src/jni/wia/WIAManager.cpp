@@ -6,7 +6,8 @@
 // and nobody else holds it; a host that polls for hours holds no growing set of objects.
 #include "DeviceStrings.h"
 #include "Handles.h"
-#include "PropVariants.h"
+#include "ReadValues.h"
+#include "RequireOut.h"
 
 namespace {
 
@@ -20,42 +21,38 @@ const PROPSPEC kRecord[kRecordSize] = {
 };
 const VARTYPE kRecordTypes[kRecordSize] = {VT_BSTR, VT_BSTR, VT_I4, VT_BSTR};
 
-// How the poll goes on after a device: with the next one; with the next one after a failure
-// of this device was reported (its exception is pending and must be held aside); or not at
-// all, with an exception pending that ends the poll (the host's add threw, say).
-enum class Next { Continue, ContinueAfterFailure, Stop };
-
-// Revokes a registration that no host object holds; a failure is reported.
-Next revoke(JNIEnv* env, DWORD cookie, Next otherwise) {
+// Revokes a registration that no host object holds; a failure is reported. `otherwise` is how
+// the poll goes on when the revocation succeeds.
+JavaState revoke(JNIEnv* env, DWORD cookie, JavaState otherwise) {
   const HRESULT hr = bindingCache.interfaceTable->RevokeInterfaceFromGlobal(cookie);
   if (hr == S_OK) return otherwise;
   THROW_HRESULT(env, hr);  // poll: refused device not revoked
-  return otherwise == Next::Continue ? Next::ContinueAfterFailure : otherwise;
+  return otherwise == JavaState::Clear ? JavaState::ExceptionPending : otherwise;
 }
 
 // Opens the device that `info` describes and offers it to the host. A record that cannot be
 // read or has other types skips the device silently. A device that cannot be opened (it may
-// have gone since the list was made) is reported and the poll goes on with the next one.
-Next offerDevice(JNIEnv* env, jobject self, IWiaDevMgr* manager, DWORD managerCookie, uint64_t poll,
+// have gone since the list was made) is reported and the poll goes on with the next one; an
+// exception that ends the poll (the host's add threw, say) gives OperationEnds.
+JavaState offerDevice(JNIEnv* env, jobject self, IWiaDevMgr* manager, DWORD managerCookie, uint64_t poll,
                  IWiaPropertyStorage* info) {
   ReadValues<kRecordSize> record;
   const HRESULT read = info->ReadMultiple(kRecordSize, kRecord, record.data());
-  if (FAILED(read)) return Next::Continue;  // S_FALSE still counts as a read
+  if (FAILED(read)) return JavaState::Clear;  // S_FALSE still counts as a read
   for (ULONG i = 0; i < kRecordSize; ++i) {
-    if (record[i].vt != kRecordTypes[i]) return Next::Continue;
+    if (record[i].vt != kRecordTypes[i]) return JavaState::Clear;
   }
 
   ComPtr<IWiaItem> device;
-  HRESULT hr = manager->CreateDevice(record[0].bstrVal, device.put());
-  if (hr == S_OK && !device) hr = E_POINTER;
+  const HRESULT hr = requireOut(manager->CreateDevice(record[0].bstrVal, device.put()), device);
   if (hr != S_OK) {
     THROW_HRESULT(env, hr);  // poll: device not created
-    return Next::ContinueAfterFailure;
+    return JavaState::ExceptionPending;
   }
   DWORD cookie = 0;
   IGlobalInterfaceTable* table = bindingCache.interfaceTable;
   if (!REGISTER_INTERFACE(env, table, device.get(), IID_IWiaItem, &cookie)) {  // poll: device not registered
-    return Next::ContinueAfterFailure;
+    return JavaState::ExceptionPending;
   }
   // The registration holds the device from here on; the creation reference is dropped.
   device.reset();
@@ -63,7 +60,7 @@ Next offerDevice(JNIEnv* env, jobject self, IWiaDevMgr* manager, DWORD managerCo
   LocalRef<jstring> id(env, nullptr);
   LocalRef<jstring> name(env, nullptr);
   if (!deviceStrings(env, managerCookie, poll, record[3].bstrVal, record[1].bstrVal, &id, &name)) {
-    return revoke(env, cookie, Next::Stop);  // the string's error is pending
+    return revoke(env, cookie, JavaState::OperationEnds);  // the string's error is pending
   }
   jvalue arguments[4];
   arguments[0].l = name.get();
@@ -73,8 +70,8 @@ Next offerDevice(JNIEnv* env, jobject self, IWiaDevMgr* manager, DWORD managerCo
   const jboolean kept = env->CallBooleanMethodA(self, bindingCache.addMethod, arguments);
   // Only a plain true hands the device to the host; a refusal or a throwing add leaves it
   // with nobody, so its registration ends here.
-  if (env->ExceptionCheck()) return revoke(env, cookie, Next::Stop);
-  return kept ? Next::Continue : revoke(env, cookie, Next::Continue);
+  if (env->ExceptionCheck()) return revoke(env, cookie, JavaState::OperationEnds);
+  return kept ? JavaState::Clear : revoke(env, cookie, JavaState::Clear);
 }
 
 }  // namespace
@@ -84,9 +81,8 @@ extern "C" JNIEXPORT jlong JNICALL Java_kordin_vestaro_wia_WIAManager__1initiali
   IGlobalInterfaceTable* table = REQUIRE_INTERFACE_TABLE(env);
   if (!table) return 0;
   ComPtr<IWiaDevMgr> manager;
-  HRESULT hr = CoCreateInstance(CLSID_WiaDevMgr, nullptr, CLSCTX_LOCAL_SERVER, IID_IWiaDevMgr,
-                                manager.putVoid());
-  if (hr == S_OK && !manager) hr = E_POINTER;
+  const HRESULT hr = requireOut(
+      CoCreateInstance(CLSID_WiaDevMgr, nullptr, CLSCTX_LOCAL_SERVER, IID_IWiaDevMgr, manager.putVoid()), manager);
   if (hr != S_OK) {
     THROW_HRESULT(env, hr);  // initialize: no manager
     return 0;
@@ -103,8 +99,7 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1poll(JNIE
   ComPtr<IWiaDevMgr> manager;
   if (!LOOK_UP_HANDLE(env, managerHandle, IID_IWiaDevMgr, manager)) return;
   ComPtr<IEnumWIA_DEV_INFO> devices;
-  HRESULT hr = manager->EnumDeviceInfo(WIA_DEVINFO_ENUM_LOCAL, devices.put());
-  if (hr == S_OK && !devices) hr = E_POINTER;
+  HRESULT hr = requireOut(manager->EnumDeviceInfo(WIA_DEVINFO_ENUM_LOCAL, devices.put()), devices);
   if (hr != S_OK) {
     THROW_HRESULT(env, hr);  // poll: no device list
     return;
@@ -124,9 +119,9 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1poll(JNIE
       return;
     }
     if (hr != S_OK || !info) break;
-    const Next next = offerDevice(env, self, manager.get(), managerCookie, poll, info.get());
-    if (next == Next::Stop) return;
-    if (next == Next::ContinueAfterFailure) held.takePending();
+    const JavaState state = offerDevice(env, self, manager.get(), managerCookie, poll, info.get());
+    if (state == JavaState::OperationEnds) return;
+    if (state == JavaState::ExceptionPending) held.takePending();
   }
   endDevicePoll(env, managerCookie, poll);
 }

@@ -2,6 +2,7 @@
 // settings, or the page chosen in the scanner's dialog, into a file handed to the host.
 #include "DialogItems.h"
 #include "Handles.h"
+#include "RequireOut.h"
 
 namespace {
 
@@ -106,14 +107,13 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAScanner__1transfer(
       return;
     }
     if (shown != S_OK) return;  // cancelled (S_FALSE)
-    IWiaItem* first = chosen.size() > 0 ? chosen.take(0) : nullptr;
-    if (first) (void)transferItem(env, self, first, 0, nullptr, nullptr);  // last act either way
+    ComPtr<IWiaItem> first = chosen.size() > 0 ? chosen.take(0) : ComPtr<IWiaItem>();
+    if (first) (void)transferItem(env, self, std::move(first), 0, nullptr, nullptr);  // last act either way
     return;
   }
 
   ComPtr<IEnumWiaItem> children;
-  HRESULT hr = root->EnumChildItems(children.put());
-  if (SUCCEEDED(hr) && !children) hr = E_POINTER;
+  HRESULT hr = requireOutOnSuccess(root->EnumChildItems(children.put()), children);
   if (FAILED(hr)) {
     THROW_HRESULT(env, hr);  // scanner: no item list
     return;
@@ -131,5 +131,5 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAScanner__1transfer(
   PROPSPEC specs[kMaxScanProperties];
   PROPVARIANT values[kMaxScanProperties];
   const ULONG count = buildScanProperties(scanSettingsOf(env, self), specs, values);
-  (void)transferItem(env, self, first.detach(), count, specs, values);  // last act either way
+  (void)transferItem(env, self, std::move(first), count, specs, values);  // last act either way
 }

@@ -1,5 +1,6 @@
-// Reporting: failures as VestaroException, diagnostic lines on the host's System.err, and
-// the texts of WIA's failure codes.
+// The shared routines: reporting, diagnostic lines, the item transfer and property
+// listing, value conversion and the device event sink. Its file name is the reporting
+// position of the transfer's failures.
 #include "WIAUtils.h"
 
 #include <cstdint>
@@ -7,9 +8,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ComPtr.h"
-#include "JniLocalRef.h"
-#include "PropVariants.h"
+#include "HostErrorStream.h"
+#include "LocalRef.h"
+#include "ReadValues.h"
+#include "RequireOut.h"
+#include "UniqueValue.h"
 #include "WIALibrary.h"
 
 static_assert(sizeof(WCHAR) == sizeof(jchar), "Java strings are built from UTF-16 directly");
@@ -50,29 +53,18 @@ const char* tableText(HRESULT code, const WiaErrorText* table) {
   return nullptr;
 }
 
-// Takes the calling thread's pending exception off it, if there is one.
-jthrowable takePendingException(JNIEnv* env) {
-  jthrowable pending = env->ExceptionOccurred();
-  if (pending) env->ExceptionClear();
-  return pending;
-}
-
 // The failure text as a Java string: the system's text (built from UTF-16, so localised
 // texts arrive intact), else the table's, else "ERROR 0x%08x". Null with an exception
 // pending when the string cannot be made.
 jstring failureText(JNIEnv* env, HRESULT code) {
-  LPWSTR systemText = nullptr;
+  LocalMemory<WCHAR> systemText;
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
       nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-      reinterpret_cast<LPWSTR>(&systemText), 0, nullptr);
-  if (length != 0 && systemText) {
-    jstring text =
-        env->NewString(reinterpret_cast<const jchar*>(systemText), static_cast<jsize>(length));
-    LocalFree(systemText);
-    return text;
+      reinterpret_cast<LPWSTR>(systemText.put()), 0, nullptr);
+  if (length != 0 && systemText.get()) {
+    return env->NewString(reinterpret_cast<const jchar*>(systemText.get()), static_cast<jsize>(length));
   }
-  if (systemText) LocalFree(systemText);
   if (const char* text = tableText(code, wiaErrorTexts)) return env->NewStringUTF(text);
   char fallback[24];
   std::snprintf(fallback, sizeof fallback, "ERROR 0x%08x", static_cast<unsigned>(code));
@@ -80,349 +72,53 @@ jstring failureText(JNIEnv* env, HRESULT code) {
 }
 
 // A new VestaroException for the report, or null with the reason pending.
-jthrowable newVestaroException(JNIEnv* env, HRESULT code, const char* file, int line) {
+jthrowable newVestaroException(JNIEnv* env, HRESULT code, const char* sourcePath, int line) {
   LocalRef<jclass> exceptionClass(env, env->FindClass("kordin/vestaro/VestaroException"));
   if (!exceptionClass) return nullptr;
   jmethodID constructor = env->GetMethodID(exceptionClass.get(), "<init>",
                                            "(ILjava/lang/String;Ljava/lang/String;I)V");
   if (!constructor) return nullptr;
-  LocalRef<jstring> fileString(env, env->NewStringUTF(file ? file : ""));
-  if (!fileString) return nullptr;
+  LocalRef<jstring> file(env, env->NewStringUTF(sourcePath ? reportingPathOf(sourcePath).text : ""));
+  if (!file) return nullptr;
   LocalRef<jstring> text(env, failureText(env, code));
   if (!text) return nullptr;
   LocalRef<jobject> exception(
       env, env->NewObject(exceptionClass.get(), constructor, static_cast<jint>(code), text.get(),
-                          fileString.get(), static_cast<jint>(line)));
+                          file.get(), static_cast<jint>(line)));
   if (env->ExceptionCheck()) return nullptr;
   return static_cast<jthrowable>(exception.release());
 }
 
-// first.addSuppressed(later); a failure of that call is dropped.
-void addSuppressed(JNIEnv* env, jthrowable first, jthrowable later) {
-  LocalRef<jclass> throwable(env, env->FindClass("java/lang/Throwable"));
-  jmethodID add = throwable ? env->GetMethodID(throwable.get(), "addSuppressed",
-                                               "(Ljava/lang/Throwable;)V")
-                            : nullptr;
-  if (add) env->CallVoidMethod(first, add, later);
-  if (env->ExceptionCheck()) env->ExceptionClear();
-}
-
-// ---- Diagnostic lines ------------------------------------------------------------------
-
-constexpr size_t kLineCapacity = 1024;  // 1023 characters and the terminating zero
-constexpr uint32_t kReplacement = 0xFFFD;
-
-// A line in a fixed buffer. Once something does not fit nothing more is taken, so a long
-// line is a clean prefix of the full text, never a surrogate pair cut in half.
-struct LineBuffer {
-  WCHAR* out;
-  size_t limit;  // units available before the terminating zero
-  size_t length = 0;
-  bool full = false;
-
-  void putCodePoint(uint32_t code) {
-    const size_t units = code >= 0x10000 ? 2 : 1;
-    if (full || length + units > limit) {
-      full = true;
-      return;
-    }
-    if (units == 2) {
-      code -= 0x10000;
-      out[length++] = static_cast<WCHAR>(0xD800 + (code >> 10));
-      out[length++] = static_cast<WCHAR>(0xDC00 + (code & 0x3FF));
-    } else {
-      out[length++] = static_cast<WCHAR>(code);
-    }
-  }
-  void putRepeated(uint32_t code, int count) {
-    for (int i = 0; i < count; ++i) putCodePoint(code);
-  }
-  void putAscii(const char* text) {
-    for (; *text; ++text) putCodePoint(static_cast<unsigned char>(*text));
-  }
-};
-
-size_t unitsOf(uint32_t code) { return code >= 0x10000 ? 2 : 1; }
-
-// The next code point of UTF-8 text; a malformed sequence gives U+FFFD and skips one byte.
-uint32_t nextUtf8(const unsigned char*& p) {
-  const unsigned lead = *p++;
-  if (lead < 0x80) return lead;
-  int extra;
-  uint32_t code;
-  uint32_t minimum;
-  if ((lead & 0xE0) == 0xC0) {
-    extra = 1, code = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2, code = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3, code = lead & 0x07, minimum = 0x10000;
-  } else {
-    return kReplacement;
-  }
-  for (int i = 0; i < extra; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return kReplacement;
-  }
-  for (int i = 0; i < extra; ++i) code = (code << 6) | (p[i] & 0x3F);
-  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-    return kReplacement;
-  }
-  p += extra;
-  return code;
-}
-
-// The next code point of UTF-16 text; an unpaired surrogate is passed on as it is.
-uint32_t nextUtf16(const WCHAR*& p) {
-  const uint32_t unit = static_cast<uint16_t>(*p++);
-  if (unit >= 0xD800 && unit <= 0xDBFF) {
-    const uint32_t low = static_cast<uint16_t>(*p);
-    if (low >= 0xDC00 && low <= 0xDFFF) {
-      ++p;
-      return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-    }
-  }
-  return unit;
-}
-
-struct Directive {
-  bool left = false, plus = false, space = false, zero = false, alternate = false;
-  int width = 0;
-  int precision = -1;  // none
-};
-
-// Calls `take` with each code point of a narrow (UTF-8) or wide string, as long as the
-// UTF-16 units stay within `maxUnits`; returns the units taken.
-template <typename Take>
-size_t walkString(const void* text, bool wide, size_t maxUnits, Take take) {
-  size_t units = 0;
-  if (wide) {
-    for (const WCHAR* p = static_cast<const WCHAR*>(text); *p;) {
-      const uint32_t code = nextUtf16(p);
-      if (units + unitsOf(code) > maxUnits) break;
-      units += unitsOf(code);
-      take(code);
-    }
-  } else {
-    for (const unsigned char* p = static_cast<const unsigned char*>(text); *p;) {
-      const uint32_t code = nextUtf8(p);
-      if (units + unitsOf(code) > maxUnits) break;
-      units += unitsOf(code);
-      take(code);
-    }
-  }
-  return units;
-}
-
-void putString(LineBuffer& line, const Directive& d, const void* text, bool wide) {
-  static const WCHAR wideNull[] = {'(', 'n', 'u', 'l', 'l', ')', 0};
-  if (!text) {
-    text = wide ? static_cast<const void*>(wideNull) : static_cast<const void*>("(null)");
-  }
-  const size_t maxUnits = d.precision >= 0 ? static_cast<size_t>(d.precision) : SIZE_MAX;
-  const size_t units = walkString(text, wide, maxUnits, [](uint32_t) {});
-  const int padding = d.width > static_cast<int>(units) ? d.width - static_cast<int>(units) : 0;
-  if (!d.left) line.putRepeated(' ', padding);
-  walkString(text, wide, maxUnits, [&line](uint32_t code) { line.putCodePoint(code); });
-  if (d.left) line.putRepeated(' ', padding);
-}
-
-void putInteger(LineBuffer& line, const Directive& d, char conversion, uint64_t magnitude,
-                bool negative) {
-  const bool isSigned = conversion == 'd' || conversion == 'i';
-  const unsigned base = conversion == 'o' ? 8 : (conversion == 'x' || conversion == 'X') ? 16 : 10;
-  const char* digitSet = conversion == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
-
-  char digits[32];
-  int count = 0;
-  for (uint64_t rest = magnitude; rest != 0; rest /= base) digits[count++] = digitSet[rest % base];
-  int precision = d.precision >= 0 ? d.precision : 1;
-  if (d.alternate && base == 8 && precision <= count) precision = count + 1;  // leading 0
-
-  const char* prefix = "";
-  if (isSigned && negative) {
-    prefix = "-";
-  } else if (isSigned && d.plus) {
-    prefix = "+";
-  } else if (isSigned && d.space) {
-    prefix = " ";
-  } else if (d.alternate && base == 16 && magnitude != 0) {
-    prefix = conversion == 'X' ? "0X" : "0x";
-  }
-  const int prefixLength = static_cast<int>(std::strlen(prefix));
-  int zeros = precision > count ? precision - count : 0;
-  int padding = d.width - prefixLength - zeros - count;
-  if (padding < 0) padding = 0;
-  if (d.zero && !d.left && d.precision < 0) {
-    zeros += padding;
-    padding = 0;
-  }
-
-  if (!d.left) line.putRepeated(' ', padding);
-  line.putAscii(prefix);
-  line.putRepeated('0', zeros);
-  while (count > 0) line.putCodePoint(static_cast<unsigned char>(digits[--count]));
-  if (d.left) line.putRepeated(' ', padding);
-}
-
-// Prints a formatted line on the host's System.err, attaching the thread only for the line
-// when the VM does not know it yet.
-void printLine(const WCHAR* text, size_t length) {
-  JavaVM* vm = bindingCache.javaVm;
-  if (!vm || !bindingCache.systemErr || !bindingCache.printlnMethod) return;
-
-  JNIEnv* env = nullptr;
-  bool attachedHere = false;
-  const jint state = vm->GetEnv(reinterpret_cast<void**>(&env), JNI_VERSION_1_4);
-  if (state == JNI_EDETACHED) {
-    // A daemon, and detached again below: a thread left attached keeps the VM from ending
-    // once the thread is gone, and holds the VM's thread object for ever.
-    if (vm->AttachCurrentThreadAsDaemon(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) {
-      return;
-    }
-    attachedHere = true;
-  } else if (state != JNI_OK) {
-    return;
-  }
-  if (env) {
-    // The caller's pending exception waits while the line is printed, then stands again.
-    LocalRef<jthrowable> pending(env, takePendingException(env));
-    LocalRef<jstring> string(
-        env, env->NewString(reinterpret_cast<const jchar*>(text), static_cast<jsize>(length)));
-    if (string) env->CallVoidMethod(bindingCache.systemErr, bindingCache.printlnMethod, string.get());
-    if (env->ExceptionCheck()) env->ExceptionClear();  // a line that cannot be printed is lost
-    if (pending) env->Throw(pending.get());
-  }
-  if (attachedHere) vm->DetachCurrentThread();
-}
-
 }  // namespace
 
-jint throwHResultException(JNIEnv* env, HRESULT code, const char* file, int line) {
+ReportingPath reportingPathOf(const char* sourcePath) {
+  const char* name = sourcePath;
+  for (const char* p = sourcePath; *p; ++p) {
+    if (*p == '/' || *p == '\\') name = p + 1;
+  }
+  ReportingPath path;
+  std::snprintf(path.text, sizeof path.text, "..\\src\\jni\\wia\\%s", name);
+  return path;
+}
+
+jint throwHResultException(JNIEnv* env, HRESULT code, const char* sourcePath, int line) {
   if (!env) return JNI_ERR;
   // An exception already pending is the first failure and stays the one the host sees.
   LocalRef<jthrowable> earlier(env, takePendingException(env));
-  LocalRef<jthrowable> report(env, newVestaroException(env, code, file, line));
+  LocalRef<jthrowable> report(env, newVestaroException(env, code, sourcePath, line));
   if (!report) report.reset(takePendingException(env));  // why the report could not be made
   if (!earlier) return report ? env->Throw(report.get()) : JNI_ERR;
   if (report) addSuppressed(env, earlier.get(), report.get());
   return env->Throw(earlier.get());
 }
 
-size_t formatDiagnosticLine(WCHAR* out, size_t capacity, const char* format, va_list args) {
-  if (!out || capacity == 0) return 0;
-  LineBuffer line{out, capacity - 1};
-  va_list ap;
-  va_copy(ap, args);
-  const char* p = format ? format : "";
-  while (*p && !line.full) {
-    if (*p != '%') {
-      const unsigned char* q = reinterpret_cast<const unsigned char*>(p);
-      line.putCodePoint(nextUtf8(q));
-      p = reinterpret_cast<const char*>(q);
-      continue;
-    }
-    const char* start = p++;
-    Directive d;
-    for (;; ++p) {
-      if (*p == '-') d.left = true;
-      else if (*p == '+') d.plus = true;
-      else if (*p == ' ') d.space = true;
-      else if (*p == '0') d.zero = true;
-      else if (*p == '#') d.alternate = true;
-      else break;
-    }
-    if (*p == '*') {
-      d.width = va_arg(ap, int);
-      if (d.width < 0) d.left = true, d.width = -d.width;
-      ++p;
-    } else {
-      while (*p >= '0' && *p <= '9') d.width = d.width * 10 + (*p++ - '0');
-    }
-    if (*p == '.') {
-      ++p;
-      d.precision = 0;
-      if (*p == '*') {
-        d.precision = va_arg(ap, int);
-        if (d.precision < 0) d.precision = -1;
-        ++p;
-      } else {
-        while (*p >= '0' && *p <= '9') d.precision = d.precision * 10 + (*p++ - '0');
-      }
-    }
-    enum { kInt, kChar, kShort, kLong, kLongLong, kWide } size = kInt;
-    if (p[0] == 'h' && p[1] == 'h') size = kChar, p += 2;
-    else if (*p == 'h') size = kShort, ++p;
-    else if (p[0] == 'l' && p[1] == 'l') size = kLongLong, p += 2;
-    else if (*p == 'l') size = kLong, ++p;
-    else if (p[0] == 'I' && p[1] == '6' && p[2] == '4') size = kLongLong, p += 3;
-    else if (*p == 'w') size = kWide, ++p;
-
-    const char conversion = *p;
-    if (conversion) ++p;
-    switch (conversion) {
-      case 'd':
-      case 'i': {
-        int64_t value;
-        if (size == kLongLong) value = va_arg(ap, long long);
-        else if (size == kLong) value = va_arg(ap, LONG);
-        else if (size == kShort) value = static_cast<short>(va_arg(ap, int));
-        else if (size == kChar) value = static_cast<signed char>(va_arg(ap, int));
-        else value = va_arg(ap, int);
-        const uint64_t magnitude =
-            value < 0 ? uint64_t(0) - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-        putInteger(line, d, conversion, magnitude, value < 0);
-        break;
-      }
-      case 'u':
-      case 'x':
-      case 'X':
-      case 'o': {
-        uint64_t value;
-        if (size == kLongLong) value = va_arg(ap, unsigned long long);
-        else if (size == kLong) value = va_arg(ap, ULONG);
-        else if (size == kShort) value = static_cast<unsigned short>(va_arg(ap, unsigned));
-        else if (size == kChar) value = static_cast<unsigned char>(va_arg(ap, unsigned));
-        else value = va_arg(ap, unsigned);
-        putInteger(line, d, conversion, value, false);
-        break;
-      }
-      case 'c': {
-        const int value = va_arg(ap, int);
-        uint32_t code = (size == kWide || size == kLong) ? static_cast<uint16_t>(value)
-                                                          : static_cast<unsigned char>(value);
-        if (size != kWide && size != kLong && code >= 0x80) code = kReplacement;
-        const int padding = d.width > 1 ? d.width - 1 : 0;
-        if (!d.left) line.putRepeated(' ', padding);
-        line.putCodePoint(code);
-        if (d.left) line.putRepeated(' ', padding);
-        break;
-      }
-      case 's':
-      case 'S': {
-        const bool wide = conversion == 'S' || size == kWide || size == kLong;
-        putString(line, d, va_arg(ap, const void*), wide);
-        break;
-      }
-      case '%':
-        line.putCodePoint('%');
-        break;
-      default:  // not a directive this formatter knows: copied as it stands
-        for (const char* c = start; c < p; ++c) line.putCodePoint(static_cast<unsigned char>(*c));
-        break;
-    }
-  }
-  va_end(ap);
-  out[line.length] = 0;
-  return line.length;
-}
-
 void debugPrintf(const char* format, ...) {
-  WCHAR line[kLineCapacity];
+  WCHAR line[kDiagnosticLineCapacity];
   va_list args;
   va_start(args, format);
-  const size_t length = formatDiagnosticLine(line, kLineCapacity, format, args);
+  const size_t length = formatDiagnosticLine(line, kDiagnosticLineCapacity, format, args);
   va_end(args);
-  printLine(line, length);
+  printOnHostErrorStream(line, length);
 }
 
 jstring bstrToJstring(JNIEnv* env, BSTR bstr) {
@@ -447,7 +143,7 @@ char* formatSystemError(char* buffer, size_t size, HRESULT code, const char* fil
   return buffer;
 }
 
-// ---- Item transfer and property listing ---------------------------------------------------
+// ---- Item transfer and property listing -------------------------------------------------
 
 namespace {
 
@@ -455,36 +151,6 @@ namespace {
 // Spelled out with their documented values, as not every SDK's headers declare them.
 const GUID kFormatJpeg = {0xB96B3CAE, 0x0728, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
 const GUID kFormatBmp = {0xB96B3CAB, 0x0728, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
-
-// A file medium for idtGetData: WIA chooses the file and returns its name. Releasing the
-// medium deletes the file and frees the name.
-class FileMedium {
- public:
-  FileMedium() { medium_.tymed = TYMED_FILE; }
-  ~FileMedium() {
-    if (medium_.lpszFileName || medium_.pUnkForRelease) ReleaseStgMedium(&medium_);
-  }
-  FileMedium(const FileMedium&) = delete;
-  FileMedium& operator=(const FileMedium&) = delete;
-
-  STGMEDIUM* get() { return &medium_; }
-  const WCHAR* fileName() const { return medium_.lpszFileName; }
-
- private:
-  STGMEDIUM medium_{};
-};
-
-// A string in task memory, freed with CoTaskMemFree.
-class TaskString {
- public:
-  explicit TaskString(LPOLESTR text) : text_(text) {}
-  ~TaskString() { CoTaskMemFree(text_); }
-  TaskString(const TaskString&) = delete;
-  TaskString& operator=(const TaskString&) = delete;
-
- private:
-  LPOLESTR text_;
-};
 
 jsize lengthOf(const WCHAR* text) {
   jsize length = 0;
@@ -494,17 +160,15 @@ jsize lengthOf(const WCHAR* text) {
 
 }  // namespace
 
-JavaState transferItem(JNIEnv* env, jobject deviceObject, IWiaItem* item, ULONG count,
+JavaState transferItem(JNIEnv* env, jobject deviceObject, ComPtr<IWiaItem> item, ULONG count,
                        const PROPSPEC* propSpecs, const PROPVARIANT* propValues) {
-  // Released last, after the property storage and the data-transfer interface.
-  ComPtr<IWiaItem> ownedItem(item);
+  // `item` is released last, after the property storage and the data-transfer interface.
   if (!item) {
     THROW_HRESULT(env, E_POINTER);  // transfer: no item
     return JavaState::ExceptionPending;
   }
   ComPtr<IWiaPropertyStorage> storage;
-  HRESULT hr = item->QueryInterface(IID_IWiaPropertyStorage, storage.putVoid());
-  if (hr == S_OK && !storage) hr = E_NOINTERFACE;
+  HRESULT hr = requireOut(item->QueryInterface(IID_IWiaPropertyStorage, storage.putVoid()), storage, E_NOINTERFACE);
   if (hr != S_OK) {
     THROW_HRESULT(env, hr);  // transfer: no property storage
     return JavaState::ExceptionPending;
@@ -548,16 +212,16 @@ JavaState transferItem(JNIEnv* env, jobject deviceObject, IWiaItem* item, ULONG 
   }
 
   ComPtr<IWiaDataTransfer> transfer;
-  hr = storage->QueryInterface(IID_IWiaDataTransfer, transfer.putVoid());
-  if (hr == S_OK && !transfer) hr = E_NOINTERFACE;
+  hr = requireOut(storage->QueryInterface(IID_IWiaDataTransfer, transfer.putVoid()), transfer, E_NOINTERFACE);
   if (hr != S_OK) {
     THROW_HRESULT(env, hr);  // transfer: no data transfer
     return JavaState::ExceptionPending;
   }
   // Released before the interfaces; that deletes the file.
   FileMedium medium;
-  hr = transfer->idtGetData(medium.get(), nullptr);
-  if (hr == S_OK && !medium.fileName()) hr = E_UNEXPECTED;  // a file nobody can name
+  STGMEDIUM* slot = medium.put();
+  slot->tymed = TYMED_FILE;
+  hr = requireOut(transfer->idtGetData(slot, nullptr), slot->lpszFileName, E_UNEXPECTED);  // a file nobody can name
   if (hr != S_OK) {
     THROW_HRESULT(env, hr);  // transfer: data not written
     return JavaState::ExceptionPending;
@@ -565,8 +229,8 @@ JavaState transferItem(JNIEnv* env, jobject deviceObject, IWiaItem* item, ULONG 
 
   // The path goes to the host as the UTF-16 text WIA returned. No callback with a string
   // that could not be made: its error is pending instead.
-  LocalRef<jstring> path(env, env->NewString(reinterpret_cast<const jchar*>(medium.fileName()),
-                                             lengthOf(medium.fileName())));
+  const WCHAR* fileName = medium.get().lpszFileName;
+  LocalRef<jstring> path(env, env->NewString(reinterpret_cast<const jchar*>(fileName), lengthOf(fileName)));
   if (!path) return JavaState::ExceptionPending;
   jvalue arguments[2];
   arguments[0].l = path.get();
@@ -583,7 +247,7 @@ void dumpPropertyStorage(IWiaPropertyStorage* storage) {
     STATPROPSTG entry{};
     ULONG fetched = 0;
     const HRESULT next = entries->Next(1, &entry, &fetched);
-    TaskString name(entry.lpwstrName);
+    TaskMemory<WCHAR> name(entry.lpwstrName);
     if (next != S_OK || fetched != 1) return;  // the end of the list, or a failure
 
     const PROPSPEC propSpec = {PRSPEC_PROPID, {entry.propid}};
@@ -619,24 +283,6 @@ const char* varTypeName(VARTYPE vt) {
     name = kStorage[vt - 64];
   }
   return name ? name : "unknown";
-}
-
-HeldException::~HeldException() {
-  if (!first_) return;
-  takePending();  // whatever came last joins the first
-  env_->Throw(first_);
-  env_->DeleteLocalRef(first_);
-}
-
-void HeldException::takePending() {
-  jthrowable later = takePendingException(env_);
-  if (!later) return;
-  if (!first_) {
-    first_ = later;
-    return;
-  }
-  addSuppressed(env_, first_, later);
-  env_->DeleteLocalRef(later);
 }
 
 // ---- Value conversion --------------------------------------------------------------------

@@ -1,11 +1,18 @@
-// The two channels back to the host besides a method's result: failures as a pending
-// VestaroException, and diagnostic lines on the host's standard error stream.
+// The library's shared routines: the two channels back to the host besides a method's
+// result (failures as a pending VestaroException, diagnostic lines on the host's System.err),
+// the transfer of one item into a file, the listing of an item's properties, the conversion
+// of host values, and the device event sink.
 #pragma once
 
 #include <cstdarg>
 #include <cstddef>
 
+#include "ComPtr.h"
+#include "DiagnosticLine.h"
+#include "PendingException.h"
 #include "Platform.h"
+
+// ---- Reporting ---------------------------------------------------------------------------
 
 // A WIA failure code and its text. wiaErrorTexts ends with the row {-1, nullptr}.
 struct WiaErrorText {
@@ -14,30 +21,32 @@ struct WiaErrorText {
 };
 extern const WiaErrorText wiaErrorTexts[];
 
+// The reporting position of a source as the host sees it: the source's file name in the
+// sources' folder, as a relative Windows path ("..\src\jni\wia\WIAManager.cpp"), whatever
+// path the build compiled it from. Cut to fit, like any file name over 200 characters.
+struct ReportingPath {
+  char text[260];
+};
+ReportingPath reportingPathOf(const char* sourcePath);
+
 // Leaves a VestaroException(code, text, file, line) pending and returns the result of the
-// JNI Throw. The text is the system's text for the code, else wiaErrorTexts' text, else
-// "ERROR 0x" and the code in eight lower-case hexadecimal digits. When an exception is
-// already pending, that first one stays pending and the new report (or whatever stopped it
-// from being made) is attached to it as suppressed. Report through THROW_HRESULT, which
-// fills in the position.
-jint throwHResultException(JNIEnv* env, HRESULT code, const char* file, int line);
+// JNI Throw. `sourcePath` is the reporting source as compiled (__FILE__), reported as
+// reportingPathOf gives it; null reports "". The text is the system's text for the code,
+// else wiaErrorTexts' text, else "ERROR 0x" and the code in eight lower-case hexadecimal
+// digits. When an exception is already pending, that first one stays pending and the new
+// report (or whatever stopped it from being made) is attached to it as suppressed. Report
+// through THROW_HRESULT, which fills in the position.
+jint throwHResultException(JNIEnv* env, HRESULT code, const char* sourcePath, int line);
 
-// Formats one line like printf and prints it on the host's System.err as bound at load;
-// longer lines are cut at 1023 characters. Any thread may print, one the VM has never seen
-// included. The line is dropped when there is no stream or no VM environment. An exception
-// pending on the calling thread stays pending. The caller decides whether to print
-// (bindingCache.debugEnabled).
-//
-// Conversions: %d %i %u %x %X %o %c %s %%, with flags "-+ 0#", width and precision (or *),
-// and the sizes h, hh, l (32 bits, as LONG), ll and I64. %s takes UTF-8 text; %ws, %ls and
-// %S take a wide string (WCHAR*). A null string prints as "(null)". A precision on a string
-// counts UTF-16 units. Any other directive is copied as it stands.
+// Reports `code` from the calling statement's source and line; keep the call on one line.
+#define THROW_HRESULT(env, code) throwHResultException((env), (code), __FILE__, __LINE__)
+
+// Formats one line as formatDiagnosticLine does and prints it on the host's System.err as
+// bound at load; longer lines are cut at 1023 characters. Any thread may print, one the VM
+// has never seen included. The line is dropped when there is no stream or no VM environment.
+// An exception pending on the calling thread stays pending. The caller decides whether to
+// print (bindingCache.debugEnabled).
 void debugPrintf(const char* format, ...);
-
-// Formats as debugPrintf does into `out` (UTF-16, `capacity` units including the zero at the
-// end) and returns the number of units written. The text is cut where it no longer fits,
-// never inside a surrogate pair.
-size_t formatDiagnosticLine(WCHAR* out, size_t capacity, const char* format, va_list args);
 
 // The text of `table`'s row for `code`, else "ERROR " and the code in eight lower-case
 // hexadecimal digits, in a buffer of the calling thread that the next call overwrites.
@@ -52,23 +61,18 @@ char* formatSystemError(char* buffer, size_t size, HRESULT code, const char* fil
 // cannot be made.
 jstring bstrToJstring(JNIEnv* env, BSTR bstr);
 
-// ---- Item transfer and property listing ---------------------------------------------------
-
-// Whether a routine returned with a Java exception pending on the calling thread. A caller
-// that goes on after ExceptionPending must take the exception off the thread first
-// (HeldException): no JNI call may be made while one is pending.
-enum class JavaState { Clear, ExceptionPending };
+// ---- Item transfer and property listing -------------------------------------------------
 
 // Moves the image of `item` into a file and hands it to the host. Sets the item's format and
 // medium as a pair (a JPEG file, else a BMP file), writes the `count` extra properties one by
 // one (a refusal only prints "Failed to set property[i] id to value" when debugging is on),
 // lists the item's properties when debugging is on, has WIA write the file, calls
 // deviceObject.fireTransferDone(path, "jpg" or "bmp") once and deletes the file right after.
-// Takes over the reference to `item` and releases it, with everything else it obtained, on
-// every path. A failure is reported as a VestaroException from this source; a throwing
-// callback leaves its exception pending. `propSpecs` and `propValues` are only read; null
-// arrays mean no extra property.
-[[nodiscard]] JavaState transferItem(JNIEnv* env, jobject deviceObject, IWiaItem* item,
+// Releases `item`, with everything else it obtained, on every path. A failure is reported
+// as a VestaroException from this source; a throwing callback leaves its exception pending;
+// either gives ExceptionPending. `propSpecs` and `propValues` are only read; null arrays mean
+// no extra property.
+[[nodiscard]] JavaState transferItem(JNIEnv* env, jobject deviceObject, ComPtr<IWiaItem> item,
                                      ULONG count, const PROPSPEC* propSpecs,
                                      const PROPVARIANT* propValues);
 
@@ -81,74 +85,6 @@ void dumpPropertyStorage(IWiaPropertyStorage* storage);
 // The name of a variant type code without its VT_ prefix ("BSTR", "UI4"), or "unknown" for a
 // code outside the base types, modifier bits (vector, array, by-reference) included.
 const char* varTypeName(VARTYPE vt);
-
-// Lets an operation go on after a Java exception without breaking the JNI rules: takePending
-// takes the pending exception off the thread and holds the first one, attaching each later
-// one to it as suppressed; when the holder goes out of scope the first is thrown again, so
-// the host sees it when the native method returns. Holds one local reference at most.
-class HeldException {
- public:
-  explicit HeldException(JNIEnv* env) : env_(env) {}
-  ~HeldException();
-  HeldException(const HeldException&) = delete;
-  HeldException& operator=(const HeldException&) = delete;
-
-  void takePending();
-
- private:
-  JNIEnv* env_;
-  jthrowable first_ = nullptr;
-};
-
-namespace vestaro::detail {
-
-// The reporting position of a source of the library as the host sees it: its file name in
-// the sources' folder, as a relative Windows path ("..\src\jni\wia\WIAManager.cpp").
-constexpr char kSourceFolder[] = "..\\src\\jni\\wia\\";
-
-constexpr const char* fileNameOf(const char* path) {
-  const char* name = path;
-  for (const char* p = path; *p; ++p) {
-    if (*p == '/' || *p == '\\') name = p + 1;
-  }
-  return name;
-}
-
-constexpr size_t lengthOf(const char* text) {
-  size_t length = 0;
-  while (text[length]) ++length;
-  return length;
-}
-
-template <size_t N>
-struct ReportingPath {
-  char text[N];
-};
-
-template <size_t N>
-constexpr ReportingPath<N> reportingPath(const char* fileName) {
-  ReportingPath<N> path{};
-  size_t i = 0;
-  for (const char* p = kSourceFolder; *p; ++p) path.text[i++] = *p;
-  for (const char* p = fileName; *p; ++p) path.text[i++] = *p;
-  return path;
-}
-
-}  // namespace vestaro::detail
-
-// The reporting position of the source this is written in, built when it is compiled.
-#define VESTARO_REPORTING_FILE                                                          \
-  ([]() -> const char* {                                                                \
-    static constexpr auto path = ::vestaro::detail::reportingPath<                      \
-        sizeof(::vestaro::detail::kSourceFolder) +                                      \
-        ::vestaro::detail::lengthOf(::vestaro::detail::fileNameOf(__FILE__))>(          \
-        ::vestaro::detail::fileNameOf(__FILE__));                                       \
-    return path.text;                                                                   \
-  }())
-
-// Reports `code` from the calling statement's source and line; keep the call on one line.
-#define THROW_HRESULT(env, code) \
-  throwHResultException((env), (code), VESTARO_REPORTING_FILE, __LINE__)
 
 // ---- Value conversion --------------------------------------------------------------------
 // Between Java boxed values and automation VARIANTs: Byte <-> VT_UI1, Short <-> VT_I2,

@@ -10,7 +10,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "JniLocalRef.h"
+#include "LocalRef.h"
 
 namespace jvmtest {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <thread>
 
-#include "JniLocalRef.h"
+#include "LocalRef.h"
 #include "WIALibrary.h"
 #include "WIAUtils.h"
 

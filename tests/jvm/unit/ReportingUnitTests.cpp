@@ -89,7 +89,7 @@ TEST(FailureTexts, SystemErrorLineFitsTheBuffer) {
 }
 
 TEST(ReportingPosition, NamesThisSourceInTheLibrarysFolderWithBackslashes) {
-  EXPECT_STREQ(VESTARO_REPORTING_FILE, "..\\src\\jni\\wia\\ReportingUnitTests.cpp");
+  EXPECT_STREQ(reportingPathOf(__FILE__).text, "..\\src\\jni\\wia\\ReportingUnitTests.cpp");
 }
 
 // A COM object that counts its references.

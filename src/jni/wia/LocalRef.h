@@ -29,7 +29,7 @@ class LocalRef {
   explicit operator bool() const { return ref_ != nullptr; }
 
   // Gives the reference up without deleting it (to return it to Java, for example).
-  T release() { return std::exchange(ref_, nullptr); }
+  [[nodiscard]] T release() { return std::exchange(ref_, nullptr); }
 
   // Deletes the held reference and takes `ref` instead.
   void reset(T ref = nullptr) {
