@@ -120,8 +120,9 @@ void putString(LineBuffer& line, const Directive& d, const void* text, bool wide
 }
 
 // Integers are ASCII whatever the flags, so the C library lays them out: the directive is
-// rebuilt with 64-bit arguments. Width and precision are capped at the line's length, which
-// cuts nothing that could be seen.
+// rebuilt with 64-bit arguments. Width and precision are capped a little beyond the line's
+// length (more than the longest number with its prefix), which cuts nothing that could be
+// seen.
 void putInteger(LineBuffer& line, const Directive& d, char conversion, uint64_t bits) {
   char spec[16];
   char* s = spec;
@@ -134,10 +135,10 @@ void putInteger(LineBuffer& line, const Directive& d, char conversion, uint64_t 
   for (const char* rest = "*.*ll"; *rest; ++rest) *s++ = *rest;
   *s++ = conversion;
   *s = 0;
-  const int cap = static_cast<int>(kDiagnosticLineCapacity);
-  const int width = d.width < cap ? d.width : cap;
-  const int precision = d.precision < cap ? d.precision : cap;
-  char text[kDiagnosticLineCapacity + 1];
+  constexpr int kCap = static_cast<int>(kDiagnosticLineCapacity) + 32;
+  const int width = d.width < kCap ? d.width : kCap;
+  const int precision = d.precision < kCap ? d.precision : kCap;
+  char text[kCap + 32];
   if (conversion == 'd' || conversion == 'i') {
     std::snprintf(text, sizeof text, spec, width, precision, static_cast<long long>(bits));
   } else {

@@ -2,6 +2,7 @@
 // reporting position, and the COM reference holder.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
 #include <string>
 
@@ -68,6 +69,18 @@ TEST(DiagnosticFormat, CutsWhereTheBufferEndsNeverInsideAPair) {
   EXPECT_EQ(format(4, "%d%s", 12345, "more"), u"123");
   EXPECT_EQ(format(1, "%d", 1), u"");
   EXPECT_EQ(format(0, "%d", 1), u"");
+}
+
+// Widths and precisions beyond the line, the most negative '*' width included, fill the
+// line and stop there.
+TEST(DiagnosticFormat, HugeWidthsAndPrecisionsFillTheLine) {
+  EXPECT_EQ(line("%*d|", INT_MIN, 5), u"5" + std::u16string(1022, u' '));
+  EXPECT_EQ(line("%*d", INT_MAX, 5), std::u16string(1023, u' '));
+  EXPECT_EQ(line("%*llu", INT_MAX, UINT64_MAX), std::u16string(1023, u' '));
+  EXPECT_EQ(line("%*llu", 1030, UINT64_MAX), std::u16string(1010, u' ') + u"1844674407370");
+  EXPECT_EQ(line("%.*x", 100000, 0xabu), std::u16string(1023, u'0'));
+  EXPECT_EQ(line("%#.*o", 1050, 8u), std::u16string(1023, u'0'));
+  EXPECT_EQ(line("a%-*s|", 2000, "b"), u"ab" + std::u16string(1021, u' '));
 }
 
 TEST(FailureTexts, TableElseCodeInHexadecimal) {
