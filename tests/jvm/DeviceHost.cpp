@@ -28,6 +28,20 @@ void setField(JNIEnv* env, jobject object, const char* name, const char* signatu
   }
 }
 
+// The records a recording host object keeps: `countMethod` says how many, `getMethod` (of
+// `getSignature`, taking the index) hands out each, and `read` makes one from it.
+template <typename Read>
+auto records(JNIEnv* env, jobject holder, const char* countMethod, const char* getMethod,
+             const char* getSignature, Read read) {
+  std::vector<decltype(read(jobject()))> result;
+  const jint count = callMethod<jint>(env, holder, countMethod, "()I");
+  for (jint i = 0; i < count; ++i) {
+    LocalRef<jobject> record(env, callMethod<jobject>(env, holder, getMethod, getSignature, i));
+    result.push_back(read(record.get()));
+  }
+  return result;
+}
+
 jobject recorderOf(JNIEnv* env, jobject device) {
   return objectField(env, device, "transfers", "Lkordin/vestaro/testhost/TransferRecorder;");
 }
@@ -97,19 +111,11 @@ void DeviceTest::releaseDevice(jlong deviceHandle) {
 }
 
 std::vector<Offer> DeviceTest::offers() {
-  std::vector<Offer> result;
-  const jint count = callMethod<jint>(env_, manager_, "offerCount", "()I");
-  for (jint i = 0; i < count; ++i) {
-    LocalRef<jobject> offer(env_, callMethod<jobject>(env_, manager_, "offer",
-                                                      "(I)Lkordin/vestaro/testhost/RecordingManager$Offer;", i));
-    Offer o;
-    o.name = stringField(env_, offer.get(), "name");
-    o.handle = longField(env_, offer.get(), "handle");
-    o.type = intField(env_, offer.get(), "type");
-    o.id = stringField(env_, offer.get(), "id");
-    result.push_back(o);
-  }
-  return result;
+  return records(env_, manager_, "offerCount", "offer", "(I)Lkordin/vestaro/testhost/RecordingManager$Offer;",
+                 [this](jobject offer) {
+                   return Offer{stringField(env_, offer, "name"), longField(env_, offer, "handle"),
+                                intField(env_, offer, "type"), stringField(env_, offer, "id")};
+                 });
 }
 
 void DeviceTest::setAccept(bool accept) {
@@ -168,20 +174,12 @@ void DeviceTest::setScan(jobject scanner, jint bitDepth, jint resolution, jint x
 
 std::vector<Delivery> DeviceTest::deliveries(jobject device) {
   LocalRef<jobject> recorder(env_, recorderOf(env_, device));
-  std::vector<Delivery> result;
-  const jint count = callMethod<jint>(env_, recorder.get(), "count", "()I");
-  for (jint i = 0; i < count; ++i) {
-    LocalRef<jobject> t(env_, callMethod<jobject>(env_, recorder.get(), "get",
-                                                  "(I)Lkordin/vestaro/testhost/TransferRecorder$Transfer;", i));
-    Delivery d;
-    d.path = stringField(env_, t.get(), "path");
-    d.extension = stringField(env_, t.get(), "extension");
-    d.existed = booleanField(env_, t.get(), "existed");
-    d.size = longField(env_, t.get(), "size");
-    d.copy = stringField(env_, t.get(), "copy");
-    result.push_back(d);
-  }
-  return result;
+  return records(env_, recorder.get(), "count", "get", "(I)Lkordin/vestaro/testhost/TransferRecorder$Transfer;",
+                 [this](jobject transfer) {
+                   return Delivery{stringField(env_, transfer, "path"), stringField(env_, transfer, "extension"),
+                                   booleanField(env_, transfer, "existed"), longField(env_, transfer, "size"),
+                                   stringField(env_, transfer, "copy")};
+                 });
 }
 
 void DeviceTest::copyInto(jobject device, const std::string& directory) {
