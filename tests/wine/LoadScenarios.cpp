@@ -31,7 +31,7 @@ using Load = Scenario;
 TEST_F(Load, InitializeReachesTheSystemsOwnServiceWhichListsNoDevice) {
   const jlong manager = library->initialize();
   Host::Thrown thrown;
-  ASSERT_FALSE(host->takeThrown(&thrown)) << thrown.className << " " << thrown.message;
+  ASSERT_TRUE(nothingThrown());
   ASSERT_NE(manager, 0);
   EXPECT_EQ(static_cast<uint64_t>(manager) >> 32, 0u);
   // Its enumerator's Next answers E_NOTIMPL, which the poll reports instead of reading it
@@ -64,7 +64,7 @@ TEST_F(Load, BadAndReleasedHandlesAreReportedFromTheirNative) {
 
   const jlong manager = registerVirtualManager();
   library->releaseManager(manager);
-  ASSERT_FALSE(host->takeThrown(&thrown)) << thrown.message;
+  ASSERT_TRUE(nothingThrown());
   library->releaseManager(manager);
   ASSERT_TRUE(reportedFrom("WIAManager.cpp", E_INVALIDARG, &thrown));
   EXPECT_GT(thrown.line, 0);

@@ -65,6 +65,12 @@ void Scenario::releaseAll(jlong manager) {
   library->releaseManager(manager);
 }
 
+::testing::AssertionResult Scenario::nothingThrown() {
+  Host::Thrown thrown;
+  if (!host->takeThrown(&thrown)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "threw " << thrown.className << ": " << thrown.message;
+}
+
 ::testing::AssertionResult Scenario::reportedFrom(const char* file, HRESULT code, Host::Thrown* thrown) {
   if (!host->takeThrown(thrown)) return ::testing::AssertionFailure() << "nothing was thrown";
   const std::string source = std::string("..\\src\\jni\\wia\\") + file;
