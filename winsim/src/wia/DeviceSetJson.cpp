@@ -73,6 +73,14 @@ long long integer(const json& value, const std::string& where, long long min, lo
   return number;
 }
 
+// A reader of an integer from `min` to `max` as a `T`.
+template <typename T>
+auto integerIn(long long min, long long max) {
+  return [min, max](const json& value, const std::string& where) {
+    return static_cast<T>(integer(value, where, min, max));
+  };
+}
+
 LONG long32(const json& value, const std::string& where) {
   return static_cast<LONG>(integer(value, where, INT32_MIN, INT32_MAX));
 }
@@ -239,9 +247,7 @@ DeviceSpec device(const json& value, const std::string& where) {
   readIf(value, "vendor", at, &d.vendor, text);
   readIf(value, "description", at, &d.description, text);
   readIf(value, "port", at, &d.port, text);
-  readIf(value, "subtype", at, &d.subtype, [](const json& subtype, const std::string& place) {
-    return static_cast<WORD>(integer(subtype, place, 0, 0xFFFF));
-  });
+  readIf(value, "subtype", at, &d.subtype, integerIn<WORD>(0, 0xFFFF));
   if (value.contains("info")) {
     requireObject(value["info"], at + ".info");
     for (const auto& entry : value["info"].items()) {
@@ -265,9 +271,7 @@ DeviceSpec device(const json& value, const std::string& where) {
   readIf(value, "deepColour", at, &d.deepColour, flag);
   readIf(value, "nearestValues", at, &d.nearestValues, flag);
   readIf(value, "vanishes", at, &d.vanishes, flag);
-  readIf(value, "transferDelayMs", at, &d.transferDelayMs, [](const json& delay, const std::string& place) {
-    return static_cast<unsigned>(integer(delay, place, 0, 600000));
-  });
+  readIf(value, "transferDelayMs", at, &d.transferDelayMs, integerIn<unsigned>(0, 600000));
   readIf(value, "dataTypes", at, &d.dataTypes, listOf(dataType));
   if (value.contains("resolution")) {
     const json& range = value["resolution"];
@@ -287,9 +291,7 @@ DeviceSpec device(const json& value, const std::string& where) {
     readIf(bed, "height", place, &d.bedHeight, long32);
   }
   readIf(value, "pictures", at, &d.pictures, listOf(picture));
-  readIf(value, "generatedPictures", at, &d.generatedPictures, [](const json& count, const std::string& place) {
-    return static_cast<unsigned>(integer(count, place, 0, 10000000));
-  });
+  readIf(value, "generatedPictures", at, &d.generatedPictures, integerIn<unsigned>(0, 10000000));
   if (value.contains("generatedSize")) {
     const json& size = value["generatedSize"];
     if (!size.is_array() || size.size() != 2) fail(at + ".generatedSize", "expected [width, height]");
