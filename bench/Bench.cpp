@@ -26,6 +26,7 @@
 namespace {
 
 using bench::env;
+namespace strict = vmstart::strict;
 
 long kilobytesOf(const char* field) {
   std::ifstream status("/proc/self/status");
@@ -83,14 +84,14 @@ struct Library {
   jmethodID poll = nullptr;
 
   Library() {
-    manager = bench::newObject("kordin/vestaro/bench/BenchManager");
-    managerHandle = env->CallLongMethod(manager, bench::methodOf(manager, "initialize", "()J"));
-    bench::check("initialize");
-    poll = bench::methodOf(manager, "poll", "(J)V");
+    manager = bench::newManager();
+    managerHandle = env->CallLongMethod(manager, strict::methodOf(env, manager, "initialize", "()J"));
+    strict::requireNoException(env, "initialize");
+    poll = strict::methodOf(env, manager, "poll", "(J)V");
   }
   ~Library() {
-    env->CallVoidMethod(manager, bench::methodOf(manager, "release", "(J)V"), managerHandle);
-    bench::check("release");
+    env->CallVoidMethod(manager, strict::methodOf(env, manager, "release", "(J)V"), managerHandle);
+    strict::requireNoException(env, "release");
     env->DeleteLocalRef(manager);
   }
   Library(const Library&) = delete;
@@ -98,30 +99,30 @@ struct Library {
 
   void pollOnce() {
     env->CallVoidMethod(manager, poll, managerHandle);
-    bench::check("poll");
+    strict::requireNoException(env, "poll");
   }
   // The handle of the set's one device, taken by the host in one poll.
   jlong takeOnlyDevice() {
-    bench::setBoolean(manager, "accept", true);
+    strict::setBooleanField(env, manager, "accept", true);
     pollOnce();
-    bench::setBoolean(manager, "accept", false);
-    return bench::longField(manager, "lastHandle");
+    strict::setBooleanField(env, manager, "accept", false);
+    return strict::longField(env, manager, "lastHandle");
   }
 };
 
-// A device object of the library's host: BenchCamera or BenchScanner.
+// A device object of the library's host: a camera or a scanner.
 struct LibraryDevice {
   jobject object;
   jlong handle;
   jmethodID transfer;
 
   LibraryDevice(const char* className, jlong deviceHandle) : handle(deviceHandle) {
-    object = bench::newObject(className);
-    transfer = bench::methodOf(object, "transfer", "(JZ)V");
+    object = bench::newDevice(className);
+    transfer = strict::methodOf(env, object, "transfer", "(JZ)V");
   }
   ~LibraryDevice() {
-    env->CallVoidMethod(object, bench::methodOf(object, "release", "(J)V"), handle);
-    bench::check("device release");
+    env->CallVoidMethod(object, strict::methodOf(env, object, "release", "(J)V"), handle);
+    strict::requireNoException(env, "device release");
     env->DeleteLocalRef(object);
   }
   LibraryDevice(const LibraryDevice&) = delete;
@@ -129,7 +130,7 @@ struct LibraryDevice {
 
   void transferOnce() {
     env->CallVoidMethod(object, transfer, handle, JNI_FALSE);
-    bench::check("transfer");
+    strict::requireNoException(env, "transfer");
   }
 };
 
@@ -204,7 +205,7 @@ void BM_RatioCameraTransfer(benchmark::State& state) {
   const auto pictures = static_cast<int>(state.range(0));
   install(camera(pictures, static_cast<LONG>(state.range(1)), static_cast<LONG>(state.range(2))));
   Library library;
-  LibraryDevice device("kordin/vestaro/bench/BenchCamera", library.takeOnlyDevice());
+  LibraryDevice device(bench::kCamera, library.takeOnlyDevice());
   Direct direct;
   const DWORD cookie = bench::direct::takeFirstDevice(direct.session);
   auto byLibrary = [&] { device.transferOnce(); };
@@ -241,10 +242,10 @@ void BM_RatioScan(benchmark::State& state) {
   const LONG width = bed.bedWidth * dpi / 1000;
   const LONG height = bed.bedHeight * dpi / 1000;
   Library library;
-  LibraryDevice scanner("kordin/vestaro/bench/BenchScanner", library.takeOnlyDevice());
-  env->CallVoidMethod(scanner.object, bench::methodOf(scanner.object, "setScan", "(IIIIII)V"), jint(8),
+  LibraryDevice scanner(bench::kScanner, library.takeOnlyDevice());
+  env->CallVoidMethod(scanner.object, strict::methodOf(env, scanner.object, "setScan", "(IIIIII)V"), jint(8),
                       jint(dpi), jint(0), jint(0), jint(width), jint(height));
-  bench::check("setScan");
+  strict::requireNoException(env, "setScan");
   std::vector<uint8_t> pixels;
   {
     Direct direct;
@@ -289,7 +290,7 @@ void BM_SweepCameraTransfer(benchmark::State& state) {
   const auto pictures = static_cast<int>(state.range(1));
   install(camera(pictures, 64, 48));
   Library library;
-  LibraryDevice device("kordin/vestaro/bench/BenchCamera", library.takeOnlyDevice());
+  LibraryDevice device(bench::kCamera, library.takeOnlyDevice());
   Direct direct;
   const DWORD cookie = bench::direct::takeFirstDevice(direct.session);
   const double before = residentMB();
@@ -322,14 +323,14 @@ void BM_MemoryLongTransfer(benchmark::State& state) {
     double before = 0;
     {
       Library library;
-      LibraryDevice device("kordin/vestaro/bench/BenchCamera", library.takeOnlyDevice());
+      LibraryDevice device(bench::kCamera, library.takeOnlyDevice());
       device.transferOnce();
       device.transferOnce();
     }
     winsim::reset();
     winsim::setDevices(camera(pictures, 8, 8));
     Library library;
-    LibraryDevice device("kordin/vestaro/bench/BenchCamera", library.takeOnlyDevice());
+    LibraryDevice device(bench::kCamera, library.takeOnlyDevice());
     before = residentMB();
     device.transferOnce();
     state.counters["rss_growth_MB"] = residentMB() - before;
@@ -344,11 +345,11 @@ BENCHMARK(BM_MemoryLongTransfer)->ArgName("pictures")->Arg(100000)->Iterations(1
 void BM_Scan(benchmark::State& state) {
   install(devices(1, winsim::DeviceKind::Scanner));
   Library library;
-  LibraryDevice scanner("kordin/vestaro/bench/BenchScanner", library.takeOnlyDevice());
+  LibraryDevice scanner(bench::kScanner, library.takeOnlyDevice());
   const jint resolution = static_cast<jint>(state.range(0));
-  env->CallVoidMethod(scanner.object, bench::methodOf(scanner.object, "setScan", "(IIIIII)V"), jint(8),
+  env->CallVoidMethod(scanner.object, strict::methodOf(env, scanner.object, "setScan", "(IIIIII)V"), jint(8),
                       resolution, jint(0), jint(0), 4 * resolution, 3 * resolution);
-  bench::check("setScan");
+  strict::requireNoException(env, "setScan");
   for (auto _ : state) scanner.transferOnce();
   state.SetItemsProcessed(state.iterations());
   state.counters["pixels"] = 12.0 * resolution * resolution;

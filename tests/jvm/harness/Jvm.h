@@ -14,11 +14,14 @@
 
 #include <winsim/control.h>
 
+#include "VmStart.h"
+
 namespace jvmtest {
 
-constexpr const char* kProductLibrary = "vestaro64_12";
-// A test build of the library's load and reporting code, with natives in
-// kordin.vestaro.testhost.Probe that drive the reporting directly.
+// The product library ("vestaro64_12"), and a test build of the library's load and
+// reporting code with natives in kordin.vestaro.testhost.Probe that drive the reporting
+// directly.
+using vmstart::kProductLibrary;
 constexpr const char* kProbeLibrary = "vestaro_probe";
 
 // What must be in place before the library loads. A process has one VM and loads once, so
