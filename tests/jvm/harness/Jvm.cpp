@@ -9,8 +9,6 @@ namespace jvmtest {
 
 namespace {
 
-using vmstart::kHarness;
-
 Jvm* theJvm = nullptr;
 
 // Warnings the VM printed while no test was running; they fail the process at the end.

@@ -23,6 +23,8 @@ namespace jvmtest {
 // directly.
 using vmstart::kProductLibrary;
 constexpr const char* kProbeLibrary = "vestaro_probe";
+constexpr const char* kProbe = "kordin/vestaro/testhost/Probe";
+using vmstart::kHarness;
 
 // What must be in place before the library loads. A process has one VM and loads once, so
 // tests whose settings differ run in different processes (ctest runs each test alone).
@@ -37,6 +39,14 @@ struct LoadSettings {
   std::vector<std::string> classPathFirst;  // jars that come before the host classes
   std::function<void()> beforeLoad;         // e.g. fault injection into the platform
 };
+
+// The probe library, loaded with Manager.debug at `debug`.
+inline LoadSettings probeSettings(const char* name = "probe", bool debug = false) {
+  LoadSettings settings{name};
+  settings.library = kProbeLibrary;
+  settings.debug = debug;
+  return settings;
+}
 
 class Jvm {
  public:
