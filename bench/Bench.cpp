@@ -76,61 +76,63 @@ void install(std::vector<winsim::DeviceSpec> set) {
   winsim::setDevices(std::move(set));
 }
 
+// An object of the library's host and the handle it holds, released with the scope.
+struct HostObject {
+  jobject object;
+  jlong handle = 0;
+
+  explicit HostObject(jobject hostObject) : object(hostObject) {}
+  ~HostObject() {
+    env->CallVoidMethod(object, strict::methodOf(env, object, "release", "(J)V"), handle);
+    strict::requireNoException(env, "release");
+    env->DeleteLocalRef(object);
+  }
+  HostObject(const HostObject&) = delete;
+  HostObject& operator=(const HostObject&) = delete;
+};
+
 // The library's manager over the installed set, with a host that takes no device unless
-// told to, and the library's device objects.
-struct Library {
-  jobject manager = nullptr;
-  jlong managerHandle = 0;
+// told to.
+struct Library : HostObject {
   jmethodID poll = nullptr;
 
-  Library() {
-    manager = bench::newManager();
-    managerHandle = env->CallLongMethod(manager, strict::methodOf(env, manager, "initialize", "()J"));
+  Library() : HostObject(bench::newManager()) {
+    handle = env->CallLongMethod(object, strict::methodOf(env, object, "initialize", "()J"));
     strict::requireNoException(env, "initialize");
-    poll = strict::methodOf(env, manager, "poll", "(J)V");
+    poll = strict::methodOf(env, object, "poll", "(J)V");
   }
-  ~Library() {
-    env->CallVoidMethod(manager, strict::methodOf(env, manager, "release", "(J)V"), managerHandle);
-    strict::requireNoException(env, "release");
-    env->DeleteLocalRef(manager);
-  }
-  Library(const Library&) = delete;
-  Library& operator=(const Library&) = delete;
 
   void pollOnce() {
-    env->CallVoidMethod(manager, poll, managerHandle);
+    env->CallVoidMethod(object, poll, handle);
     strict::requireNoException(env, "poll");
   }
   // The handle of the set's one device, taken by the host in one poll.
   jlong takeOnlyDevice() {
-    strict::setBooleanField(env, manager, "accept", true);
+    strict::setBooleanField(env, object, "accept", true);
     pollOnce();
-    strict::setBooleanField(env, manager, "accept", false);
-    return strict::longField(env, manager, "lastHandle");
+    strict::setBooleanField(env, object, "accept", false);
+    return strict::longField(env, object, "lastHandle");
   }
 };
 
-// A device object of the library's host: a camera or a scanner.
-struct LibraryDevice {
-  jobject object;
-  jlong handle;
+// A device object of the library's host, a camera or a scanner, on a device taken.
+struct LibraryDevice : HostObject {
   jmethodID transfer;
 
-  LibraryDevice(const char* className, jlong deviceHandle) : handle(deviceHandle) {
-    object = bench::newDevice(className);
+  LibraryDevice(const char* className, jlong deviceHandle) : HostObject(bench::newDevice(className)) {
+    handle = deviceHandle;
     transfer = strict::methodOf(env, object, "transfer", "(JZ)V");
   }
-  ~LibraryDevice() {
-    env->CallVoidMethod(object, strict::methodOf(env, object, "release", "(J)V"), handle);
-    strict::requireNoException(env, "device release");
-    env->DeleteLocalRef(object);
-  }
-  LibraryDevice(const LibraryDevice&) = delete;
-  LibraryDevice& operator=(const LibraryDevice&) = delete;
 
   void transferOnce() {
     env->CallVoidMethod(object, transfer, handle, JNI_FALSE);
     strict::requireNoException(env, "transfer");
+  }
+  // A scanner's next scans: colour, at `dpi`, of the area from the bed's corner.
+  void setColourScan(jint dpi, jint width, jint height) {
+    env->CallVoidMethod(object, strict::methodOf(env, object, "setScan", "(IIIIII)V"), jint(8), dpi, jint(0),
+                        jint(0), width, height);
+    strict::requireNoException(env, "setScan");
   }
 };
 
@@ -243,9 +245,7 @@ void BM_RatioScan(benchmark::State& state) {
   const LONG height = bed.bedHeight * dpi / 1000;
   Library library;
   LibraryDevice scanner(bench::kScanner, library.takeOnlyDevice());
-  env->CallVoidMethod(scanner.object, strict::methodOf(env, scanner.object, "setScan", "(IIIIII)V"), jint(8),
-                      jint(dpi), jint(0), jint(0), jint(width), jint(height));
-  strict::requireNoException(env, "setScan");
+  scanner.setColourScan(dpi, width, height);
   std::vector<uint8_t> pixels;
   {
     Direct direct;
@@ -347,9 +347,7 @@ void BM_Scan(benchmark::State& state) {
   Library library;
   LibraryDevice scanner(bench::kScanner, library.takeOnlyDevice());
   const jint resolution = static_cast<jint>(state.range(0));
-  env->CallVoidMethod(scanner.object, strict::methodOf(env, scanner.object, "setScan", "(IIIIII)V"), jint(8),
-                      resolution, jint(0), jint(0), 4 * resolution, 3 * resolution);
-  strict::requireNoException(env, "setScan");
+  scanner.setColourScan(resolution, 4 * resolution, 3 * resolution);
   for (auto _ : state) scanner.transferOnce();
   state.SetItemsProcessed(state.iterations());
   state.counters["pixels"] = 12.0 * resolution * resolution;
