@@ -28,6 +28,19 @@ void setField(JNIEnv* env, jobject object, const char* name, const char* signatu
   }
 }
 
+// What a recording host object holds: `count`()I records, each read from `get`(I)<record>.
+template <typename T, typename Read>
+std::vector<T> recordsOf(JNIEnv* env, jobject holder, const char* count, const char* get,
+                         const char* getSignature, Read read) {
+  std::vector<T> records;
+  const jint n = callMethod<jint>(env, holder, count, "()I");
+  for (jint i = 0; i < n; ++i) {
+    LocalRef<jobject> record(env, callMethod<jobject>(env, holder, get, getSignature, i));
+    records.push_back(read(record.get()));
+  }
+  return records;
+}
+
 jobject recorderOf(JNIEnv* env, jobject device) {
   return objectField(env, device, "transfers", "Lkordin/vestaro/testhost/TransferRecorder;");
 }
@@ -97,19 +110,15 @@ void DeviceTest::releaseDevice(jlong deviceHandle) {
 }
 
 std::vector<Offer> DeviceTest::offers() {
-  std::vector<Offer> result;
-  const jint count = callMethod<jint>(env_, manager_, "offerCount", "()I");
-  for (jint i = 0; i < count; ++i) {
-    LocalRef<jobject> offer(env_, callMethod<jobject>(env_, manager_, "offer",
-                                                      "(I)Lkordin/vestaro/testhost/RecordingManager$Offer;", i));
-    Offer o;
-    o.name = stringField(env_, offer.get(), "name");
-    o.handle = longField(env_, offer.get(), "handle");
-    o.type = intField(env_, offer.get(), "type");
-    o.id = stringField(env_, offer.get(), "id");
-    result.push_back(o);
-  }
-  return result;
+  return recordsOf<Offer>(env_, manager_, "offerCount", "offer", "(I)Lkordin/vestaro/testhost/RecordingManager$Offer;",
+                          [this](jobject offer) {
+                            Offer o;
+                            o.name = stringField(env_, offer, "name");
+                            o.handle = longField(env_, offer, "handle");
+                            o.type = intField(env_, offer, "type");
+                            o.id = stringField(env_, offer, "id");
+                            return o;
+                          });
 }
 
 void DeviceTest::setAccept(bool accept) {
@@ -124,6 +133,14 @@ void DeviceTest::throwFromAdd(const char* exceptionClass) {
   value.l = thrown.get();
   setField(env_, manager_, "toThrow", "Ljava/lang/RuntimeException;", value);
 }
+
+void DeviceTest::keepNoOffers() {
+  jvalue value;
+  value.z = JNI_FALSE;
+  setField(env_, manager_, "keepOffers", "Z", value);
+}
+
+jlong DeviceTest::lastHandle() { return longField(env_, manager_, "lastHandle"); }
 
 std::vector<Offer> DeviceTest::open() {
   const size_t before = offers().size();
@@ -168,20 +185,16 @@ void DeviceTest::setScan(jobject scanner, jint bitDepth, jint resolution, jint x
 
 std::vector<Delivery> DeviceTest::deliveries(jobject device) {
   LocalRef<jobject> recorder(env_, recorderOf(env_, device));
-  std::vector<Delivery> result;
-  const jint count = callMethod<jint>(env_, recorder.get(), "count", "()I");
-  for (jint i = 0; i < count; ++i) {
-    LocalRef<jobject> t(env_, callMethod<jobject>(env_, recorder.get(), "get",
-                                                  "(I)Lkordin/vestaro/testhost/TransferRecorder$Transfer;", i));
-    Delivery d;
-    d.path = stringField(env_, t.get(), "path");
-    d.extension = stringField(env_, t.get(), "extension");
-    d.existed = booleanField(env_, t.get(), "existed");
-    d.size = longField(env_, t.get(), "size");
-    d.copy = stringField(env_, t.get(), "copy");
-    result.push_back(d);
-  }
-  return result;
+  return recordsOf<Delivery>(env_, recorder.get(), "count", "get",
+                             "(I)Lkordin/vestaro/testhost/TransferRecorder$Transfer;", [this](jobject t) {
+                               Delivery d;
+                               d.path = stringField(env_, t, "path");
+                               d.extension = stringField(env_, t, "extension");
+                               d.existed = booleanField(env_, t, "existed");
+                               d.size = longField(env_, t, "size");
+                               d.copy = stringField(env_, t, "copy");
+                               return d;
+                             });
 }
 
 void DeviceTest::copyInto(jobject device, const std::string& directory) {
@@ -196,6 +209,16 @@ void DeviceTest::throwFromCallback(jobject device, int call, const char* excepti
   LocalRef<jobject> thrown(env_, newThrowable(env_, exceptionClass, message));
   callMethod(env_, recorder.get(), "throwOn", "(ILjava/lang/RuntimeException;)V", jint(call),
              thrown.get());
+}
+
+void DeviceTest::keepTotalsOnly(jobject device) {
+  LocalRef<jobject> recorder(env_, recorderOf(env_, device));
+  callMethod(env_, recorder.get(), "keepTotalsOnly", "()V");
+}
+
+jlong DeviceTest::totalBytes(jobject device) {
+  LocalRef<jobject> recorder(env_, recorderOf(env_, device));
+  return callMethod<jlong>(env_, recorder.get(), "totalBytes", "()J");
 }
 
 std::vector<std::string> linesStartingWith(const std::vector<std::string>& lines, const std::string& prefix) {
