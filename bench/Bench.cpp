@@ -26,6 +26,7 @@
 namespace {
 
 using bench::env;
+namespace strict = vmstart::strict;
 
 long kilobytesOf(const char* field) {
   std::ifstream status("/proc/self/status");
@@ -75,61 +76,63 @@ void install(std::vector<winsim::DeviceSpec> set) {
   winsim::setDevices(std::move(set));
 }
 
+// An object of the library's host and the handle it holds, released with the scope.
+struct HostObject {
+  jobject object;
+  jlong handle = 0;
+
+  explicit HostObject(jobject hostObject) : object(hostObject) {}
+  ~HostObject() {
+    env->CallVoidMethod(object, strict::methodOf(env, object, "release", "(J)V"), handle);
+    strict::requireNoException(env, "release");
+    env->DeleteLocalRef(object);
+  }
+  HostObject(const HostObject&) = delete;
+  HostObject& operator=(const HostObject&) = delete;
+};
+
 // The library's manager over the installed set, with a host that takes no device unless
-// told to, and the library's device objects.
-struct Library {
-  jobject manager = nullptr;
-  jlong managerHandle = 0;
+// told to.
+struct Library : HostObject {
   jmethodID poll = nullptr;
 
-  Library() {
-    manager = bench::newObject("kordin/vestaro/bench/BenchManager");
-    managerHandle = env->CallLongMethod(manager, bench::methodOf(manager, "initialize", "()J"));
-    bench::check("initialize");
-    poll = bench::methodOf(manager, "poll", "(J)V");
+  Library() : HostObject(bench::newManager()) {
+    handle = env->CallLongMethod(object, strict::methodOf(env, object, "initialize", "()J"));
+    strict::requireNoException(env, "initialize");
+    poll = strict::methodOf(env, object, "poll", "(J)V");
   }
-  ~Library() {
-    env->CallVoidMethod(manager, bench::methodOf(manager, "release", "(J)V"), managerHandle);
-    bench::check("release");
-    env->DeleteLocalRef(manager);
-  }
-  Library(const Library&) = delete;
-  Library& operator=(const Library&) = delete;
 
   void pollOnce() {
-    env->CallVoidMethod(manager, poll, managerHandle);
-    bench::check("poll");
+    env->CallVoidMethod(object, poll, handle);
+    strict::requireNoException(env, "poll");
   }
   // The handle of the set's one device, taken by the host in one poll.
   jlong takeOnlyDevice() {
-    bench::setBoolean(manager, "accept", true);
+    strict::setBooleanField(env, object, "accept", true);
     pollOnce();
-    bench::setBoolean(manager, "accept", false);
-    return bench::longField(manager, "lastHandle");
+    strict::setBooleanField(env, object, "accept", false);
+    return strict::longField(env, object, "lastHandle");
   }
 };
 
-// A device object of the library's host: BenchCamera or BenchScanner.
-struct LibraryDevice {
-  jobject object;
-  jlong handle;
+// A device object of the library's host, a camera or a scanner, on a device taken.
+struct LibraryDevice : HostObject {
   jmethodID transfer;
 
-  LibraryDevice(const char* className, jlong deviceHandle) : handle(deviceHandle) {
-    object = bench::newObject(className);
-    transfer = bench::methodOf(object, "transfer", "(JZ)V");
+  LibraryDevice(const char* className, jlong deviceHandle) : HostObject(bench::newDevice(className)) {
+    handle = deviceHandle;
+    transfer = strict::methodOf(env, object, "transfer", "(JZ)V");
   }
-  ~LibraryDevice() {
-    env->CallVoidMethod(object, bench::methodOf(object, "release", "(J)V"), handle);
-    bench::check("device release");
-    env->DeleteLocalRef(object);
-  }
-  LibraryDevice(const LibraryDevice&) = delete;
-  LibraryDevice& operator=(const LibraryDevice&) = delete;
 
   void transferOnce() {
     env->CallVoidMethod(object, transfer, handle, JNI_FALSE);
-    bench::check("transfer");
+    strict::requireNoException(env, "transfer");
+  }
+  // A scanner's next scans: colour, at `dpi`, of the area from the bed's corner.
+  void setColourScan(jint dpi, jint width, jint height) {
+    env->CallVoidMethod(object, strict::methodOf(env, object, "setScan", "(IIIIII)V"), jint(8), dpi, jint(0),
+                        jint(0), width, height);
+    strict::requireNoException(env, "setScan");
   }
 };
 
@@ -204,7 +207,7 @@ void BM_RatioCameraTransfer(benchmark::State& state) {
   const auto pictures = static_cast<int>(state.range(0));
   install(camera(pictures, static_cast<LONG>(state.range(1)), static_cast<LONG>(state.range(2))));
   Library library;
-  LibraryDevice device("kordin/vestaro/bench/BenchCamera", library.takeOnlyDevice());
+  LibraryDevice device(bench::kCamera, library.takeOnlyDevice());
   Direct direct;
   const DWORD cookie = bench::direct::takeFirstDevice(direct.session);
   auto byLibrary = [&] { device.transferOnce(); };
@@ -241,10 +244,8 @@ void BM_RatioScan(benchmark::State& state) {
   const LONG width = bed.bedWidth * dpi / 1000;
   const LONG height = bed.bedHeight * dpi / 1000;
   Library library;
-  LibraryDevice scanner("kordin/vestaro/bench/BenchScanner", library.takeOnlyDevice());
-  env->CallVoidMethod(scanner.object, bench::methodOf(scanner.object, "setScan", "(IIIIII)V"), jint(8),
-                      jint(dpi), jint(0), jint(0), jint(width), jint(height));
-  bench::check("setScan");
+  LibraryDevice scanner(bench::kScanner, library.takeOnlyDevice());
+  scanner.setColourScan(dpi, width, height);
   std::vector<uint8_t> pixels;
   {
     Direct direct;
@@ -289,7 +290,7 @@ void BM_SweepCameraTransfer(benchmark::State& state) {
   const auto pictures = static_cast<int>(state.range(1));
   install(camera(pictures, 64, 48));
   Library library;
-  LibraryDevice device("kordin/vestaro/bench/BenchCamera", library.takeOnlyDevice());
+  LibraryDevice device(bench::kCamera, library.takeOnlyDevice());
   Direct direct;
   const DWORD cookie = bench::direct::takeFirstDevice(direct.session);
   const double before = residentMB();
@@ -322,14 +323,14 @@ void BM_MemoryLongTransfer(benchmark::State& state) {
     double before = 0;
     {
       Library library;
-      LibraryDevice device("kordin/vestaro/bench/BenchCamera", library.takeOnlyDevice());
+      LibraryDevice device(bench::kCamera, library.takeOnlyDevice());
       device.transferOnce();
       device.transferOnce();
     }
     winsim::reset();
     winsim::setDevices(camera(pictures, 8, 8));
     Library library;
-    LibraryDevice device("kordin/vestaro/bench/BenchCamera", library.takeOnlyDevice());
+    LibraryDevice device(bench::kCamera, library.takeOnlyDevice());
     before = residentMB();
     device.transferOnce();
     state.counters["rss_growth_MB"] = residentMB() - before;
@@ -344,11 +345,9 @@ BENCHMARK(BM_MemoryLongTransfer)->ArgName("pictures")->Arg(100000)->Iterations(1
 void BM_Scan(benchmark::State& state) {
   install(devices(1, winsim::DeviceKind::Scanner));
   Library library;
-  LibraryDevice scanner("kordin/vestaro/bench/BenchScanner", library.takeOnlyDevice());
+  LibraryDevice scanner(bench::kScanner, library.takeOnlyDevice());
   const jint resolution = static_cast<jint>(state.range(0));
-  env->CallVoidMethod(scanner.object, bench::methodOf(scanner.object, "setScan", "(IIIIII)V"), jint(8),
-                      resolution, jint(0), jint(0), 4 * resolution, 3 * resolution);
-  bench::check("setScan");
+  scanner.setColourScan(resolution, 4 * resolution, 3 * resolution);
   for (auto _ : state) scanner.transferOnce();
   state.SetItemsProcessed(state.iterations());
   state.counters["pixels"] = 12.0 * resolution * resolution;

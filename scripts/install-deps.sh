@@ -41,5 +41,19 @@ export DEBIAN_FRONTEND=noninteractive
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${as_root[@]}" dpkg --add-architecture i386
 fi
-"${as_root[@]}" apt-get update
-"${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+# A mirror in the middle of a sync can serve an index of the wrong size: apt-get update
+# then goes on with the old index or none, and the i386 packages no longer match their
+# amd64 twins. Such a state passes within minutes, so the update and install are tried
+# again before giving up.
+for attempt in 1 2 3 4 5; do
+  "${as_root[@]}" apt-get update || true
+  if "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"; then
+    exit 0
+  fi
+  if [ "$attempt" -lt 5 ]; then
+    echo "install-deps: install failed (attempt $attempt of 5); trying again in 60 s" >&2
+    sleep 60
+  fi
+done
+echo "install-deps: could not install ${missing[*]}" >&2
+exit 1

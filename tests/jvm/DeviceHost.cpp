@@ -28,18 +28,17 @@ void setField(JNIEnv* env, jobject object, const char* name, const char* signatu
   }
 }
 
-// The records a recording host object keeps: `countMethod` says how many, `getMethod` (of
-// `getSignature`, taking the index) hands out each, and `read` makes one from it.
-template <typename Read>
-auto records(JNIEnv* env, jobject holder, const char* countMethod, const char* getMethod,
-             const char* getSignature, Read read) {
-  std::vector<decltype(read(jobject()))> result;
-  const jint count = callMethod<jint>(env, holder, countMethod, "()I");
-  for (jint i = 0; i < count; ++i) {
-    LocalRef<jobject> record(env, callMethod<jobject>(env, holder, getMethod, getSignature, i));
-    result.push_back(read(record.get()));
+// What a recording host object holds: `count`()I records, each read from `get`(I)<record>.
+template <typename T, typename Read>
+std::vector<T> recordsOf(JNIEnv* env, jobject holder, const char* count, const char* get,
+                         const char* getSignature, Read read) {
+  std::vector<T> records;
+  const jint n = callMethod<jint>(env, holder, count, "()I");
+  for (jint i = 0; i < n; ++i) {
+    LocalRef<jobject> record(env, callMethod<jobject>(env, holder, get, getSignature, i));
+    records.push_back(read(record.get()));
   }
-  return result;
+  return records;
 }
 
 jobject recorderOf(JNIEnv* env, jobject device) {
@@ -111,11 +110,11 @@ void DeviceTest::releaseDevice(jlong deviceHandle) {
 }
 
 std::vector<Offer> DeviceTest::offers() {
-  return records(env_, manager_, "offerCount", "offer", "(I)Lkordin/vestaro/testhost/RecordingManager$Offer;",
-                 [this](jobject offer) {
-                   return Offer{stringField(env_, offer, "name"), longField(env_, offer, "handle"),
-                                intField(env_, offer, "type"), stringField(env_, offer, "id")};
-                 });
+  return recordsOf<Offer>(env_, manager_, "offerCount", "offer", "(I)Lkordin/vestaro/testhost/RecordingManager$Offer;",
+                          [this](jobject offer) {
+                            return Offer{stringField(env_, offer, "name"), longField(env_, offer, "handle"),
+                                         intField(env_, offer, "type"), stringField(env_, offer, "id")};
+                          });
 }
 
 void DeviceTest::setAccept(bool accept) {
@@ -130,6 +129,14 @@ void DeviceTest::throwFromAdd(const char* exceptionClass) {
   value.l = thrown.get();
   setField(env_, manager_, "toThrow", "Ljava/lang/RuntimeException;", value);
 }
+
+void DeviceTest::keepNoOffers() {
+  jvalue value;
+  value.z = JNI_FALSE;
+  setField(env_, manager_, "keepOffers", "Z", value);
+}
+
+jlong DeviceTest::lastHandle() { return longField(env_, manager_, "lastHandle"); }
 
 std::vector<Offer> DeviceTest::open() {
   const size_t before = offers().size();
@@ -174,12 +181,12 @@ void DeviceTest::setScan(jobject scanner, jint bitDepth, jint resolution, jint x
 
 std::vector<Delivery> DeviceTest::deliveries(jobject device) {
   LocalRef<jobject> recorder(env_, recorderOf(env_, device));
-  return records(env_, recorder.get(), "count", "get", "(I)Lkordin/vestaro/testhost/TransferRecorder$Transfer;",
-                 [this](jobject transfer) {
-                   return Delivery{stringField(env_, transfer, "path"), stringField(env_, transfer, "extension"),
-                                   booleanField(env_, transfer, "existed"), longField(env_, transfer, "size"),
-                                   stringField(env_, transfer, "copy")};
-                 });
+  return recordsOf<Delivery>(env_, recorder.get(), "count", "get",
+                             "(I)Lkordin/vestaro/testhost/TransferRecorder$Transfer;", [this](jobject t) {
+                               return Delivery{stringField(env_, t, "path"), stringField(env_, t, "extension"),
+                                               booleanField(env_, t, "existed"), longField(env_, t, "size"),
+                                               stringField(env_, t, "copy")};
+                             });
 }
 
 void DeviceTest::copyInto(jobject device, const std::string& directory) {
@@ -194,6 +201,16 @@ void DeviceTest::throwFromCallback(jobject device, int call, const char* excepti
   LocalRef<jobject> thrown(env_, newThrowable(env_, exceptionClass, message));
   callMethod(env_, recorder.get(), "throwOn", "(ILjava/lang/RuntimeException;)V", jint(call),
              thrown.get());
+}
+
+void DeviceTest::keepTotalsOnly(jobject device) {
+  LocalRef<jobject> recorder(env_, recorderOf(env_, device));
+  callMethod(env_, recorder.get(), "keepTotalsOnly", "()V");
+}
+
+jlong DeviceTest::totalBytes(jobject device) {
+  LocalRef<jobject> recorder(env_, recorderOf(env_, device));
+  return callMethod<jlong>(env_, recorder.get(), "totalBytes", "()J");
 }
 
 std::vector<std::string> linesStartingWith(const std::vector<std::string>& lines, const std::string& prefix) {

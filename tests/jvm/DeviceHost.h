@@ -68,6 +68,10 @@ class DeviceTest : public JvmTest {
   std::vector<Offer> offers();
   void setAccept(bool accept);
   void throwFromAdd(const char* exceptionClass);
+  // From now on add keeps no record (offers() stays as it is); the latest handle offered,
+  // kept either way.
+  void keepNoOffers();
+  jlong lastHandle();
 
   // Opens the manager and polls once; each device accepted. Close() gives everything back.
   std::vector<Offer> open();
@@ -86,6 +90,9 @@ class DeviceTest : public JvmTest {
   // (0: every one) an exception of `exceptionClass` with `message`.
   void copyInto(jobject device, const std::string& directory);
   void throwFromCallback(jobject device, int call, const char* exceptionClass, const char* message);
+  // From now on the device keeps no delivery, only the total size of the files delivered.
+  void keepTotalsOnly(jobject device);
+  jlong totalBytes(jobject device);
 
   jobject manager_ = nullptr;
   jlong managerHandle_ = 0;

@@ -7,19 +7,9 @@
 namespace jvmtest {
 namespace {
 
-constexpr const char* kProbe = "kordin/vestaro/testhost/Probe";
-constexpr const char* kHarness = "kordin/vestaro/testhost/Harness";
-
-LoadSettings probeSettings(const char* name, bool debug) {
-  LoadSettings settings{name};
-  settings.library = kProbeLibrary;
-  settings.debug = debug;
-  return settings;
-}
-
 class Diagnostics : public JvmTest {
  protected:
-  LoadSettings loadSettings() const override { return probeSettings("probe", false); }
+  LoadSettings loadSettings() const override { return probeSettings(); }
 
   void print(const std::u16string& text, const char* method = "print") {
     LocalRef<jstring> string(env_, javaString(env_, text));

@@ -6,16 +6,11 @@
 namespace jvmtest {
 namespace {
 
-constexpr const char* kProbe = "kordin/vestaro/testhost/Probe";
 constexpr const char* kProbeSource = "tests/jvm/probe/ReportingProbe.cpp";
 
 class Reporting : public JvmTest {
  protected:
-  LoadSettings loadSettings() const override {
-    LoadSettings settings{"probe"};
-    settings.library = kProbeLibrary;
-    return settings;
-  }
+  LoadSettings loadSettings() const override { return probeSettings(); }
 
   JavaException report(HRESULT code) {
     return thrownByStatic(env_, kProbe, "report", "(I)V", static_cast<jint>(code));

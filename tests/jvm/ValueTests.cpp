@@ -29,11 +29,7 @@ struct Block {
 
 class Values : public JvmTest {
  protected:
-  LoadSettings loadSettings() const override {
-    LoadSettings settings{"probe"};
-    settings.library = kProbeLibrary;
-    return settings;
-  }
+  LoadSettings loadSettings() const override { return probeSettings(); }
 
   void SetUp() override {
     JvmTest::SetUp();

@@ -6,6 +6,8 @@
 
 #include <winsim/control.h>
 
+#include "VmStart.h"
+
 namespace jvmtest {
 
 namespace {
@@ -107,10 +109,7 @@ jclass findClass(JNIEnv* env, const char* name) {
 }
 
 jobject newObject(JNIEnv* env, const char* className) {
-  LocalRef<jclass> cls(env, findClass(env, className));
-  if (!cls) return nullptr;
-  jmethodID constructor = env->GetMethodID(cls.get(), "<init>", "()V");
-  jobject object = constructor ? env->NewObject(cls.get(), constructor) : nullptr;
+  jobject object = vmstart::newObject(env, className);
   expectNoException(env, std::string("new ") + className);
   return object;
 }
@@ -156,8 +155,7 @@ CallCheck::~CallCheck() {
 
 namespace {
 jfieldID fieldOf(JNIEnv* env, jobject object, const char* name, const char* signature) {
-  LocalRef<jclass> cls(env, env->GetObjectClass(object));
-  jfieldID field = env->GetFieldID(cls.get(), name, signature);
+  jfieldID field = vmstart::fieldOf(env, object, name, signature);
   if (!field) expectNoException(env, std::string("field ") + name);
   return field;
 }

@@ -1,8 +1,6 @@
 #include "Jvm.h"
 
-#include <cstdarg>
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 
 #include "Java.h"
@@ -17,13 +15,9 @@ Jvm* theJvm = nullptr;
 std::mutex warningLock;
 std::vector<std::string> strayWarnings;
 
-// The VM's own output arrives here, in pieces. Whole lines are checked: a line with
-// "WARNING" (the JNI checks' "WARNING in native method: ...", "WARNING: JNI local refs: ...")
-// or "FATAL ERROR" fails the test that is running on any thread.
+// A line of the VM's output in which its JNI checks warn or it fails fatally fails the
+// test that is running on any thread.
 void checkLine(const std::string& line) {
-  if (line.find("WARNING") == std::string::npos && line.find("FATAL ERROR") == std::string::npos) {
-    return;
-  }
   if (::testing::UnitTest::GetInstance()->current_test_info()) {
     ADD_FAILURE() << "JNI check: " << line;
   } else {
@@ -32,33 +26,10 @@ void checkLine(const std::string& line) {
   }
 }
 
-jint JNICALL vfprintfHook(FILE* stream, const char* format, va_list args) {
-  va_list copy;
-  va_copy(copy, args);
-  const int length = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  if (length <= 0) return length;
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  std::vsnprintf(text.data(), text.size(), format, args);
-  text.resize(static_cast<size_t>(length));
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
-
-  thread_local std::string pending;
-  pending += text;
-  for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
-    checkLine(pending.substr(0, end));
-    pending.erase(0, end + 1);
-  }
-  return length;
-}
-
 std::string describeLoadError(JNIEnv* env, jthrowable thrown) {
   env->Throw(thrown);
   return takeException(env).describe();
 }
-
-constexpr const char* kHarness = "kordin/vestaro/testhost/Harness";
 
 }  // namespace
 
@@ -85,29 +56,12 @@ Jvm* Jvm::ensure(const LoadSettings& settings, std::string* why) {
 
 bool Jvm::start() {
   const LoadSettings& settings = settings_;
-  std::string classPath;
-  for (const auto& jar : settings.classPathFirst) classPath += jar + ":";
-  classPath += std::string(VESTARO_JAR) + ":" + TEST_HOST_JAR;
-  std::string classPathOption = "-Djava.class.path=" + classPath;
-  std::string libraryPathOption = std::string("-Djava.library.path=") + LIBRARY_PATH;
-
-  JavaVMOption options[] = {
-      {const_cast<char*>("-Xcheck:jni"), nullptr},
-      {const_cast<char*>(classPathOption.c_str()), nullptr},
-      {const_cast<char*>(libraryPathOption.c_str()), nullptr},
-      {const_cast<char*>("vfprintf"), reinterpret_cast<void*>(&vfprintfHook)},
-      {const_cast<char*>("-Xmx256m"), nullptr},
-      {const_cast<char*>("-XX:+UseSerialGC"), nullptr},
-      {const_cast<char*>("-XX:TieredStopAtLevel=1"), nullptr},
-  };
-  JavaVMInitArgs args{};
-  args.version = JNI_VERSION_1_8;
-  args.nOptions = static_cast<jint>(sizeof options / sizeof options[0]);
-  args.options = options;
-  args.ignoreUnrecognized = JNI_FALSE;
-  void* env = nullptr;
-  if (JNI_CreateJavaVM(&vm_, &env, &args) != JNI_OK) return false;
-  env_ = static_cast<JNIEnv*>(env);
+  vmstart::VmOptions options = vmstart::checkedVm(&checkLine);
+  options.classPath.insert(options.classPath.begin(), settings.classPathFirst.begin(),
+                           settings.classPathFirst.end());
+  options.libraryPath.push_back(PROBE_LIBRARY_DIR);
+  env_ = vmstart::createVm(options, &vm_);
+  if (!env_) return false;
 
   if (settings.captureErr) callStatic(env_, kHarness, "captureErr", "()V");
   if (settings.dropErr) callStatic(env_, kHarness, "dropErr", "()V");
@@ -116,10 +70,8 @@ bool Jvm::start() {
   winsim::reset();
   winsim::setJournalEnabled(true);  // the load's calls, for tests that look at them
   if (settings.beforeLoad) settings.beforeLoad();
-  LocalRef<jstring> name(env_, javaString(env_, settings.library));
-  LocalRef<jthrowable> thrown(
-      env_, callStatic<jthrowable>(env_, kHarness, "loadLibrary",
-                                   "(Ljava/lang/String;)Ljava/lang/Throwable;", name.get()));
+  LocalRef<jthrowable> thrown(env_, vmstart::loadLibrary(env_, settings.library));
+  expectNoException(env_, "Harness.loadLibrary");
   if (thrown) loadError_ = describeLoadError(env_, thrown.get());
   loadJournal_ = winsim::journal();
   return true;

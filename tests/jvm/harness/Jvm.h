@@ -14,12 +14,17 @@
 
 #include <winsim/control.h>
 
+#include "VmStart.h"
+
 namespace jvmtest {
 
-constexpr const char* kProductLibrary = "vestaro64_12";
-// A test build of the library's load and reporting code, with natives in
-// kordin.vestaro.testhost.Probe that drive the reporting directly.
+// The product library ("vestaro64_12"), and a test build of the library's load and
+// reporting code with natives in kordin.vestaro.testhost.Probe that drive the reporting
+// directly.
+using vmstart::kProductLibrary;
 constexpr const char* kProbeLibrary = "vestaro_probe";
+constexpr const char* kProbe = "kordin/vestaro/testhost/Probe";
+using vmstart::kHarness;
 
 // What must be in place before the library loads. A process has one VM and loads once, so
 // tests whose settings differ run in different processes (ctest runs each test alone).
@@ -34,6 +39,14 @@ struct LoadSettings {
   std::vector<std::string> classPathFirst;  // jars that come before the host classes
   std::function<void()> beforeLoad;         // e.g. fault injection into the platform
 };
+
+// The probe library, loaded with Manager.debug at `debug`.
+inline LoadSettings probeSettings(const char* name = "probe", bool debug = false) {
+  LoadSettings settings{name};
+  settings.library = kProbeLibrary;
+  settings.debug = debug;
+  return settings;
+}
 
 class Jvm {
  public:

@@ -1,5 +1,6 @@
 package kordin.vestaro.testhost;
 
+import java.io.File;
 import java.io.IOException;
 import java.io.InputStream;
 import java.nio.file.Files;
@@ -38,6 +39,8 @@ public final class TransferRecorder {
     private RuntimeException toThrow;
     private int throwOnCall;
     private int calls;
+    private boolean totalsOnly;
+    private long totalBytes;
 
     /** Copies every file into `directory` during the call. */
     public void copyInto(String directory) {
@@ -50,6 +53,20 @@ public final class TransferRecorder {
         toThrow = thrown;
     }
 
+    /**
+     * Keeps no record of each call, only the files' total size, read during each call as a
+     * host that looks at its files would: a benchmark's host, which must not pay for the
+     * records, the head reads and the copies.
+     */
+    public void keepTotalsOnly() {
+        totalsOnly = true;
+    }
+
+    /** The total size of the files delivered while only totals are kept. */
+    public long totalBytes() {
+        return totalBytes;
+    }
+
     public int count() {
         return transfers.size();
     }
@@ -60,6 +77,17 @@ public final class TransferRecorder {
 
     void record(String path, String extension) {
         ++calls;
+        if (totalsOnly) {
+            totalBytes += path == null ? 0 : new File(path).length();
+        } else {
+            transfers.add(read(path, extension));
+        }
+        if (toThrow != null && (throwOnCall == 0 || throwOnCall == calls)) {
+            throw toThrow;
+        }
+    }
+
+    private Transfer read(String path, String extension) {
         boolean existed = false;
         long size = -1;
         byte[] head = new byte[0];
@@ -83,9 +111,6 @@ public final class TransferRecorder {
                 throw new IllegalStateException("reading the transferred file " + path, e);
             }
         }
-        transfers.add(new Transfer(path, extension, existed, size, head, copy));
-        if (toThrow != null && (throwOnCall == 0 || throwOnCall == calls)) {
-            throw toThrow;
-        }
+        return new Transfer(path, extension, existed, size, head, copy);
     }
 }

@@ -29,6 +29,10 @@ public class RecordingManager extends WIAManager {
     }
 
     public final List<Offer> offers = Collections.synchronizedList(new ArrayList<>());
+    /** False: add keeps no record of its calls (a benchmark's host, which must not pay for them). */
+    public boolean keepOffers = true;
+    /** The handle of the latest device offered, kept either way. */
+    public long lastHandle;
     /** What add returns. */
     public boolean accept = true;
     /** Thrown by add after recording the call, when set. */
@@ -36,7 +40,10 @@ public class RecordingManager extends WIAManager {
 
     @Override
     protected boolean add(String name, long deviceHandle, int type, String id) {
-        offers.add(new Offer(name, deviceHandle, type, id));
+        lastHandle = deviceHandle;
+        if (keepOffers) {
+            offers.add(new Offer(name, deviceHandle, type, id));
+        }
         if (toThrow != null) {
             throw toThrow;
         }
