@@ -112,12 +112,8 @@ void DeviceTest::releaseDevice(jlong deviceHandle) {
 std::vector<Offer> DeviceTest::offers() {
   return recordsOf<Offer>(env_, manager_, "offerCount", "offer", "(I)Lkordin/vestaro/testhost/RecordingManager$Offer;",
                           [this](jobject offer) {
-                            Offer o;
-                            o.name = stringField(env_, offer, "name");
-                            o.handle = longField(env_, offer, "handle");
-                            o.type = intField(env_, offer, "type");
-                            o.id = stringField(env_, offer, "id");
-                            return o;
+                            return Offer{stringField(env_, offer, "name"), longField(env_, offer, "handle"),
+                                         intField(env_, offer, "type"), stringField(env_, offer, "id")};
                           });
 }
 
@@ -187,13 +183,9 @@ std::vector<Delivery> DeviceTest::deliveries(jobject device) {
   LocalRef<jobject> recorder(env_, recorderOf(env_, device));
   return recordsOf<Delivery>(env_, recorder.get(), "count", "get",
                              "(I)Lkordin/vestaro/testhost/TransferRecorder$Transfer;", [this](jobject t) {
-                               Delivery d;
-                               d.path = stringField(env_, t, "path");
-                               d.extension = stringField(env_, t, "extension");
-                               d.existed = booleanField(env_, t, "existed");
-                               d.size = longField(env_, t, "size");
-                               d.copy = stringField(env_, t, "copy");
-                               return d;
+                               return Delivery{stringField(env_, t, "path"), stringField(env_, t, "extension"),
+                                               booleanField(env_, t, "existed"), longField(env_, t, "size"),
+                                               stringField(env_, t, "copy")};
                              });
 }
 

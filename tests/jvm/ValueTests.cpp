@@ -42,6 +42,12 @@ class Values : public JvmTest {
     api_ = lookup();
   }
 
+  template <typename T>
+  static jvalue valueOf(T jvalue::*member, T value) {
+    jvalue v{};
+    v.*member = value;
+    return v;
+  }
   jobject box(const char* className, const char* signature, jvalue value) {
     LocalRef<jclass> cls(env_, findClass(env_, className));
     jmethodID init = env_->GetMethodID(cls.get(), "<init>", signature);
@@ -49,10 +55,17 @@ class Values : public JvmTest {
     expectNoException(env_, className);
     return object;
   }
+  // The java.lang box of a primitive, by the primitive's JNI type.
+  jobject boxed(jbyte value) { return box("java/lang/Byte", "(B)V", valueOf(&jvalue::b, value)); }
+  jobject boxed(jshort value) { return box("java/lang/Short", "(S)V", valueOf(&jvalue::s, value)); }
+  jobject boxed(jint value) { return box("java/lang/Integer", "(I)V", valueOf(&jvalue::i, value)); }
+  jobject boxed(jlong value) { return box("java/lang/Long", "(J)V", valueOf(&jvalue::j, value)); }
+  jobject boxed(jfloat value) { return box("java/lang/Float", "(F)V", valueOf(&jvalue::f, value)); }
+  jobject boxed(jdouble value) { return box("java/lang/Double", "(D)V", valueOf(&jvalue::d, value)); }
+  jobject boxed(jboolean value) { return box("java/lang/Boolean", "(Z)V", valueOf(&jvalue::z, value)); }
+  jobject boxed(jchar value) { return box("java/lang/Character", "(C)V", valueOf(&jvalue::c, value)); }
   jobject newDate(jlong milliseconds, const char* className = "java/util/Date") {
-    jvalue v;
-    v.j = milliseconds;
-    return box(className, "(J)V", v);
+    return box(className, "(J)V", valueOf(&jvalue::j, milliseconds));
   }
 
   Block toVariant(jobject value) {
@@ -95,36 +108,28 @@ class Values : public JvmTest {
 };
 
 TEST_F(Values, NumbersAndBooleansGoBothWays) {
-  jvalue v;
-  v.b = -1;
-  Block byte = toVariant(box("java/lang/Byte", "(B)V", v));
+  Block byte = toVariant(boxed(jbyte(-1)));
   ASSERT_NE(byte.variant, nullptr);
   EXPECT_EQ(byte.variant->vt, VT_UI1);
   EXPECT_EQ(byte.variant->bVal, 255);
   EXPECT_EQ(callMethod<jint>(env_, toJava(*byte.variant), "intValue", "()I"), -1);
 
-  v.s = -2;
-  Block shortValue = toVariant(box("java/lang/Short", "(S)V", v));
+  Block shortValue = toVariant(boxed(jshort(-2)));
   EXPECT_EQ(shortValue.variant->vt, VT_I2);
   EXPECT_EQ(shortValue.variant->iVal, -2);
-  v.i = INT32_MIN;
-  Block integer = toVariant(box("java/lang/Integer", "(I)V", v));
+  Block integer = toVariant(boxed(jint(INT32_MIN)));
   EXPECT_EQ(integer.variant->vt, VT_I4);
   EXPECT_EQ(integer.variant->lVal, INT32_MIN);
-  v.f = 1.25f;
-  Block floatValue = toVariant(box("java/lang/Float", "(F)V", v));
+  Block floatValue = toVariant(boxed(1.25f));
   EXPECT_EQ(floatValue.variant->vt, VT_R4);
   EXPECT_EQ(floatValue.variant->fltVal, 1.25f);
-  v.d = -0.1;
-  Block doubleValue = toVariant(box("java/lang/Double", "(D)V", v));
+  Block doubleValue = toVariant(boxed(-0.1));
   EXPECT_EQ(doubleValue.variant->vt, VT_R8);
   EXPECT_EQ(doubleValue.variant->dblVal, -0.1);
-  v.z = JNI_TRUE;
-  Block yes = toVariant(box("java/lang/Boolean", "(Z)V", v));
+  Block yes = toVariant(boxed(jboolean(JNI_TRUE)));
   EXPECT_EQ(yes.variant->vt, VT_BOOL);
   EXPECT_EQ(yes.variant->boolVal, VARIANT_TRUE);
-  v.z = JNI_FALSE;
-  Block no = toVariant(box("java/lang/Boolean", "(Z)V", v));
+  Block no = toVariant(boxed(jboolean(JNI_FALSE)));
   EXPECT_EQ(no.variant->boolVal, VARIANT_FALSE);
 
   // Back: each type to its class with the same value.
@@ -156,11 +161,8 @@ TEST_F(Values, NullEmptyAndUnsupportedValues) {
   EXPECT_EQ(toJava(variantOf(VT_NULL)), nullptr);
   EXPECT_EQ(toJava(variantOf(VT_EMPTY)), nullptr);
 
-  jvalue v;
-  v.j = 5;
-  EXPECT_EQ(toVariant(box("java/lang/Long", "(J)V", v)).variant, nullptr);
-  v.c = u'x';
-  EXPECT_EQ(toVariant(box("java/lang/Character", "(C)V", v)).variant, nullptr);
+  EXPECT_EQ(toVariant(boxed(jlong(5))).variant, nullptr);
+  EXPECT_EQ(toVariant(boxed(jchar(u'x'))).variant, nullptr);
   LocalRef<jintArray> array(env_, env_->NewIntArray(3));
   EXPECT_EQ(toVariant(array.get()).variant, nullptr);
 

@@ -1,5 +1,7 @@
 #include "Scenario.h"
 
+#include <cstdio>
+
 namespace wine {
 
 std::string scannerId() { return winsim::defaultDevices()[0].id; }
@@ -61,6 +63,24 @@ void Scenario::releaseAll(jlong manager) {
     for (const Offer& offer : host->offers) library->releaseDevice(offer.handle);
   }
   library->releaseManager(manager);
+}
+
+::testing::AssertionResult Scenario::nothingThrown() {
+  Host::Thrown thrown;
+  if (!host->takeThrown(&thrown)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "threw " << thrown.className << ": " << thrown.message;
+}
+
+::testing::AssertionResult Scenario::reportedFrom(const char* file, HRESULT code, Host::Thrown* thrown) {
+  if (!host->takeThrown(thrown)) return ::testing::AssertionFailure() << "nothing was thrown";
+  const std::string source = std::string("..\\src\\jni\\wia\\") + file;
+  const auto reported = static_cast<HRESULT>(thrown->code);
+  if (reported == code && thrown->file == source) return ::testing::AssertionSuccess();
+  char codes[48];
+  std::snprintf(codes, sizeof codes, "0x%08x, not 0x%08x", static_cast<unsigned>(reported),
+                static_cast<unsigned>(code));
+  return ::testing::AssertionFailure() << thrown->className << " (" << thrown->message << ") reported "
+                                       << codes << ", from " << thrown->file << ", not " << source;
 }
 
 std::vector<std::string> Scenario::details(const std::string& method) {

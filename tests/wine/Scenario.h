@@ -40,6 +40,13 @@ class Scenario : public ::testing::Test {
   // Releases every kept device and the manager.
   void releaseAll(jlong manager);
 
+  // Success when the last native left no exception pending; else what it threw, taken.
+  ::testing::AssertionResult nothingThrown();
+  // Takes the exception the last native left pending into `thrown` and checks that it
+  // reports `code` from the library's source `file` ("WIAManager.cpp", which the host sees
+  // as "..\src\jni\wia\WIAManager.cpp").
+  ::testing::AssertionResult reportedFrom(const char* file, HRESULT code, Host::Thrown* thrown);
+
   // The details of the journal entries of `method`, in order.
   static std::vector<std::string> details(const std::string& method);
   static std::vector<std::string> targets(const std::string& method);

@@ -97,6 +97,32 @@ TEST_F(RuntimeTest, CreateInstanceChecksClassContextAggregationAndInterface) {
   EXPECT_EQ(object, nullptr);
 }
 
+// A class registered again is made by its new factory, in its new contexts only.
+TEST_F(RuntimeTest, RegisteringAClassAgainReplacesItsFactoryAndContexts) {
+  static int made[2];
+  made[0] = made[1] = 0;
+  const CLSID testClass = {0x7E57C1A5, 3, 4, {1, 2, 3, 4, 5, 6, 7, 8}};
+  auto create = [](const CLSID& clsid, DWORD context) {
+    void* object = nullptr;
+    const HRESULT hr = CoCreateInstance(clsid, nullptr, context, IID_IUnknown, &object);
+    if (object) static_cast<IUnknown*>(object)->Release();
+    return hr;
+  };
+  winsim::detail::registerClass(testClass, CLSCTX_INPROC_SERVER, [] {
+    ++made[0];
+    return static_cast<IUnknown*>(new Probe);
+  });
+  EXPECT_EQ(create(testClass, CLSCTX_ALL), S_OK);
+  winsim::detail::registerClass(testClass, CLSCTX_LOCAL_SERVER, [] {
+    ++made[1];
+    return static_cast<IUnknown*>(new Probe);
+  });
+  EXPECT_EQ(create(testClass, CLSCTX_INPROC_SERVER), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(create(testClass, CLSCTX_LOCAL_SERVER), S_OK);
+  EXPECT_EQ(made[0], 1);
+  EXPECT_EQ(made[1], 1);
+}
+
 TEST_F(RuntimeTest, GlobalInterfaceTableHoldsOneReferencePerRegistration) {
   IGlobalInterfaceTable* git = table();
   auto* probe = new Probe();

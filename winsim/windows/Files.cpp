@@ -3,10 +3,8 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <random>
 
 #include "runtime/Internal.h"
 #include "wia/Runtime.h"
@@ -50,16 +48,12 @@ HRESULT writeFailure(int error) {
 }
 
 HRESULT createTemporaryFile(const char* extension, std::FILE** file, std::string* path) {
-  static std::atomic<unsigned> counter{0};
-  static thread_local std::mt19937 random{std::random_device{}()};
   wchar_t folder[MAX_PATH + 1];
   const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
   if (length == 0 || length > MAX_PATH) return HRESULT_FROM_WIN32(GetLastError());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char name[64];
-    std::snprintf(name, sizeof name, "wia%lx-%x-%08x%s", GetCurrentProcessId(),
-                  counter.fetch_add(1), static_cast<unsigned>(random()), extension);
-    const std::wstring candidate = folder + wideOfUtf8(name);
+  for (int attempt = 0; attempt < detail::kTemporaryFileAttempts; ++attempt) {
+    const std::wstring candidate =
+        folder + wideOfUtf8(detail::temporaryFileName(GetCurrentProcessId(), extension));
     HANDLE handle = CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) continue;

@@ -1,10 +1,10 @@
 // The runtime under the virtual service in a Windows program: COM initialisation is the
-// system's, the class the service registers is made on request only (CoCreateInstance
-// stays the system's), and winsim's test settings of the platform do not exist.
+// system's, the class the service registers (in ClassTable.cpp) is made on request only
+// (CoCreateInstance stays the system's), and winsim's test settings of the platform do not
+// exist.
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
-#include <vector>
 
 #include "VirtualService.h"
 #include "runtime/Internal.h"
@@ -12,20 +12,6 @@
 
 namespace winsim {
 namespace {
-
-struct ClassEntry {
-  CLSID clsid;
-  detail::ClassFactory create;
-};
-
-struct ClassTable {
-  std::mutex lock;
-  std::vector<ClassEntry> entries;
-};
-ClassTable& classTable() {
-  static ClassTable table;
-  return table;
-}
 
 [[noreturn]] void notOnTheRealSystem(const char* setting) {
   std::fprintf(stderr, "winsim: %s is a setting of winsim's runtime; a Windows program uses "
@@ -45,23 +31,11 @@ bool comInitializedOnThisThread() {
   return CoGetApartmentType(&type, &qualifier) == S_OK;
 }
 
-void registerClass(const CLSID& clsid, DWORD, ClassFactory create) {
-  auto& table = classTable();
-  std::lock_guard<std::mutex> guard(table.lock);
-  table.entries.push_back({clsid, std::move(create)});
-}
-
 }  // namespace detail
 
+// The class the service registers, made in whatever context it is served in.
 IUnknown* newVirtualDeviceManager() {
-  detail::ClassFactory create;
-  {
-    auto& table = classTable();
-    std::lock_guard<std::mutex> guard(table.lock);
-    for (const auto& entry : table.entries) {
-      if (entry.clsid == CLSID_WiaDevMgr) create = entry.create;
-    }
-  }
+  const detail::ClassFactory create = detail::registeredClass(CLSID_WiaDevMgr, CLSCTX_ALL);
   return create ? create() : nullptr;
 }
 

@@ -13,11 +13,23 @@ bool Class::extends(const Class* other) const {
   return false;
 }
 
+namespace {
+
+// A new method or field of `owner`, with its name and signature.
+template <typename Member>
+Member& addMember(std::deque<Member>& members, Class* owner, const std::string& name,
+                  const std::string& signature) {
+  Member& member = members.emplace_back();
+  member.owner = owner;
+  member.name = name;
+  member.signature = signature;
+  return member;
+}
+
+}  // namespace
+
 Method& Class::method(const std::string& methodName, const std::string& signature, Body body) {
-  Method& m = methods.emplace_back();
-  m.owner = this;
-  m.name = methodName;
-  m.signature = signature;
+  Method& m = addMember(methods, this, methodName, signature);
   m.body = std::move(body);
   if (!parseSignature(signature, &m.parameters, &m.result)) {
     std::fprintf(stderr, "fakejvm: bad signature %s\n", signature.c_str());
@@ -27,10 +39,7 @@ Method& Class::method(const std::string& methodName, const std::string& signatur
 }
 
 Field& Class::field(const std::string& fieldName, const std::string& signature, bool isStatic) {
-  Field& f = fields.emplace_back();
-  f.owner = this;
-  f.name = fieldName;
-  f.signature = signature;
+  Field& f = addMember(fields, this, fieldName, signature);
   f.isStatic = isStatic;
   f.staticValue.type = signature[0] == '[' ? 'L' : signature[0];
   return f;

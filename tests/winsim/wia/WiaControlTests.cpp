@@ -181,6 +181,29 @@ TEST_F(ControlTest, DeviceSetsComeFromJson) {
   } catch (const std::invalid_argument& error) {
     EXPECT_EQ(std::string("devices[0](x).bed: unknown key \"depth\""), error.what());
   }
+  // Optional settings and the elements of lists are named by their place.
+  const struct {
+    const char* device;
+    const char* error;
+  } misplaced[] = {
+      {R"("subtype": 70000)", "devices[0](x).subtype: must be between 0 and 65535"},
+      {R"("resolution": {"step": "1"})", "devices[0](x).resolution.step: expected an integer"},
+      {R"("bed": {"height": true})", "devices[0](x).bed.height: expected an integer"},
+      {R"("dataTypes": ["color", "sepia"])",
+       "devices[0](x).dataTypes[1]: expected \"threshold\", \"grayscale\" or \"color\""},
+      {R"("pictures": [{"name": "a", "taken": "noon"}])",
+       "devices[0](x).pictures[0].taken: expected a time like \"2024-05-03T10:30:00\""},
+      {R"("dialog": [{}, {"items": ["a", 2]}])", "devices[0](x).dialog[1].items[1]: expected a string"},
+      {R"("dialog": [{"code": []}])", "devices[0](x).dialog[0].code: expected an integer"},
+  };
+  for (const auto& m : misplaced) {
+    try {
+      winsim::parseDevices(std::string(R"([{"kind": "scanner", "id": "x", )") + m.device + "}]");
+      ADD_FAILURE() << m.device;
+    } catch (const std::invalid_argument& error) {
+      EXPECT_STREQ(m.error, error.what());
+    }
+  }
   EXPECT_THROW(winsim::loadDevices("[{\"kind\": \"scanner\", \"id\": \"x\"},"
                                    " {\"kind\": \"camera\", \"id\": \"x\"}]"),
                std::invalid_argument);

@@ -144,6 +144,72 @@ TEST_F(PropertyTest, OutOfRangeNumbersBecomeTheNearestValidOneWhereTheProfileSay
   EXPECT_EQ(E_INVALIDARG, writeLong(item.get(), WIA_IPA_DATATYPE, WIA_DATA_DITHER));
 }
 
+// Brightness, contrast and threshold report their ranges, start at the nominal value and
+// take exactly the values in the range; a lenient device brings others into it.
+TEST_F(PropertyTest, AdjustmentsReportTheirRangesAndTakeOnlyValuesInThem) {
+  winsim::DeviceSpec lenient = scanner("lenient\\0000");
+  lenient.nearestValues = true;
+  winsim::setDevices({scanner("strict\\0000"), lenient});
+  auto strict = flatbed("strict\\0000");
+  auto nearest = flatbed("lenient\\0000");
+  const struct {
+    PROPID id;
+    LONG min, nominal, max;
+  } adjustments[] = {
+      {WIA_IPS_BRIGHTNESS, -1000, 0, 1000},
+      {WIA_IPS_CONTRAST, -1000, 0, 1000},
+      {WIA_IPS_THRESHOLD, 0, 128, 255},
+  };
+  for (const auto& a : adjustments) {
+    SCOPED_TRACE(a.id);
+    PROPSPEC propSpec{PRSPEC_PROPID, {a.id}};
+    ULONG flags = 0;
+    PROPVARIANT valid;
+    ASSERT_EQ(S_OK, strict->GetPropertyAttributes(1, &propSpec, &flags, &valid));
+    EXPECT_EQ(static_cast<ULONG>(WIA_PROP_RW | WIA_PROP_RANGE), flags);
+    ASSERT_EQ(static_cast<VARTYPE>(VT_VECTOR | VT_I4), valid.vt);
+    EXPECT_EQ((std::vector<LONG>{a.min, a.nominal, a.max, 1}),
+              std::vector<LONG>(valid.cal.pElems, valid.cal.pElems + valid.cal.cElems));
+    FreePropVariantArray(1, &valid);
+
+    EXPECT_EQ(a.nominal, readLong(strict.get(), a.id));
+    EXPECT_EQ(E_INVALIDARG, writeLong(strict.get(), a.id, a.min - 1));
+    EXPECT_EQ(E_INVALIDARG, writeLong(strict.get(), a.id, a.max + 1));
+    EXPECT_EQ(a.nominal, readLong(strict.get(), a.id));
+    for (LONG bound : {a.min, a.max}) {
+      EXPECT_EQ(S_OK, writeLong(strict.get(), a.id, bound));
+      EXPECT_EQ(bound, readLong(strict.get(), a.id));
+    }
+    EXPECT_EQ(S_OK, writeLong(nearest.get(), a.id, a.max + 500));
+    EXPECT_EQ(a.max, readLong(nearest.get(), a.id));
+    EXPECT_EQ(S_OK, writeLong(nearest.get(), a.id, a.min - 500));
+    EXPECT_EQ(a.min, readLong(nearest.get(), a.id));
+  }
+}
+
+// The root, the flatbed and a camera's picture all name themselves and their rights.
+TEST_F(PropertyTest, EveryItemListsItsNameFlagsAndAccessRights) {
+  auto scannerRoot = openDevice(kScannerId);
+  auto cameraRoot = openDevice(kCameraId);
+  auto flatbedItem = childAt(scannerRoot.get(), 0);
+  auto picture = childAt(cameraRoot.get(), 0);
+  for (IUnknown* item : {static_cast<IUnknown*>(scannerRoot.get()), static_cast<IUnknown*>(cameraRoot.get()),
+                         static_cast<IUnknown*>(flatbedItem.get()), static_cast<IUnknown*>(picture.get())}) {
+    auto storage = storageOf(item);
+    std::set<PROPID> listed;
+    Ptr<IEnumSTATPROPSTG> listing;
+    ASSERT_EQ(S_OK, storage->Enum(listing.put()));
+    STATPROPSTG entry;
+    while (listing->Next(1, &entry, nullptr) == S_OK) {
+      listed.insert(entry.propid);
+      CoTaskMemFree(entry.lpwstrName);
+    }
+    for (PROPID id : {WIA_IPA_ITEM_NAME, WIA_IPA_FULL_ITEM_NAME, WIA_IPA_ITEM_FLAGS, WIA_IPA_ACCESS_RIGHTS}) {
+      EXPECT_EQ(1u, listed.count(id)) << readText(storage.get(), WIA_IPA_FULL_ITEM_NAME) << " lacks " << id;
+    }
+  }
+}
+
 TEST_F(PropertyTest, FileFormatsFollowTheProfile) {
   winsim::DeviceSpec bmpOnly = scanner("bmp\\0000");
   bmpOnly.jpegFiles = false;

@@ -79,6 +79,19 @@ struct WIA_EXTENDED_TRANSFER_INFO {
 };
 typedef WIA_EXTENDED_TRANSFER_INFO* PWIA_EXTENDED_TRANSFER_INFO;
 
+namespace winsim {
+// The methods every WIA enumerator has after IUnknown, in their order: `Next` hands out up
+// to `celt` elements, `Clone` a new enumerator of the same kind at the same position.
+template <typename Enumerator, typename Element>
+struct WiaEnumeratorMethods : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE Next(ULONG celt, Element* rgelt, ULONG* pceltFetched) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Skip(ULONG celt) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
+  virtual HRESULT STDMETHODCALLTYPE Clone(Enumerator** ppIEnum) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetCount(ULONG* celt) = 0;
+};
+}  // namespace winsim
+
 struct IWiaDevMgr : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE EnumDeviceInfo(LONG lFlag, IEnumWIA_DEV_INFO** ppIEnum) = 0;
   virtual HRESULT STDMETHODCALLTYPE CreateDevice(BSTR bstrDeviceID, IWiaItem** ppWiaItemRoot) = 0;
@@ -102,14 +115,7 @@ struct IWiaDevMgr : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE AddDeviceDlg(HWND hwndParent, LONG lFlags) = 0;
 };
 
-struct IEnumWIA_DEV_INFO : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE Next(ULONG celt, IWiaPropertyStorage** rgelt,
-                                         ULONG* pceltFetched) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Skip(ULONG celt) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
-  virtual HRESULT STDMETHODCALLTYPE Clone(IEnumWIA_DEV_INFO** ppIEnum) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetCount(ULONG* celt) = 0;
-};
+struct IEnumWIA_DEV_INFO : public winsim::WiaEnumeratorMethods<IEnumWIA_DEV_INFO, IWiaPropertyStorage*> {};
 
 struct IWiaEventCallback : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE ImageEventCallback(const GUID* pEventGUID,
@@ -197,31 +203,9 @@ struct IWiaPropertyStorage : public IUnknown {
                                                       IStream* pIStream) = 0;
 };
 
-struct IEnumWiaItem : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE Next(ULONG celt, IWiaItem** ppIWiaItem,
-                                         ULONG* pceltFetched) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Skip(ULONG celt) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
-  virtual HRESULT STDMETHODCALLTYPE Clone(IEnumWiaItem** ppIEnum) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetCount(ULONG* celt) = 0;
-};
-
-struct IEnumWIA_DEV_CAPS : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE Next(ULONG celt, WIA_DEV_CAP* rgelt, ULONG* pceltFetched) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Skip(ULONG celt) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
-  virtual HRESULT STDMETHODCALLTYPE Clone(IEnumWIA_DEV_CAPS** ppIEnum) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetCount(ULONG* pcelt) = 0;
-};
-
-struct IEnumWIA_FORMAT_INFO : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE Next(ULONG celt, WIA_FORMAT_INFO* rgelt,
-                                         ULONG* pceltFetched) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Skip(ULONG celt) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
-  virtual HRESULT STDMETHODCALLTYPE Clone(IEnumWIA_FORMAT_INFO** ppEnum) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetCount(ULONG* pcelt) = 0;
-};
+struct IEnumWiaItem : public winsim::WiaEnumeratorMethods<IEnumWiaItem, IWiaItem*> {};
+struct IEnumWIA_DEV_CAPS : public winsim::WiaEnumeratorMethods<IEnumWIA_DEV_CAPS, WIA_DEV_CAP> {};
+struct IEnumWIA_FORMAT_INFO : public winsim::WiaEnumeratorMethods<IEnumWIA_FORMAT_INFO, WIA_FORMAT_INFO> {};
 
 // Failure codes of the WIA service (facility 33).
 #define FACILITY_WIA 33

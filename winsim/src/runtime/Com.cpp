@@ -1,7 +1,4 @@
-// COM initialisation per thread and the class table behind CoCreateInstance.
-#include <mutex>
-#include <vector>
-
+// COM initialisation per thread and CoCreateInstance over the class table (ClassTable.cpp).
 #include "Internal.h"
 
 namespace winsim::detail {
@@ -13,37 +10,9 @@ struct ThreadState {
 };
 thread_local ThreadState threadState;
 
-struct ClassEntry {
-  CLSID clsid;
-  DWORD contexts;
-  ClassFactory create;
-};
-
-struct ClassTable {
-  std::mutex lock;
-  std::vector<ClassEntry> entries;
-};
-ClassTable& classTable() {
-  static ClassTable table;
-  return table;
-}
-
 }  // namespace
 
 bool comInitializedOnThisThread() { return threadState.initCount > 0; }
-
-void registerClass(const CLSID& clsid, DWORD contexts, ClassFactory create) {
-  auto& table = classTable();
-  std::lock_guard<std::mutex> guard(table.lock);
-  for (auto& entry : table.entries) {
-    if (entry.clsid == clsid) {
-      entry.contexts = contexts;
-      entry.create = std::move(create);
-      return;
-    }
-  }
-  table.entries.push_back({clsid, contexts, std::move(create)});
-}
 
 HRESULT queryMarshaler(RefCounted&, IUnknown*, REFIID, void**) { return E_NOINTERFACE; }
 void releaseMarshaler(void*) {}
@@ -86,14 +55,7 @@ HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContex
               winsim::detail::guidText(riid));
   if (call.refused()) return call.result();
 
-  winsim::detail::ClassFactory create;
-  {
-    auto& table = winsim::detail::classTable();
-    std::lock_guard<std::mutex> guard(table.lock);
-    for (const auto& entry : table.entries) {
-      if (entry.clsid == rclsid && (entry.contexts & dwClsContext) != 0) create = entry.create;
-    }
-  }
+  const winsim::detail::ClassFactory create = winsim::detail::registeredClass(rclsid, dwClsContext);
   if (!create) return call.finish(REGDB_E_CLASSNOTREG);
   if (pUnkOuter) return call.finish(CLASS_E_NOAGGREGATION);
 

@@ -3,11 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
-#include <random>
 
+#include "Internal.h"
 #include "wia/Runtime.h"
 
 namespace winsim::wia {
@@ -57,14 +56,10 @@ HRESULT writeFailure(int error) {
 }
 
 HRESULT createTemporaryFile(const char* extension, std::FILE** file, std::string* path) {
-  static std::atomic<unsigned> counter{0};
-  static thread_local std::mt19937 random{std::random_device{}()};
   const std::string dir = temporaryDirectory();
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char name[64];
-    std::snprintf(name, sizeof name, "/wia%x-%x-%08x%s", static_cast<unsigned>(getpid()),
-                  counter.fetch_add(1), static_cast<unsigned>(random()), extension);
-    const std::string candidate = dir + name;
+  for (int attempt = 0; attempt < detail::kTemporaryFileAttempts; ++attempt) {
+    const std::string candidate =
+        dir + "/" + detail::temporaryFileName(static_cast<unsigned long>(getpid()), extension);
     const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0 && errno == EEXIST) continue;
     const HRESULT hr = streamOf(fd, candidate, file);

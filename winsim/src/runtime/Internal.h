@@ -25,8 +25,11 @@ WINSIM_API bool comInitializedOnThisThread();
 
 // Classes that CoCreateInstance can make: `contexts` is the CLSCTX mask the class is
 // served in; `create` returns a new object's IUnknown with one reference.
+// A class registered again replaces its earlier registration.
 using ClassFactory = std::function<IUnknown*()>;
 WINSIM_API void registerClass(const CLSID& clsid, DWORD contexts, ClassFactory create);
+// The factory of `clsid` when it is served in one of `contexts`, else an empty one.
+ClassFactory registeredClass(const CLSID& clsid, DWORD contexts);
 
 // Called by winsim::reset(), in registration order.
 WINSIM_API void addResetHook(std::function<void()> hook);
@@ -109,6 +112,13 @@ class WINSIM_API RefCounted {
 // free-threaded marshaler aggregated, as an in-process object without proxies must.
 HRESULT queryMarshaler(RefCounted& object, IUnknown* outer, REFIID riid, void** ppv);
 void releaseMarshaler(void* marshaler);
+
+// The name, without its folder, of a new file of the virtual service in the temporary
+// folder: "wia<process>-<serial>-<random><extension>", unique in the process by its serial
+// and hard to guess by its random part. A runtime that finds the name taken asks for
+// another, up to kTemporaryFileAttempts names in all.
+std::string temporaryFileName(unsigned long processId, const char* extension);
+constexpr int kTemporaryFileAttempts = 100;
 
 // Text helpers. WCHAR is char16_t in winsim and wchar_t (also 16 bits) on Windows; these
 // view one as the other.

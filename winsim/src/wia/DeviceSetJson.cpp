@@ -32,11 +32,31 @@ void allowKeys(const json& object, const std::string& where,
   }
 }
 
+// Reads the member `key` of `object`, when it has one, into `*target` with `read` (the
+// member's place is `where`.key): an optional setting left out keeps its default.
+template <typename T, typename Read>
+void readIf(const json& object, const char* key, const std::string& where, T* target, Read read) {
+  auto found = object.find(key);
+  if (found != object.end()) *target = read(*found, where + "." + key);
+}
+
 // Calls `each` with every element of an array and the element's place.
 template <typename Each>
 void forEach(const json& array, const std::string& where, Each each) {
   if (!array.is_array()) fail(where, "expected an array");
   for (size_t i = 0; i < array.size(); ++i) each(array[i], where + "[" + std::to_string(i) + "]");
+}
+
+// A reader of an array that reads each element with `readElement`.
+template <typename ReadElement>
+auto listOf(ReadElement readElement) {
+  return [readElement](const json& array, const std::string& where) {
+    std::vector<decltype(readElement(array, where))> list;
+    forEach(array, where, [&](const json& element, const std::string& place) {
+      list.push_back(readElement(element, place));
+    });
+    return list;
+  };
 }
 
 std::string text(const json& value, const std::string& where) {
@@ -51,6 +71,14 @@ long long integer(const json& value, const std::string& where, long long min, lo
     fail(where, "must be between " + std::to_string(min) + " and " + std::to_string(max));
   }
   return number;
+}
+
+// A reader of an integer from `min` to `max` as a `T`.
+template <typename T>
+auto integerIn(long long min, long long max) {
+  return [min, max](const json& value, const std::string& where) {
+    return static_cast<T>(integer(value, where, min, max));
+  };
 }
 
 LONG long32(const json& value, const std::string& where) {
@@ -172,12 +200,8 @@ DialogStep dialogStep(const json& value, const std::string& where) {
   } else {
     fail(where + ".action", "expected \"pick\", \"cancel\" or \"fail\"");
   }
-  if (value.contains("items")) {
-    forEach(value["items"], where + ".items", [&step](const json& item, const std::string& place) {
-      step.items.push_back(text(item, place));
-    });
-  }
-  if (value.contains("code")) step.failure = code(value["code"], where + ".code");
+  readIf(value, "items", where, &step.items, listOf(text));
+  readIf(value, "code", where, &step.failure, code);
   if (value.contains("settings")) {
     const json& settings = value["settings"];
     requireObject(settings, where + ".settings");
@@ -194,9 +218,9 @@ PictureSpec picture(const json& value, const std::string& where) {
   PictureSpec p;
   if (!value.contains("name")) fail(where, "missing \"name\"");
   p.name = text(value["name"], where + ".name");
-  if (value.contains("width")) p.width = long32(value["width"], where + ".width");
-  if (value.contains("height")) p.height = long32(value["height"], where + ".height");
-  if (value.contains("taken")) p.taken = timestamp(value["taken"], where + ".taken");
+  readIf(value, "width", where, &p.width, long32);
+  readIf(value, "height", where, &p.height, long32);
+  readIf(value, "taken", where, &p.taken, timestamp);
   return p;
 }
 
@@ -219,13 +243,11 @@ DeviceSpec device(const json& value, const std::string& where) {
   if (!value.contains("id")) fail(where, "missing \"id\"");
   d.id = text(value["id"], where + ".id");
   std::string at = where + "(" + d.id + ")";
-  if (value.contains("name")) d.name = text(value["name"], at + ".name");
-  if (value.contains("vendor")) d.vendor = text(value["vendor"], at + ".vendor");
-  if (value.contains("description")) d.description = text(value["description"], at + ".description");
-  if (value.contains("port")) d.port = text(value["port"], at + ".port");
-  if (value.contains("subtype")) {
-    d.subtype = static_cast<WORD>(integer(value["subtype"], at + ".subtype", 0, 0xFFFF));
-  }
+  readIf(value, "name", at, &d.name, text);
+  readIf(value, "vendor", at, &d.vendor, text);
+  readIf(value, "description", at, &d.description, text);
+  readIf(value, "port", at, &d.port, text);
+  readIf(value, "subtype", at, &d.subtype, integerIn<WORD>(0, 0xFFFF));
   if (value.contains("info")) {
     requireObject(value["info"], at + ".info");
     for (const auto& entry : value["info"].items()) {
@@ -246,62 +268,37 @@ DeviceSpec device(const json& value, const std::string& where) {
       }
     });
   }
-  if (value.contains("deepColour")) d.deepColour = flag(value["deepColour"], at + ".deepColour");
-  if (value.contains("nearestValues")) {
-    d.nearestValues = flag(value["nearestValues"], at + ".nearestValues");
-  }
-  if (value.contains("vanishes")) d.vanishes = flag(value["vanishes"], at + ".vanishes");
-  if (value.contains("transferDelayMs")) {
-    d.transferDelayMs =
-        static_cast<unsigned>(integer(value["transferDelayMs"], at + ".transferDelayMs", 0, 600000));
-  }
-  if (value.contains("dataTypes")) {
-    d.dataTypes.clear();
-    forEach(value["dataTypes"], at + ".dataTypes", [&d](const json& type, const std::string& place) {
-      d.dataTypes.push_back(dataType(type, place));
-    });
-  }
+  readIf(value, "deepColour", at, &d.deepColour, flag);
+  readIf(value, "nearestValues", at, &d.nearestValues, flag);
+  readIf(value, "vanishes", at, &d.vanishes, flag);
+  readIf(value, "transferDelayMs", at, &d.transferDelayMs, integerIn<unsigned>(0, 600000));
+  readIf(value, "dataTypes", at, &d.dataTypes, listOf(dataType));
   if (value.contains("resolution")) {
     const json& range = value["resolution"];
-    allowKeys(range, at + ".resolution", {"min", "nominal", "max", "step"});
-    if (range.contains("min")) d.resolutionMin = long32(range["min"], at + ".resolution.min");
-    if (range.contains("nominal")) {
-      d.resolutionNominal = long32(range["nominal"], at + ".resolution.nominal");
-    }
-    if (range.contains("max")) d.resolutionMax = long32(range["max"], at + ".resolution.max");
-    if (range.contains("step")) d.resolutionStep = long32(range["step"], at + ".resolution.step");
+    const std::string place = at + ".resolution";
+    allowKeys(range, place, {"min", "nominal", "max", "step"});
+    readIf(range, "min", place, &d.resolutionMin, long32);
+    readIf(range, "nominal", place, &d.resolutionNominal, long32);
+    readIf(range, "max", place, &d.resolutionMax, long32);
+    readIf(range, "step", place, &d.resolutionStep, long32);
   }
-  if (value.contains("resolutions")) {
-    forEach(value["resolutions"], at + ".resolutions", [&d](const json& dpi, const std::string& place) {
-      d.resolutions.push_back(long32(dpi, place));
-    });
-  }
+  readIf(value, "resolutions", at, &d.resolutions, listOf(long32));
   if (value.contains("bed")) {
     const json& bed = value["bed"];
-    allowKeys(bed, at + ".bed", {"width", "height"});
-    if (bed.contains("width")) d.bedWidth = long32(bed["width"], at + ".bed.width");
-    if (bed.contains("height")) d.bedHeight = long32(bed["height"], at + ".bed.height");
+    const std::string place = at + ".bed";
+    allowKeys(bed, place, {"width", "height"});
+    readIf(bed, "width", place, &d.bedWidth, long32);
+    readIf(bed, "height", place, &d.bedHeight, long32);
   }
-  if (value.contains("pictures")) {
-    forEach(value["pictures"], at + ".pictures", [&d](const json& entry, const std::string& place) {
-      d.pictures.push_back(picture(entry, place));
-    });
-  }
-  if (value.contains("generatedPictures")) {
-    d.generatedPictures = static_cast<unsigned>(
-        integer(value["generatedPictures"], at + ".generatedPictures", 0, 10000000));
-  }
+  readIf(value, "pictures", at, &d.pictures, listOf(picture));
+  readIf(value, "generatedPictures", at, &d.generatedPictures, integerIn<unsigned>(0, 10000000));
   if (value.contains("generatedSize")) {
     const json& size = value["generatedSize"];
     if (!size.is_array() || size.size() != 2) fail(at + ".generatedSize", "expected [width, height]");
     d.generatedWidth = long32(size[0], at + ".generatedSize[0]");
     d.generatedHeight = long32(size[1], at + ".generatedSize[1]");
   }
-  if (value.contains("dialog")) {
-    forEach(value["dialog"], at + ".dialog", [&d](const json& step, const std::string& place) {
-      d.dialog.push_back(dialogStep(step, place));
-    });
-  }
+  readIf(value, "dialog", at, &d.dialog, listOf(dialogStep));
   return d;
 }
 

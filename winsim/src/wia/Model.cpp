@@ -52,14 +52,18 @@ constexpr Entry kInfoProperties[] = {
     {WIA_DIP_DRIVER_VERSION, VT_BSTR, kRead | WIA_PROP_NONE},
 };
 
-constexpr Entry kRootProperties[] = {
-    {WIA_DPA_FIRMWARE_VERSION, VT_BSTR, kRead | WIA_PROP_NONE},
-    {WIA_DPA_CONNECT_STATUS, VT_I4, kRead | WIA_PROP_LIST},
-    {WIA_DPA_DEVICE_TIME, kTimeVector, kRead | WIA_PROP_NONE},
+// Every item's: the root, the flatbed and the camera's pictures.
+constexpr Entry kItemProperties[] = {
     {WIA_IPA_ITEM_NAME, VT_BSTR, kRead | WIA_PROP_NONE},
     {WIA_IPA_FULL_ITEM_NAME, VT_BSTR, kRead | WIA_PROP_NONE},
     {WIA_IPA_ITEM_FLAGS, VT_I4, kRead | WIA_PROP_FLAG},
     {WIA_IPA_ACCESS_RIGHTS, VT_I4, kRead | WIA_PROP_FLAG},
+};
+
+constexpr Entry kRootProperties[] = {
+    {WIA_DPA_FIRMWARE_VERSION, VT_BSTR, kRead | WIA_PROP_NONE},
+    {WIA_DPA_CONNECT_STATUS, VT_I4, kRead | WIA_PROP_LIST},
+    {WIA_DPA_DEVICE_TIME, kTimeVector, kRead | WIA_PROP_NONE},
 };
 
 constexpr Entry kScannerRootProperties[] = {
@@ -85,10 +89,6 @@ constexpr Entry kCameraRootProperties[] = {
 
 // Shared by the flatbed item and the camera's pictures.
 constexpr Entry kImageProperties[] = {
-    {WIA_IPA_ITEM_NAME, VT_BSTR, kRead | WIA_PROP_NONE},
-    {WIA_IPA_FULL_ITEM_NAME, VT_BSTR, kRead | WIA_PROP_NONE},
-    {WIA_IPA_ITEM_FLAGS, VT_I4, kRead | WIA_PROP_FLAG},
-    {WIA_IPA_ACCESS_RIGHTS, VT_I4, kRead | WIA_PROP_FLAG},
     {WIA_IPA_PREFERRED_FORMAT, VT_CLSID, kRead | WIA_PROP_NONE},
     {WIA_IPA_FORMAT, VT_CLSID, kReadWrite | WIA_PROP_LIST},
     {WIA_IPA_TYMED, VT_I4, kReadWrite | WIA_PROP_LIST},
@@ -226,6 +226,26 @@ struct Axis {
   const LONG* newExtent;
 };
 
+// The flatbed's image adjustments, ranges of whole numbers: GetPropertyAttributes reports
+// them (with the item's default as the nominal value) and writes are checked against them.
+struct Adjustment {
+  PROPID id;
+  LONG min, max;
+  LONG ItemSettings::*setting;
+};
+constexpr Adjustment kAdjustments[] = {
+    {WIA_IPS_BRIGHTNESS, -1000, 1000, &ItemSettings::brightness},
+    {WIA_IPS_CONTRAST, -1000, 1000, &ItemSettings::contrast},
+    {WIA_IPS_THRESHOLD, 0, 255, &ItemSettings::threshold},
+};
+
+const Adjustment* adjustmentOf(PROPID id) {
+  for (const Adjustment& adjustment : kAdjustments) {
+    if (adjustment.id == id) return &adjustment;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 bool ItemSettings::operator==(const ItemSettings& o) const {
@@ -252,6 +272,7 @@ std::vector<PropertyInfo> buildProperties(ItemKind kind, DeviceKind deviceKind, 
       break;
     case ItemKind::Root:
       append(list, kInfoProperties);
+      append(list, kItemProperties);
       append(list, kRootProperties);
       if (deviceKind == DeviceKind::Scanner) {
         append(list, kScannerRootProperties);
@@ -260,6 +281,7 @@ std::vector<PropertyInfo> buildProperties(ItemKind kind, DeviceKind deviceKind, 
       }
       break;
     case ItemKind::Flatbed:
+      append(list, kItemProperties);
       append(list, kImageProperties);
       append(list, kFlatbedProperties);
       if (resolutionList) {
@@ -271,6 +293,7 @@ std::vector<PropertyInfo> buildProperties(ItemKind kind, DeviceKind deviceKind, 
       }
       break;
     case ItemKind::Picture:
+      append(list, kItemProperties);
       append(list, kImageProperties);
       append(list, kPictureProperties);
       break;
@@ -651,6 +674,10 @@ ValidValues DeviceModel::valid(ItemRef item, const ItemSettings& s, PROPID id) c
     v.numbers = {nom};
     v.numbers.insert(v.numbers.end(), values.begin(), values.end());
   };
+  if (const Adjustment* adjustment = adjustmentOf(id)) {
+    range(adjustment->min, nominal.*adjustment->setting, adjustment->max, 1);
+    return v;
+  }
   switch (id) {
     case WIA_IPA_DATATYPE:
       list(nominal.dataType, item.kind == ItemKind::Flatbed ? d.dataTypes
@@ -692,13 +719,6 @@ ValidValues DeviceModel::valid(ItemRef item, const ItemSettings& s, PROPID id) c
       range(1, max, max, 1);
       break;
     }
-    case WIA_IPS_BRIGHTNESS:
-    case WIA_IPS_CONTRAST:
-      range(-1000, 0, 1000, 1);
-      break;
-    case WIA_IPS_THRESHOLD:
-      range(0, 128, 255, 1);
-      break;
     case WIA_IPS_CUR_INTENT:
       v.numbers = {WIA_INTENT_NONE, kValidIntents};
       break;
@@ -818,20 +838,11 @@ HRESULT DeviceModel::write(ItemRef item, ItemSettings& settings,
     s.depth = bits;
   }
 
-  struct Simple {
-    PROPID id;
-    LONG min, max;
-    LONG* target;
-  } simple[] = {
-      {WIA_IPS_BRIGHTNESS, -1000, 1000, &s.brightness},
-      {WIA_IPS_CONTRAST, -1000, 1000, &s.contrast},
-      {WIA_IPS_THRESHOLD, 0, 255, &s.threshold},
-  };
-  for (auto& entry : simple) {
-    if (const LONG* written = number(entry.id)) {
+  for (const Adjustment& adjustment : kAdjustments) {
+    if (const LONG* written = number(adjustment.id)) {
       LONG value = *written;
-      if (!fitRange(entry.min, entry.max, 1, nearest, &value)) return E_INVALIDARG;
-      *entry.target = value;
+      if (!fitRange(adjustment.min, adjustment.max, 1, nearest, &value)) return E_INVALIDARG;
+      s.*adjustment.setting = value;
     }
   }
   if (const LONG* compression = number(WIA_IPA_COMPRESSION)) {

@@ -14,7 +14,7 @@
 namespace winsim::wia {
 
 // A new file in the temporary folder that no one else can have opened (exclusive
-// creation, a name unlikely to be guessed, retried when it exists), named `prefix` ...
+// creation under a name from detail::temporaryFileName, retried when it exists), ending in
 // `extension` (".jpg"): S_OK with `*file` open for binary writing and `*path` its name in
 // UTF-8, else the failure and nothing created.
 HRESULT createTemporaryFile(const char* extension, std::FILE** file, std::string* path);

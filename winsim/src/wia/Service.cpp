@@ -171,20 +171,27 @@ bool findReadOverride(const std::string& target, PROPID propid, ReadOverride* ru
 
 }  // namespace wia
 
-std::vector<DeviceSpec> defaultDevices() {
-  DeviceSpec scanner;
-  scanner.kind = DeviceKind::Scanner;
-  scanner.id = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0000";
-  scanner.name = "Virtual Flatbed Scanner";
-  scanner.vendor = "winsim";
-  scanner.description = "Flatbed scanner with a test chart";
+namespace {
 
-  DeviceSpec camera;
-  camera.kind = DeviceKind::Camera;
-  camera.id = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001";
-  camera.name = "Virtual Camera";
-  camera.vendor = "winsim";
-  camera.description = "Digital camera with three pictures";
+// A default device of winsim's: instance `instance` of the imaging device class.
+DeviceSpec virtualDevice(DeviceKind kind, const char* instance, const char* name,
+                         const char* description) {
+  DeviceSpec device;
+  device.kind = kind;
+  device.id = std::string("{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\") + instance;
+  device.name = name;
+  device.vendor = "winsim";
+  device.description = description;
+  return device;
+}
+
+}  // namespace
+
+std::vector<DeviceSpec> defaultDevices() {
+  DeviceSpec scanner = virtualDevice(DeviceKind::Scanner, "0000", "Virtual Flatbed Scanner",
+                                     "Flatbed scanner with a test chart");
+  DeviceSpec camera = virtualDevice(DeviceKind::Camera, "0001", "Virtual Camera",
+                                    "Digital camera with three pictures");
   camera.port = "\\\\.\\Usbscan1";
   for (WORD i = 0; i < 3; ++i) {
     PictureSpec picture;
