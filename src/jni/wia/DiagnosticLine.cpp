@@ -124,8 +124,8 @@ void putString(LineBuffer& line, const Directive& d, const void* text, bool wide
 // length (more than the longest number with its prefix), which cuts nothing that could be
 // seen.
 void putInteger(LineBuffer& line, const Directive& d, char conversion, uint64_t bits) {
-  char spec[16];
-  char* s = spec;
+  char rebuilt[16];
+  char* s = rebuilt;
   *s++ = '%';
   if (d.left) *s++ = '-';
   if (d.plus) *s++ = '+';
@@ -140,9 +140,9 @@ void putInteger(LineBuffer& line, const Directive& d, char conversion, uint64_t 
   const int precision = d.precision < kCap ? d.precision : kCap;
   char text[kCap + 32];
   if (conversion == 'd' || conversion == 'i') {
-    std::snprintf(text, sizeof text, spec, width, precision, static_cast<long long>(bits));
+    std::snprintf(text, sizeof text, rebuilt, width, precision, static_cast<long long>(bits));
   } else {
-    std::snprintf(text, sizeof text, spec, width, precision, static_cast<unsigned long long>(bits));
+    std::snprintf(text, sizeof text, rebuilt, width, precision, static_cast<unsigned long long>(bits));
   }
   line.putAscii(text);
 }

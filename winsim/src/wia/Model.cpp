@@ -272,8 +272,8 @@ std::vector<PropertyInfo> buildProperties(ItemKind kind, DeviceKind deviceKind, 
       break;
     case ItemKind::Root:
       append(list, kInfoProperties);
-      append(list, kItemProperties);
       append(list, kRootProperties);
+      append(list, kItemProperties);
       if (deviceKind == DeviceKind::Scanner) {
         append(list, kScannerRootProperties);
       } else {
