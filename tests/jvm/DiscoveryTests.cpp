@@ -71,20 +71,25 @@ TEST_F(Discovery, UnreadableOrMistypedRecordsAreReportedAfterEveryOtherDevice) {
   EXPECT_EQ(opened_[1].id, devices[5].id);
   EXPECT_EQ(winsim::journal("IWiaDevMgr::CreateDevice").size(), 2u);
 
+  // The first failure, then those attached to it; a name that was missing or a number names none.
   const char* const kMistyped = "// poll: device record of other types";
-  expectReported(e, WIA_ERROR_INVALID_DRIVER_RESPONSE, kManagerSource, kMistyped);
-  EXPECT_EQ(e.deviceName, std::nullopt) << "the name was missing";
-  EXPECT_EQ(e.deviceId, devices[0].id);
+  const struct {
+    HRESULT code;
+    const char* statement;
+    std::optional<std::string> name, id;
+  } reported[] = {
+      {WIA_ERROR_INVALID_DRIVER_RESPONSE, kMistyped, std::nullopt, devices[0].id},
+      {WIA_ERROR_INVALID_DRIVER_RESPONSE, kMistyped, std::nullopt, devices[1].id},
+      {WIA_ERROR_INVALID_DRIVER_RESPONSE, kMistyped, "Scanner 3", devices[3].id},
+      {WIA_ERROR_DEVICE_COMMUNICATION, "// poll: device record not read", std::nullopt, std::nullopt},
+  };
   ASSERT_EQ(e.suppressed.size(), 3u) << e.describe();
-  expectReported(e.suppressed[0], WIA_ERROR_INVALID_DRIVER_RESPONSE, kManagerSource, kMistyped);
-  EXPECT_EQ(e.suppressed[0].deviceName, std::nullopt) << "the name was a number";
-  EXPECT_EQ(e.suppressed[0].deviceId, devices[1].id);
-  expectReported(e.suppressed[1], WIA_ERROR_INVALID_DRIVER_RESPONSE, kManagerSource, kMistyped);
-  EXPECT_EQ(e.suppressed[1].deviceName, "Scanner 3");
-  EXPECT_EQ(e.suppressed[1].deviceId, devices[3].id);
-  expectReported(e.suppressed[2], WIA_ERROR_DEVICE_COMMUNICATION, kManagerSource, "// poll: device record not read");
-  EXPECT_EQ(e.suppressed[2].deviceName, std::nullopt);
-  EXPECT_EQ(e.suppressed[2].deviceId, std::nullopt);
+  for (size_t i = 0; i < 4; ++i) {
+    const JavaException& failure = i == 0 ? e : e.suppressed[i - 1];
+    expectReported(failure, reported[i].code, kManagerSource, reported[i].statement);
+    EXPECT_EQ(failure.deviceName, reported[i].name) << i;
+    EXPECT_EQ(failure.deviceId, reported[i].id) << i;
+  }
   EXPECT_EQ(takeErr(), "");
   close();
   expectCensusUnchanged();
