@@ -252,6 +252,13 @@ class MainTest {
         assertEquals("vestaro: cannot open the WIA device manager: error 0x80210005: The WIA device is not online." + NL,
                 err());
         assertFalse(err().contains("\tat "), err());
+        // The manager opened but could not list its devices: no word of the manager.
+        reset();
+        Winsim.clearFaults();
+        Winsim.injectFault("IWiaDevMgr::EnumDeviceInfo", Winsim.WIA_ERROR_BUSY, 0, "");
+        assertEquals(Main.FAILED, run("list"));
+        assertEquals("vestaro: warning: the devices cannot all be listed: error 0x80210006: The WIA device is busy." + NL
+                + "vestaro: cannot list every WIA device: error 0x80210006: The WIA device is busy." + NL, err());
     }
 
     @Test
