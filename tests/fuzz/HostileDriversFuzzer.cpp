@@ -100,10 +100,15 @@ class Run {
         if (!thrown) managers_.push_back(handle);
         break;
       }
-      case Kind::Poll:
-        check(fuzz::callVoid(env, manager_, "poll", "(J)V", managerHandle(op)), "poll");
+      case Kind::Poll: {
+        const size_t listedBefore = listedDevices();
+        const jint offersBefore = fuzz::callInt(env, manager_, "offerCount");
+        jthrowable thrown = fuzz::callVoid(env, manager_, "poll", "(J)V", managerHandle(op));
+        if (!thrown) requireEveryListedDeviceOffered(listedBefore, offersBefore);
+        check(thrown, "poll");
         collectOffers();
         break;
+      }
       case Kind::TransferCamera:
         check(fuzz::callVoid(env, camera_, "transfer", "(JZ)V", deviceHandle(op), jboolean(op.dialog)),
               "camera transfer");
@@ -183,6 +188,25 @@ class Run {
     const bool defined = env->IsInstanceOf(thrown, vestaroException) || env->IsSameObject(thrown, hostThrows_);
     if (!defined) finding(std::string(what) + " threw " + fuzz::describe(env, thrown));
     env->DeleteLocalRef(thrown);
+  }
+
+  // The device information storages the enumerations have handed out so far.
+  static size_t listedDevices() {
+    size_t listed = 0;
+    for (const auto& call : winsim::journal("IEnumWIA_DEV_INFO::Next")) listed += call.result == S_OK;
+    return listed;
+  }
+
+  // A poll that reports nothing has offered every device it listed: a device passed over
+  // in silence would be taken for gone, and a host would release the one it holds.
+  void requireEveryListedDeviceOffered(size_t listedBefore, jint offersBefore) {
+    if (winsim::droppedJournalEntries() != 0) return;
+    const size_t listed = listedDevices() - listedBefore;
+    const jint offered = fuzz::callInt(env, manager_, "offerCount") - offersBefore;
+    if (static_cast<size_t>(offered) != listed) {
+      finding("a poll that threw nothing listed " + std::to_string(listed) + " devices and offered " +
+              std::to_string(offered));
+    }
   }
 
   // A release whose lookup says "no such cookie" (E_INVALIDARG) or "a registration of

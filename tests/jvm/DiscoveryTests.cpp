@@ -51,9 +51,11 @@ TEST_F(Discovery, DevicesAreOfferedInOrderWithNameHandleTypeAndId) {
   expectCensusUnchanged();
 }
 
-// A record that cannot be read or has other types skips only its own device, silently; a
+// A record that cannot be read or has other types is a failure of its device: the others are
+// offered, then the first such failure is reported with the later ones attached, each named
+// as far as its record names it (a host that holds the device must not take it for gone). A
 // read that returns S_FALSE still counts.
-TEST_F(Discovery, UnreadableOrMistypedRecordsSkipOnlyTheirDevice) {
+TEST_F(Discovery, UnreadableOrMistypedRecordsAreReportedAfterEveryOtherDevice) {
   auto devices = deviceSet(6, DeviceKind::Scanner);
   devices[0].info = {{WIA_DIP_DEV_NAME, PropertyValue::missing()}};
   devices[1].info = {{WIA_DIP_DEV_NAME, PropertyValue::i4(12)}};
@@ -61,12 +63,34 @@ TEST_F(Discovery, UnreadableOrMistypedRecordsSkipOnlyTheirDevice) {
   winsim::setDevices(devices);
   winsim::overrideRead({devices[2].id, WIA_DIP_DEV_NAME, S_FALSE, false, {}});
   winsim::overrideRead({devices[4].id, WIA_DIP_DEV_ID, WIA_ERROR_DEVICE_COMMUNICATION, true, {}});
-  const std::vector<Offer> offered = open();
-  ASSERT_EQ(offered.size(), 2u);
-  EXPECT_EQ(offered[0].id, devices[2].id);
-  EXPECT_EQ(offered[1].id, devices[5].id);
-  EXPECT_EQ(takeErr(), "");
+  managerHandle_ = initialize();
+  const JavaException e = pollThrown(managerHandle_);
+  opened_ = offers();
+  ASSERT_EQ(opened_.size(), 2u);
+  EXPECT_EQ(opened_[0].id, devices[2].id);
+  EXPECT_EQ(opened_[1].id, devices[5].id);
   EXPECT_EQ(winsim::journal("IWiaDevMgr::CreateDevice").size(), 2u);
+
+  // The first failure, then those attached to it; a name that was missing or a number names none.
+  const char* const kMistyped = "// poll: device record of other types";
+  const struct {
+    HRESULT code;
+    const char* statement;
+    std::optional<std::string> name, id;
+  } reported[] = {
+      {WIA_ERROR_INVALID_DRIVER_RESPONSE, kMistyped, std::nullopt, devices[0].id},
+      {WIA_ERROR_INVALID_DRIVER_RESPONSE, kMistyped, std::nullopt, devices[1].id},
+      {WIA_ERROR_INVALID_DRIVER_RESPONSE, kMistyped, "Scanner 3", devices[3].id},
+      {WIA_ERROR_DEVICE_COMMUNICATION, "// poll: device record not read", std::nullopt, std::nullopt},
+  };
+  ASSERT_EQ(e.suppressed.size(), 3u) << e.describe();
+  for (size_t i = 0; i < 4; ++i) {
+    const JavaException& failure = i == 0 ? e : e.suppressed[i - 1];
+    expectReported(failure, reported[i].code, kManagerSource, reported[i].statement);
+    EXPECT_EQ(failure.deviceName, reported[i].name) << i;
+    EXPECT_EQ(failure.deviceId, reported[i].id) << i;
+  }
+  EXPECT_EQ(takeErr(), "");
   close();
   expectCensusUnchanged();
 }
@@ -98,7 +122,9 @@ TEST_F(Discovery, ManagerFailuresAreReportedAndKeepNothing) {
     winsim::clearFaults();
   }
   winsim::injectFault({"IEnumWIA_DEV_INFO::Next", E_FAIL, 2, ""});
-  expectReported(pollThrown(handle), E_FAIL, kManagerSource, "// poll: next device not fetched");
+  const JavaException listing = pollThrown(handle);
+  expectReported(listing, E_FAIL, kManagerSource, "// poll: next device not fetched");
+  EXPECT_EQ(listing.deviceName, std::nullopt) << "a failure of the list names no device";
   EXPECT_EQ(offers().size(), 1u);
   winsim::clearFaults();
   winsim::injectFault({"IEnumWIA_DEV_INFO::Next", S_FALSE, 2, ""});
@@ -137,8 +163,12 @@ TEST_F(Discovery, DeviceFailuresAreReportedAfterEveryOtherDevice) {
     winsim::injectFault({"IWiaDevMgr::CreateDevice", WIA_ERROR_OFFLINE, 0, devices[2].id});
     const JavaException e = pollThrown(managerHandle_);
     expectReported(e, c.code, kManagerSource, c.statement);
+    EXPECT_EQ(e.deviceName, "Scanner 1");
+    EXPECT_EQ(e.deviceId, devices[1].id);
     ASSERT_EQ(e.suppressed.size(), 1u) << e.describe();
     EXPECT_EQ(e.suppressed[0].code, WIA_ERROR_OFFLINE);
+    EXPECT_EQ(e.suppressed[0].deviceName, "Scanner 2");
+    EXPECT_EQ(e.suppressed[0].deviceId, devices[2].id);
     winsim::clearFaults();
     const std::vector<Offer> all = offers();
     opened_.assign(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
@@ -147,6 +177,35 @@ TEST_F(Discovery, DeviceFailuresAreReportedAfterEveryOtherDevice) {
     EXPECT_EQ(opened_[1].id, devices[3].id);
     close();
   }
+  expectCensusUnchanged();
+}
+
+// A host whose VestaroException has only the original members still gets every failure of a
+// poll, code and position, with nothing else pending and no JNI warning.
+class DiscoveryWithOriginalException : public Discovery {
+ protected:
+  LoadSettings loadSettings() const override {
+    LoadSettings settings{"product-original-exception"};
+    settings.classPathFirst = {ORIGINAL_EXCEPTION_JAR};
+    return settings;
+  }
+};
+
+TEST_F(DiscoveryWithOriginalException, DeviceFailuresAreReportedWithoutTheDevicesFields) {
+  auto devices = deviceSet(3, DeviceKind::Scanner);
+  devices[0].vanishes = true;
+  devices[1].info = {{WIA_DIP_DEV_TYPE, PropertyValue::bstr("scanner")}};
+  winsim::setDevices(devices);
+  managerHandle_ = initialize();
+  const JavaException e = pollThrown(managerHandle_);
+  expectReported(e, WIA_S_NO_DEVICE_AVAILABLE, kManagerSource, "// poll: device not created");
+  EXPECT_EQ(e.deviceName, std::nullopt);
+  ASSERT_EQ(e.suppressed.size(), 1u) << e.describe();
+  EXPECT_EQ(e.suppressed[0].code, WIA_ERROR_INVALID_DRIVER_RESPONSE);
+  opened_ = offers();
+  ASSERT_EQ(opened_.size(), 1u);
+  EXPECT_EQ(opened_[0].id, devices[2].id);
+  close();
   expectCensusUnchanged();
 }
 

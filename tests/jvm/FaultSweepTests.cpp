@@ -21,7 +21,6 @@ const HRESULT kInjected = WIA_ERROR_DEVICE_COMMUNICATION;
 
 // Calls whose failure ends quietly by design, each for its reason.
 const std::map<std::string, const char*> kQuietFailures = {
-    {"IWiaPropertyStorage::ReadMultiple", "a device record that cannot be read skips its device"},
     {"IWiaPropertyStorage::WriteMultiple", "a refused scan setting only prints when debugging"},
 };
 

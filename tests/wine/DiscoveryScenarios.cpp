@@ -67,5 +67,45 @@ TEST_F(Discovery, FailuresOfTheManagerAreReportedFromThePoll) {
   }
 }
 
+// A device that is listed but cannot be opened, or whose record cannot be read, is reported
+// after the devices that can be: the exception names the device when its record did.
+TEST_F(Discovery, DevicesThatCannotBeOfferedAreReportedByNameAfterTheOthers) {
+  auto devices = winsim::defaultDevices();
+  devices[0].vanishes = true;
+  devices.push_back(devices[0]);
+  devices[2].id = "{TEST}\\0002";
+  devices[2].vanishes = false;
+  winsim::setDevices(devices);
+  winsim::injectFault({"IWiaPropertyStorage::ReadMultiple", E_FAIL, 1, cameraId()});
+  const jlong manager = discover();
+  Host::Thrown thrown;
+  ASSERT_TRUE(reportedFrom("WIAManager.cpp", WIA_S_NO_DEVICE_AVAILABLE, &thrown));
+  EXPECT_EQ(thrown.deviceName, devices[0].name);
+  EXPECT_EQ(thrown.deviceId, scannerId());
+  EXPECT_EQ(thrown.suppressed, std::vector<std::string>{"kordin/vestaro/VestaroException"});
+  ASSERT_EQ(host->offers.size(), 1u);
+  EXPECT_EQ(host->offers[0].id, devices[2].id);
+  releaseAll(manager);
+}
+
+class DiscoveryWithOriginalException : public Scenario {
+ protected:
+  DiscoveryWithOriginalException() { options.omitMember = "VestaroException.deviceName"; }
+};
+
+// A host VestaroException without the device fields loads and gets the failure all the same.
+TEST_F(DiscoveryWithOriginalException, DeviceFailuresAreReportedWithoutTheFields) {
+  ASSERT_EQ(library->onLoad(), JNI_VERSION_1_4);
+  auto devices = winsim::defaultDevices();
+  devices[1].vanishes = true;
+  winsim::setDevices(devices);
+  const jlong manager = discover();
+  Host::Thrown thrown;
+  ASSERT_TRUE(reportedFrom("WIAManager.cpp", WIA_S_NO_DEVICE_AVAILABLE, &thrown));
+  EXPECT_EQ(thrown.deviceName, std::nullopt);
+  EXPECT_EQ(host->offers.size(), 1u);
+  releaseAll(manager);
+}
+
 }  // namespace
 }  // namespace wine

@@ -107,6 +107,10 @@ void Host::defineHost(const HostOptions& options) {
                      self->extra["line"] = a[3];
                      return none();
                    });
+  if (wanted("VestaroException.deviceName")) {
+    exception.field("deviceName", "Ljava/lang/String;");
+    exception.field("deviceId", "Ljava/lang/String;");
+  }
 
   Class& base = vm.defineClass("kordin/vestaro/Manager", "java/lang/Object");
   if (wanted("Manager.debug")) base.field("debug", "Z", true).staticValue = Value::ofInt('Z', options.debug);
@@ -170,6 +174,10 @@ bool Host::takeThrown(Thrown* thrown) {
     thrown->code = pending->extra["code"].j;
     thrown->file = text(pending->extra["file"].l);
     thrown->line = pending->extra["line"].j;
+  }
+  for (const auto& [field, value] : pending->fields) {
+    if (value.l && field->name == "deviceName") thrown->deviceName = text(value.l);
+    if (value.l && field->name == "deviceId") thrown->deviceId = text(value.l);
   }
   for (Object* s : pending->suppressed) thrown->suppressed.push_back(s->cls->name);
   return true;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,8 @@ namespace wine {
 
 struct HostOptions {
   bool debug = false;       // kordin.vestaro.Manager.debug
-  std::string omitMember;   // "Class.member" left out of the host ("WIADevice.fireTransferFailed")
+  std::string omitMember;   // "Class.member" left out of the host ("WIADevice.fireTransferFailed";
+                            // "VestaroException.deviceName" leaves out both device fields)
 };
 
 struct Offer {  // one call of WIAManager.add
@@ -51,11 +53,12 @@ class Host {
   void setInt(fakejvm::Object* object, const std::string& field, jint value);
 
   // The pending exception of the main thread: its class, message and, for a
-  // VestaroException, code, file and line.
+  // VestaroException, code, file, line and the device it names.
   struct Thrown {
     std::string className, message, file;
     int64_t code = 0;
     int64_t line = 0;
+    std::optional<std::string> deviceName, deviceId;  // nothing for null
     std::vector<std::string> suppressed;  // class names
   };
   bool takeThrown(Thrown* thrown);

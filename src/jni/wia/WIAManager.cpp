@@ -4,6 +4,7 @@
 // handle back through _release, which revokes it. The table's registration is the only
 // reference the library keeps, so an object goes away once the host has released its handle
 // and nobody else holds it; a host that polls for hours holds no growing set of objects.
+#include "DeviceFailure.h"
 #include "DeviceStrings.h"
 #include "Handles.h"
 #include "ReadValues.h"
@@ -30,28 +31,45 @@ JavaState revoke(JNIEnv* env, DWORD cookie, JavaState otherwise) {
   return otherwise == JavaState::Clear ? JavaState::ExceptionPending : otherwise;
 }
 
-// Opens the device that `info` describes and offers it to the host. A record that cannot be
-// read or has other types skips the device silently. A device that cannot be opened (it may
-// have gone since the list was made) is reported and the poll goes on with the next one; an
-// exception that ends the poll (the host's add threw, say) gives OperationEnds.
+bool hasRecordTypes(const ReadValues<kRecordSize>& record) {
+  for (ULONG i = 0; i < kRecordSize; ++i) {
+    if (record[i].vt != kRecordTypes[i]) return false;
+  }
+  return true;
+}
+
+// Opens the device that `info` describes and offers it to the host. A device that cannot be
+// offered is reported and the poll goes on with the next one: a record that cannot be read,
+// one of other types (WIA_ERROR_INVALID_DRIVER_RESPONSE), a device that cannot be opened (it
+// may have gone since the list was made) or registered. Each such report names the device
+// as far as its record does, and gives ExceptionPending; a device the host holds is then
+// known to be still listed. An exception that ends the poll (the host's add threw, say)
+// gives OperationEnds.
 JavaState offerDevice(JNIEnv* env, jobject self, IWiaDevMgr* manager, DWORD managerCookie, uint64_t poll,
                  IWiaPropertyStorage* info) {
   ReadValues<kRecordSize> record;
   const HRESULT read = info->ReadMultiple(kRecordSize, kRecord, record.data());
-  if (FAILED(read)) return JavaState::Clear;  // S_FALSE still counts as a read
-  for (ULONG i = 0; i < kRecordSize; ++i) {
-    if (record[i].vt != kRecordTypes[i]) return JavaState::Clear;
+  if (FAILED(read)) {  // S_FALSE still counts as a read
+    THROW_HRESULT(env, read);  // poll: device record not read
+    return JavaState::ExceptionPending;
+  }
+  if (!hasRecordTypes(record)) {
+    THROW_HRESULT(env, WIA_ERROR_INVALID_DRIVER_RESPONSE);  // poll: device record of other types
+    nameFailedDevice(env, record[1], record[3]);
+    return JavaState::ExceptionPending;
   }
 
   ComPtr<IWiaItem> device;
   const HRESULT hr = requireOut(manager->CreateDevice(record[0].bstrVal, device.put()), device);
   if (hr != S_OK) {
     THROW_HRESULT(env, hr);  // poll: device not created
+    nameFailedDevice(env, record[1], record[3]);
     return JavaState::ExceptionPending;
   }
   DWORD cookie = 0;
   IGlobalInterfaceTable* table = bindingCache.interfaceTable;
   if (!REGISTER_INTERFACE(env, table, device.get(), IID_IWiaItem, &cookie)) {  // poll: device not registered
+    nameFailedDevice(env, record[1], record[3]);
     return JavaState::ExceptionPending;
   }
   // The registration holds the device from here on; the creation reference is dropped.
@@ -106,7 +124,8 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1poll(JNIE
   }
   // Devices arrive in the order WIA enumerates them; a success code other than S_OK from Next
   // ends the list. A device that fails is held aside while the others are offered, and the
-  // first such failure is pending when the poll ends, later ones attached to it.
+  // first such failure is pending when the poll ends, later ones attached to it: a poll that
+  // reports nothing offered every device listed.
   HeldException held(env);
   const DWORD managerCookie = cookieOfHandle(managerHandle);
   const uint64_t poll = beginDevicePoll(managerCookie);

@@ -28,6 +28,20 @@ std::string stringOf(JNIEnv* env, jobject object, const char* method) {
   return text ? utf8(env, text.get()) : std::string();
 }
 
+// The string a getter returns; nothing for null, and for a class without the getter.
+std::optional<std::string> optionalStringOf(JNIEnv* env, jobject object, const char* method) {
+  LocalRef<jclass> cls(env, env->GetObjectClass(object));
+  jmethodID id = env->GetMethodID(cls.get(), method, "()Ljava/lang/String;");
+  if (!id) {
+    env->ExceptionClear();
+    return std::nullopt;
+  }
+  LocalRef<jstring> text(env, static_cast<jstring>(env->CallObjectMethod(object, id)));
+  if (env->ExceptionCheck()) env->ExceptionClear();
+  if (!text) return std::nullopt;
+  return utf8(env, text.get());
+}
+
 JavaException readThrowable(JNIEnv* env, jthrowable throwable) {
   JavaException e;
   e.thrown = true;
@@ -58,6 +72,8 @@ JavaException readThrowable(JNIEnv* env, jthrowable throwable) {
     e.line = env->CallIntMethod(throwable, getLine);
     if (env->ExceptionCheck()) env->ExceptionClear();
     e.file = stringOf(env, throwable, "getFile");
+    e.deviceName = optionalStringOf(env, throwable, "getDeviceName");
+    e.deviceId = optionalStringOf(env, throwable, "getDeviceId");
   }
 
   jmethodID getSuppressed =
@@ -83,7 +99,9 @@ std::string JavaException::describe() const {
   if (isVestaro) {
     char code[16];
     std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(this->code));
-    out << "(code=" << code << ", file=" << file << ", line=" << line << ")";
+    out << "(code=" << code << ", file=" << file << ", line=" << line;
+    if (deviceName || deviceId) out << ", device=" << deviceName.value_or("<null>") << " " << deviceId.value_or("<null>");
+    out << ")";
   }
   out << ": " << (messageIsNull ? "<null>" : message);
   for (const auto& s : suppressed) out << " [suppressed " << s.describe() << "]";

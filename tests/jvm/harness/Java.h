@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <jni.h>
 
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -25,6 +26,9 @@ struct JavaException {
   jint code = 0;
   std::string file;
   jint line = 0;
+  // getDeviceName() and getDeviceId(); nothing for null or a class without them.
+  std::optional<std::string> deviceName;
+  std::optional<std::string> deviceId;
   std::vector<JavaException> suppressed;
 
   // "kordin.vestaro.VestaroException(code=0x80070005, file=..., line=12): Access is denied."

@@ -165,6 +165,23 @@ jint JNICALL GetIntField(JNIEnv* env, jobject object, jfieldID id) {
   return v ? static_cast<jint>(v->j) : 0;
 }
 
+void JNICALL SetObjectField(JNIEnv* env, jobject object, jfieldID id, jobject value) {
+  Env& e = envOf(env);
+  if (!e.enter("SetObjectField")) return;
+  Value* v = fieldValue(e, object, nullptr, id, 'L', "SetObjectField");
+  if (!v) return;
+  Object* o = e.deref(value, "SetObjectField");
+  const std::string& signature = reinterpret_cast<Field*>(id)->signature;
+  if (o && signature[0] == 'L') {
+    Class* declared = e.vm().findClass(signature.substr(1, signature.size() - 2));
+    if (declared && !o->cls->extends(declared)) {
+      e.vm().violation("SetObjectField: a " + o->cls->name + " stored in a field of type " + signature);
+      return;
+    }
+  }
+  *v = Value::ofObject(o);
+}
+
 jobject JNICALL GetStaticObjectField(JNIEnv* env, jclass cls, jfieldID id) {
   Env& e = envOf(env);
   if (!e.enter("GetStaticObjectField")) return nullptr;
@@ -566,6 +583,7 @@ JNINativeInterface_ makeNativeInterface() {
   table.GetFieldID = GetFieldID;
   table.GetStaticFieldID = GetStaticFieldID;
   table.GetIntField = GetIntField;
+  table.SetObjectField = SetObjectField;
   table.GetStaticObjectField = GetStaticObjectField;
   table.GetStaticBooleanField = GetStaticBooleanField;
   table.CallBooleanMethod = CallBooleanMethod;

@@ -243,6 +243,51 @@ TEST_F(ControlTest, OversizedBedsAndFolderFilesAreRefusedClearly) {
   }
 }
 
+// What a set cannot mean is refused with its place: a key given twice (JSON would keep the
+// last silently), a day the month does not have, a listed picture named like a generated
+// one. A listed name that only looks generated is a name like any other.
+TEST_F(ControlTest, DeviceSetsRefuseWhatTheyCannotMeanAndNameThePlace) {
+  const struct {
+    const char* set;
+    const char* error;
+  } refused[] = {
+      {R"({"devices": [], "devices": []})", "device set: \"devices\" given twice"},
+      {R"([{"kind": "scanner", "id": "x", "name": "A", "name": "B"}])", "devices[0]: \"name\" given twice"},
+      {R"([{"kind": "scanner", "id": "a"}, {"kind": "camera", "id": "x",
+            "pictures": [{"name": "p"}, {"name": "q", "width": 8, "width": 9}]}])",
+       "devices[1].pictures[1]: \"width\" given twice"},
+      {R"([{"kind": "scanner", "id": "x", "info": {"7": {"type": "BSTR", "value": "a", "type": "I4"}}}])",
+       "devices[0].info.7: \"type\" given twice"},
+      {R"([{"kind": "camera", "id": "x", "pictures": [{"name": "p", "taken": "2024-02-31T10:00:00"}]}])",
+       "devices[0](x).pictures[0].taken: 2024-02 has no day 31"},
+      {R"([{"kind": "camera", "id": "x", "pictures": [{"name": "p", "taken": "2023-02-29T10:00:00"}]}])",
+       "devices[0](x).pictures[0].taken: 2023-02 has no day 29"},
+      {R"([{"kind": "camera", "id": "x", "pictures": [{"name": "p", "taken": "1600-12-31T23:59:59"}]}])",
+       "devices[0](x).pictures[0].taken: the year must be between 1601 and 9999"},
+      {R"([{"kind": "camera", "id": "x", "pictures": [{"name": "IMG_0001"}, {"name": "IMG_0003"}],
+            "generatedPictures": 1}])",
+       "device \"x\": pictures[1] \"IMG_0003\" has the name of generated picture 3"},
+  };
+  for (const auto& r : refused) {
+    try {
+      winsim::loadDevices(r.set);
+      ADD_FAILURE() << "accepted: " << r.set;
+    } catch (const std::invalid_argument& error) {
+      EXPECT_STREQ(r.error, error.what());
+    }
+  }
+
+  winsim::loadDevices(R"([{"kind": "camera", "id": "x", "pictures": [
+      {"name": "IMG_generated", "taken": "2024-02-29T23:59:59"}, {"name": "IMG_3"}, {"name": "IMG_0002"}],
+      "generatedPictures": 2}])");
+  auto camera = openDevice("x");
+  std::vector<std::string> names;
+  for (unsigned i = 0; i < 5; ++i) {
+    names.push_back(readText(storageOf(childAt(camera.get(), i).get()).get(), WIA_IPA_ITEM_NAME));
+  }
+  EXPECT_EQ((std::vector<std::string>{"IMG_generated", "IMG_3", "IMG_0002", "IMG_0004", "IMG_0005"}), names);
+}
+
 TEST_F(ControlTest, ResetInstallsTheSetNamedByTheEnvironment) {
   char path[] = "/tmp/winsim-devices-XXXXXX";
   int fd = mkstemp(path);

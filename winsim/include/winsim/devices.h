@@ -164,9 +164,10 @@ struct DeviceSpec {
 WINSIM_API std::vector<DeviceSpec> defaultDevices();
 
 // Replaces the device set, its dialog scripts and the scripts' progress. Throws
-// std::invalid_argument for an inconsistent set (duplicate IDs or picture names, an empty
-// ID, a nominal resolution outside its range, an unknown data type, a bed of zero size or
-// of more than 65500 pixels a side at the highest resolution, a picture side outside 1 to 65500).
+// std::invalid_argument for an inconsistent set (duplicate IDs or picture names, a listed
+// picture with the name of one of the generated pictures, an empty ID, a nominal resolution
+// outside its range, an unknown data type, a bed of zero size or of more than 65500 pixels a
+// side at the highest resolution, a picture side outside 1 to 65500).
 WINSIM_API void setDevices(std::vector<DeviceSpec> devices);
 WINSIM_API std::vector<DeviceSpec> devices();
 
@@ -188,8 +189,10 @@ WINSIM_API std::vector<DeviceSpec> devices();
 //               {"action": "cancel"}, {"action": "fail", "code": "0x80210006"}]}
 // Values: {"type": T, "value": V} with T one of EMPTY, NULL, I1, UI1, I2, UI2, I4, UI4, INT,
 // UINT, I8, UI8, BOOL, ERROR, R4, R8, DATE, BSTR, LPWSTR, LPSTR, CLSID ("{...}") or
-// "VECTOR|<integer type>" (V an array), and null for a missing property. Unknown keys are
-// errors. Throws std::invalid_argument naming the offending place.
+// "VECTOR|<integer type>" (V an array), and null for a missing property. Unknown keys and
+// a key given twice in one object are errors, as is a "taken" time that is no date of the
+// calendar (2024-02-31) or lies before 1601. Throws std::invalid_argument naming the
+// offending place.
 WINSIM_API std::vector<DeviceSpec> parseDevices(const std::string& json);
 WINSIM_API void loadDevices(const std::string& json);          // setDevices(parseDevices())
 WINSIM_API void loadDevicesFile(const std::string& path);      // throws for unreadable files

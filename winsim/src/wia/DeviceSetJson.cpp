@@ -1,9 +1,12 @@
 // Device sets as JSON (format in winsim/devices.h). Every error names the place it was
-// found, and unknown keys are errors so that a misspelt setting cannot pass unnoticed.
+// found, and unknown or repeated keys are errors so that a misspelt or doubled setting
+// cannot pass unnoticed.
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <initializer_list>
+#include <memory>
+#include <set>
 #include <stdexcept>
 
 #include "Values.h"
@@ -159,6 +162,12 @@ PropertyValue propertyValue(const json& value, const std::string& where) {
   return result;
 }
 
+unsigned daysIn(unsigned year, unsigned month) {
+  static const unsigned days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : days[month - 1];
+}
+
 SYSTEMTIME timestamp(const json& value, const std::string& where) {
   std::string textValue = text(value, where);
   SYSTEMTIME t{};
@@ -170,6 +179,9 @@ SYSTEMTIME timestamp(const json& value, const std::string& where) {
       day > 31 || hour > 23 || minute > 59 || second > 59) {
     fail(where, "expected a time like \"2024-05-03T10:30:00\"");
   }
+  // SYSTEMTIME's years; a date the calendar does not have would reach programs as it stands.
+  if (year < 1601) fail(where, "the year must be between 1601 and 9999");
+  if (day > daysIn(year, month)) fail(where, textValue.substr(0, 7) + " has no day " + std::to_string(day));
   t = {static_cast<WORD>(year), static_cast<WORD>(month), 0, static_cast<WORD>(day),
        static_cast<WORD>(hour), static_cast<WORD>(minute), static_cast<WORD>(second), 0};
   // Day of the week (Sakamoto's method), 0 for Sunday as in SYSTEMTIME.
@@ -302,12 +314,58 @@ DeviceSpec device(const json& value, const std::string& where) {
   return d;
 }
 
+// A parse callback that refuses an object giving a key twice, naming the object's place
+// ("devices[1].pictures[0]"): the parser alone would keep the last value without a word.
+json::parser_callback_t refuseRepeatedKeys() {
+  struct Level {
+    bool object = false;
+    std::set<std::string> keys;
+    std::string key;   // object: the member being read
+    size_t index = 0;  // array: the element being read
+  };
+  auto levels = std::make_shared<std::vector<Level>>();
+  auto placeOf = [levels](size_t depth) {
+    std::string place = depth > 0 && !(*levels)[0].object ? "devices" : "";
+    for (size_t i = 0; i < depth; ++i) {
+      const Level& level = (*levels)[i];
+      place += level.object ? (place.empty() ? "" : ".") + level.key : "[" + std::to_string(level.index) + "]";
+    }
+    return place.empty() ? std::string("device set") : place;
+  };
+  return [levels, placeOf](int, json::parse_event_t event, json& parsed) {
+    using Event = json::parse_event_t;
+    switch (event) {
+      case Event::object_start:
+      case Event::array_start:
+        levels->push_back(Level{event == Event::object_start, {}, {}, 0});
+        break;
+      case Event::key: {
+        Level& level = levels->back();
+        level.key = parsed.get<std::string>();
+        if (!level.keys.insert(level.key).second) {
+          fail(placeOf(levels->size() - 1), "\"" + level.key + "\" given twice");
+        }
+        break;
+      }
+      case Event::object_end:
+      case Event::array_end:
+        levels->pop_back();
+        if (!levels->empty() && !levels->back().object) ++levels->back().index;
+        break;
+      case Event::value:
+        if (!levels->empty() && !levels->back().object) ++levels->back().index;
+        break;
+    }
+    return true;
+  };
+}
+
 }  // namespace
 
 std::vector<DeviceSpec> parseDevices(const std::string& text) {
   json document;
   try {
-    document = json::parse(text);
+    document = json::parse(text, refuseRepeatedKeys());
   } catch (const json::parse_error& error) {
     throw std::invalid_argument(std::string("not valid JSON: ") + error.what());
   }

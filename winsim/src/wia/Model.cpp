@@ -2,6 +2,7 @@
 #include "Model.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <map>
@@ -337,6 +338,23 @@ const std::vector<PropertyInfo>& standardTable(ItemKind kind, DeviceKind deviceK
 
 }  // namespace
 
+std::string generatedPictureName(unsigned number) {
+  char name[32];
+  std::snprintf(name, sizeof name, "IMG_%04u", number);
+  return name;
+}
+
+unsigned generatedPictureNumber(const std::string& name) {
+  const std::string digits = name.substr(std::min<size_t>(name.size(), 4));
+  if (name.compare(0, 4, "IMG_") != 0 || digits.empty() || digits.size() > 10 ||
+      digits.find_first_not_of("0123456789") != std::string::npos) {
+    return 0;
+  }
+  const unsigned long long number = std::stoull(digits);
+  if (number == 0 || number > UINT32_MAX) return 0;
+  return generatedPictureName(static_cast<unsigned>(number)) == name ? static_cast<unsigned>(number) : 0;
+}
+
 DeviceModel::DeviceModel(std::shared_ptr<const DeviceSpec> deviceSpec) : spec_(std::move(deviceSpec)) {
   listedPictures_ = static_cast<unsigned>(spec_->pictures.size());
   const bool resolutionList = !spec_->resolutions.empty();
@@ -371,11 +389,8 @@ bool DeviceModel::findChild(const std::string& name, ItemRef* item) const {
       return true;
     }
   }
-  unsigned number = 0;
-  int consumed = 0;
-  if (std::sscanf(name.c_str(), "IMG_%u%n", &number, &consumed) == 1 &&
-      static_cast<size_t>(consumed) == name.size() && number > listedPictures_ &&
-      number <= childCount() && picture(number - 1).name == name) {
+  const unsigned number = generatedPictureNumber(name);
+  if (number > listedPictures_ && number <= childCount()) {
     *item = {ItemKind::Picture, number - 1};
     return true;
   }
@@ -385,9 +400,7 @@ bool DeviceModel::findChild(const std::string& name, ItemRef* item) const {
 PictureSpec DeviceModel::picture(unsigned index) const {
   if (index < listedPictures_) return spec_->pictures[index];
   PictureSpec generated;
-  char name[32];
-  std::snprintf(name, sizeof name, "IMG_%04u", index + 1);
-  generated.name = name;
+  generated.name = generatedPictureName(index + 1);
   generated.width = spec_->generatedWidth;
   generated.height = spec_->generatedHeight;
   generated.taken = timeAfter(index);

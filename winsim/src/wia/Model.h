@@ -54,6 +54,12 @@ struct ValidValues {
 // A written value: its property and the caller's PROPVARIANT.
 using Write = std::pair<PROPID, const PROPVARIANT*>;
 
+// The name of a camera's generated picture number `number` (1-based, counting the listed
+// pictures before it): "IMG_0004".
+std::string generatedPictureName(unsigned number);
+// The number whose generated name `name` is, or 0 when no number gives it.
+unsigned generatedPictureNumber(const std::string& name);
+
 class DeviceModel {
  public:
   explicit DeviceModel(std::shared_ptr<const DeviceSpec> deviceSpec);

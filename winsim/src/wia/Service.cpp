@@ -85,20 +85,31 @@ void check(const DeviceSpec& d) {
                      " pixels wide and high at the highest resolution");
     }
   }
-  std::set<std::string> names;
-  auto checkPicture = [&d, &names](const std::string& name, LONG width, LONG height) {
-    if (name.empty() || name.find('\\') != std::string::npos) {
-      fail(d.id, "picture names must be non-empty and free of backslashes");
-    }
-    if (!names.insert(name).second) fail(d.id, "duplicate picture name \"" + name + "\"");
+  auto checkSize = [&d](const std::string& name, LONG width, LONG height) {
     if (width < 1 || height < 1 || width > kMaxImagePixels || height > kMaxImagePixels) {
       fail(d.id, "picture \"" + name + "\" must be 1 to " + std::to_string(kMaxImagePixels) +
                      " pixels wide and high");
     }
   };
-  for (const auto& picture : d.pictures) checkPicture(picture.name, picture.width, picture.height);
+  // Generated pictures are numbered after the listed ones; a listed picture may not take
+  // one of their names, or the camera would hold two items of that name.
+  const auto listed = static_cast<unsigned>(d.pictures.size());
+  std::set<std::string> names;
+  for (unsigned i = 0; i < listed; ++i) {
+    const PictureSpec& picture = d.pictures[i];
+    if (picture.name.empty() || picture.name.find('\\') != std::string::npos) {
+      fail(d.id, "picture names must be non-empty and free of backslashes");
+    }
+    if (!names.insert(picture.name).second) fail(d.id, "duplicate picture name \"" + picture.name + "\"");
+    const unsigned number = generatedPictureNumber(picture.name);
+    if (number > listed && number - listed <= d.generatedPictures) {
+      fail(d.id, "pictures[" + std::to_string(i) + "] \"" + picture.name + "\" has the name of generated picture " +
+                     std::to_string(number));
+    }
+    checkSize(picture.name, picture.width, picture.height);
+  }
   if (d.generatedPictures > 0) {
-    checkPicture("IMG_generated", d.generatedWidth, d.generatedHeight);
+    checkSize(generatedPictureName(listed + 1), d.generatedWidth, d.generatedHeight);
   }
   for (const auto& step : d.dialog) {
     if (step.action == DialogAction::Fail && SUCCEEDED(step.failure)) {

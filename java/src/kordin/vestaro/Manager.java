@@ -14,7 +14,8 @@ package kordin.vestaro;
  * library loaded. The Java side's own messages go to the platform logger
  * {@value #LOGGER_NAME} ({@link System#getLogger}), and so to {@code java.util.logging} or
  * whatever logging the application binds: the library's loading and each image's header
- * at {@code DEBUG}, an image header that cannot be read at {@code WARNING}.
+ * at {@code DEBUG}; an image header that cannot be read, and each device that the poll of
+ * {@code WIAManager.open()} could not open, at {@code WARNING}.
  */
 public abstract class Manager {
     /** The name of the {@link System.Logger} that the Java side writes to. */

@@ -6,7 +6,8 @@ package kordin.vestaro;
  *
  * <p>{@link #getMessage()} is the text exactly as the system gave it (it may end with a
  * line break); {@link #toString()} adds the code in hexadecimal and the source position,
- * for logs and stack traces.
+ * for logs and stack traces. A device that a poll listed but could not open is named by
+ * {@link #getDeviceName()} and {@link #getDeviceId()}.
  */
 public class VestaroException extends Exception {
     private static final long serialVersionUID = 1L;
@@ -14,6 +15,10 @@ public class VestaroException extends Exception {
     private final int code;
     private final String file;
     private final int line;
+    // Filled by the library after construction, for a device that a poll listed but could
+    // not offer; null for every other failure.
+    private String deviceName;
+    private String deviceId;
 
     /**
      * Makes the exception; the native library calls this constructor.
@@ -66,6 +71,27 @@ public class VestaroException extends Exception {
      */
     public int getLine() {
         return line;
+    }
+
+    /**
+     * The name of the device this failure is about, as the device gives it: set when a poll
+     * listed the device but could not open it or read its record.
+     *
+     * @return the name, or null when the failure is not about one device or the device's
+     *     record did not give its name
+     */
+    public String getDeviceName() {
+        return deviceName;
+    }
+
+    /**
+     * The identifier of the device this failure is about; see {@link #getDeviceName()}.
+     *
+     * @return the identifier, or null when the failure is not about one device or the
+     *     device's record did not give its identifier
+     */
+    public String getDeviceId() {
+        return deviceId;
     }
 
     /**

@@ -1,6 +1,7 @@
 package kordin.vestaro.cli;
 
 import java.io.PrintStream;
+import java.util.function.Consumer;
 import java.util.logging.Handler;
 import java.util.logging.Level;
 import java.util.logging.LogRecord;
@@ -10,8 +11,8 @@ import kordin.vestaro.Manager;
 
 /**
  * For the length of one command, the Java side's log messages as lines of the command's
- * own on its error stream: warnings always, debug messages with {@code --debug}. What the
- * logger had before comes back on {@link #close()}.
+ * own on its error stream: warnings always (and handed to the command's report), debug
+ * messages with {@code --debug}. What the logger had before comes back on {@link #close()}.
  */
 final class ConsoleLog implements AutoCloseable {
     private final Logger logger = Logger.getLogger(Manager.LOGGER_NAME);
@@ -19,7 +20,7 @@ final class ConsoleLog implements AutoCloseable {
     private final boolean oldUseParentHandlers = logger.getUseParentHandlers();
     private final Handler handler;
 
-    ConsoleLog(PrintStream err, boolean debug, boolean trace) {
+    ConsoleLog(PrintStream err, boolean debug, boolean trace, Consumer<String> warnings) {
         SimpleFormatter formatter = new SimpleFormatter();
         handler = new Handler() {
             @Override
@@ -27,8 +28,12 @@ final class ConsoleLog implements AutoCloseable {
                 if (!isLoggable(record)) {
                     return;
                 }
-                String level = record.getLevel().intValue() >= Level.WARNING.intValue() ? "warning: " : "";
-                err.println("vestaro: " + level + formatter.formatMessage(record));
+                boolean warning = record.getLevel().intValue() >= Level.WARNING.intValue();
+                String message = formatter.formatMessage(record);
+                err.println("vestaro: " + (warning ? "warning: " : "") + message);
+                if (warning) {
+                    warnings.accept(message);
+                }
                 if (trace && record.getThrown() != null) {
                     record.getThrown().printStackTrace(err);
                 }

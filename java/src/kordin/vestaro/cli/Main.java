@@ -5,6 +5,7 @@ import java.io.OutputStream;
 import java.io.PrintStream;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.ArrayList;
 import java.util.List;
 import java.util.Locale;
 import kordin.vestaro.Manager;
@@ -95,7 +96,7 @@ public final class Main {
         }
         report = new Report(line.name());
         int status;
-        ConsoleLog log = new ConsoleLog(err, debug, trace);
+        ConsoleLog log = new ConsoleLog(err, debug, trace, report::warning);
         try {
             status = runWithManager(line);
         } finally {
@@ -134,6 +135,10 @@ public final class Main {
         List<WIADevice> devices = manager.getDevices();
         report.devices(devices);
         if (devices.isEmpty()) {
+            VestaroException unlisted = manager.getPollFailure();
+            if (unlisted != null) {
+                return failed(cannotOpen(unlisted), unlisted);
+            }
             results.println("no WIA device found");
             return OK;
         }
@@ -152,10 +157,11 @@ public final class Main {
 
     private int acquire(CommandLine line, WIAManager manager) throws VestaroException, IOException {
         boolean scan = line.command == CommandLine.Command.SCAN;
-        WIADevice device = select(manager, line.device, scan ? WIAScanner.class : WIACamera.class);
-        if (device == null) {
-            return NO_DEVICE;
+        Selection selected = select(manager, line.device, scan ? WIAScanner.class : WIACamera.class);
+        if (selected.device == null) {
+            return selected.status;
         }
+        WIADevice device = selected.device;
         report.device(device, manager.getDevices().indexOf(device) + 1);
         Path folder = line.output.toAbsolutePath().normalize();
         ImageFolder keeper;
@@ -251,20 +257,32 @@ public final class Main {
         results.printf(Locale.ROOT, "%d image%s kept in %s%s%n", kept, kept == 1 ? "" : "s", keeper.getFolder(), when);
     }
 
+    /** The device a command uses, or the exit status that says why there is none. */
+    private static final class Selection {
+        final WIADevice device;
+        final int status;
+
+        Selection(WIADevice device, int status) {
+            this.device = device;
+            this.status = status;
+        }
+    }
+
     /**
      * The device that {@code wanted} names (its number in the list, its identifier or its
-     * name), else the first of the kind; null, with the reason printed, when there is none.
+     * name), else the first of the kind; when there is none, no device and the exit status,
+     * with the reason printed.
      */
-    private WIADevice select(WIAManager manager, String wanted, Class<? extends WIADevice> kind) {
+    private Selection select(WIAManager manager, String wanted, Class<? extends WIADevice> kind) {
         String kindWord = kind == WIAScanner.class ? "scanner" : "camera";
         List<WIADevice> devices = manager.getDevices();
         if (wanted == null) {
             for (WIADevice device : devices) {
                 if (kind.isInstance(device)) {
-                    return device;
+                    return new Selection(device, OK);
                 }
             }
-            return none("no " + kindWord + " found"
+            return missing(manager, null, "no " + kindWord + " found"
                     + (devices.isEmpty() ? ": the platform offered no WIA device"
                             : " among " + devices.size() + (devices.size() == 1 ? " device" : " devices")));
         }
@@ -279,18 +297,66 @@ public final class Main {
             }
         }
         if (named == null) {
-            return none("no device " + wanted + " (see 'list')");
+            return missing(manager, wanted, "no device " + wanted + " (see 'list')");
         }
         if (!kind.isInstance(named)) {
             return none(quoted(named) + " is a " + kindName(named) + ", not a " + kindWord);
         }
-        return named;
+        return new Selection(named, OK);
     }
 
-    private WIADevice none(String why) {
+    /**
+     * No listed device answers {@code wanted} (null: any of the kind): a failure when the
+     * latest poll listed a device that it could not open and that may be the one asked for,
+     * else no such device.
+     */
+    private Selection missing(WIAManager manager, String wanted, String why) {
+        VestaroException unopened = null;
+        for (VestaroException failure : pollFailures(manager.getPollFailure())) {
+            String name = failure.getDeviceName();
+            String id = failure.getDeviceId();
+            if (wanted == null || wanted.equals(id) || wanted.equalsIgnoreCase(name)) {
+                unopened = failure;
+                break;
+            }
+            if (unopened == null && name == null && id == null) {
+                unopened = failure; // a device that could not be read may be the one
+            }
+        }
+        if (unopened == null) {
+            return none(why);
+        }
+        return new Selection(null, failed(cannotOpen(unopened), unopened));
+    }
+
+    /** A poll's failure and the failures attached to it. */
+    private static List<VestaroException> pollFailures(VestaroException first) {
+        List<VestaroException> all = new ArrayList<>();
+        if (first != null) {
+            all.add(first);
+            for (Throwable later : first.getSuppressed()) {
+                if (later instanceof VestaroException) {
+                    all.add((VestaroException) later);
+                }
+            }
+        }
+        return all;
+    }
+
+    /** What could not be done, as a failure's context: {@code cannot open "Camera": }. */
+    private static String cannotOpen(VestaroException failure) {
+        String name = failure.getDeviceName();
+        String id = failure.getDeviceId();
+        if (name == null && id == null) {
+            return "cannot list every WIA device: ";
+        }
+        return "cannot open " + (name != null ? "\"" + name + "\"" : id) + ": ";
+    }
+
+    private Selection none(String why) {
         err.println("vestaro: " + why);
         report.failure(why);
-        return null;
+        return new Selection(null, NO_DEVICE);
     }
 
     static String kindName(WIADevice device) {

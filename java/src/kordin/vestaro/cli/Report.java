@@ -64,7 +64,7 @@ final class Report {
 
     /** A failure that is no exception, such as a device that is not there. */
     void failure(String text) {
-        failure(Json.object("code", null, "text", text, "source", null, "also", new ArrayList<>()));
+        failure(Json.object("code", null, "text", text, "source", null, "device", null, "also", new ArrayList<>()));
     }
 
     private void failure(Map<String, Object> described) {
@@ -84,12 +84,15 @@ final class Report {
         Map<String, Object> described;
         if (thrown instanceof VestaroException) {
             VestaroException e = (VestaroException) thrown;
+            boolean named = e.getDeviceName() != null || e.getDeviceId() != null;
             described = Json.object("code", e.getHexCode(), "text", e.getText(),
-                    "source", e.getFile() == null ? null : e.getFile() + ":" + e.getLine());
+                    "source", e.getFile() == null ? null : e.getFile() + ":" + e.getLine(),
+                    "device", named ? Json.object("name", e.getDeviceName(), "id", e.getDeviceId()) : null);
         } else {
             String message = thrown.getMessage();
             described = Json.object("code", null, "text", thrown instanceof LinkageError && message != null ? message
-                    : thrown.getClass().getSimpleName() + (message == null ? "" : ": " + message), "source", null);
+                    : thrown.getClass().getSimpleName() + (message == null ? "" : ": " + message), "source", null,
+                    "device", null);
         }
         List<Object> also = new ArrayList<>();
         for (Throwable suppressed : thrown.getSuppressed()) {

@@ -208,7 +208,7 @@ public class WIADevice implements AutoCloseable {
 
     /**
      * Whether the device has been released, by {@link #release()} or {@link #close()}, by closing its manager,
-     * or because a later poll no longer found it.
+     * or because a later poll listed every device without finding it.
      *
      * @return true once released
      */

@@ -49,13 +49,14 @@ public class WIAManager extends Manager implements AutoCloseable {
 
     /**
      * Loads the native library if it is not loaded yet, opens the platform's device manager,
-     * and finds the devices present. A device that cannot be opened (one unplugged while it
-     * was being listed, say) does not hide the others: the manager opens with the devices
-     * found, {@link #getPollFailure()} gives the failure, and a warning is logged.
+     * and finds the devices present. Once the platform's manager is open, the manager is
+     * returned whatever the first poll meets: a device that cannot be opened (one unplugged
+     * while it was being listed, say) hides no other, and devices that cannot be listed at
+     * all leave the manager empty; {@link #getPollFailure()} gives the failure, a warning
+     * naming each device that failed is logged, and {@link #poll()} may look again.
      *
      * @return the open manager
-     * @throws VestaroException when the platform's device manager cannot be opened, or when
-     *     the devices cannot be listed and none was found
+     * @throws VestaroException when the platform's device manager cannot be opened
      * @throws UnsatisfiedLinkError when no native library fits this Java VM or none loads
      *     (on Linux without {@code kordin:vestaro-virtual}); the message says what was tried
      */
@@ -85,8 +86,8 @@ public class WIAManager extends Manager implements AutoCloseable {
     }
 
     /**
-     * Opens the platform's manager and polls once; closes again when the poll fails without
-     * finding any device.
+     * Opens the platform's manager and polls once; a failure of the poll is logged and kept
+     * in {@link #getPollFailure()}.
      */
     final void start() throws VestaroException {
         long opened;
@@ -102,18 +103,40 @@ public class WIAManager extends Manager implements AutoCloseable {
         try {
             poll();
         } catch (VestaroException failure) {
-            if (!getDevices().isEmpty()) {
-                System.getLogger(WIAManager.class.getName()).log(System.Logger.Level.WARNING,
-                        "opened with the devices found; the first poll failed: error " + failure.getHexCode()
-                                + " " + failure.getText());
-                return;
-            }
-            closeAfter(failure);
-            throw failure;
+            logPollFailure(failure);
         } catch (RuntimeException | Error failure) {
             closeAfter(failure);
             throw failure;
         }
+    }
+
+    /** A warning for the failure and for each one attached to it, naming its device when known. */
+    private static void logPollFailure(VestaroException failure) {
+        System.Logger log = System.getLogger(Manager.LOGGER_NAME);
+        log.log(System.Logger.Level.WARNING, describePollFailure(failure));
+        for (Throwable later : failure.getSuppressed()) {
+            if (later instanceof VestaroException) {
+                log.log(System.Logger.Level.WARNING, describePollFailure((VestaroException) later));
+            }
+        }
+    }
+
+    /**
+     * {@code device "Camera" (id) cannot be opened: error 0x80210005: The WIA device is not online.},
+     * or, when the failure names no device, {@code the devices cannot all be listed: error ...}.
+     */
+    private static String describePollFailure(VestaroException failure) {
+        String name = failure.getDeviceName();
+        String id = failure.getDeviceId();
+        String what;
+        if (name != null) {
+            what = "device \"" + name + "\"" + (id != null ? " (" + id + ")" : "") + " cannot be opened";
+        } else if (id != null) {
+            what = "device " + id + " cannot be opened";
+        } else {
+            what = "the devices cannot all be listed";
+        }
+        return what + ": error " + failure.getHexCode() + (failure.getText().isEmpty() ? "" : ": " + failure.getText());
     }
 
     private void closeAfter(Throwable failure) {
@@ -198,14 +221,17 @@ public class WIAManager extends Manager implements AutoCloseable {
 
     /**
      * Looks for devices again. New devices are added; a device found before keeps its
-     * object; a device that this poll no longer finds is released and dropped. A device
-     * that was unplugged and plugged in again between two polls keeps its old object, which
-     * may then fail: release it and poll again for a new one.
+     * object; a device missing from a poll that listed every device without a failure is
+     * released and dropped. A poll that fails drops nothing: a device that is listed but
+     * cannot be opened, or whose record cannot be read, may be one the application holds,
+     * and it stays held. A device that was unplugged and plugged in again between two polls
+     * keeps its old object, which may then fail: release it and poll again for a new one.
      *
      * @return the devices found, as {@link #getDevices()} gives them
-     * @throws VestaroException when the devices cannot be listed or a device cannot be
-     *     opened (the first such failure, later ones attached as suppressed); the devices
-     *     found stay, and none is dropped
+     * @throws VestaroException when the devices cannot be listed, or a device listed cannot
+     *     be opened or its record read (the first such failure, later ones attached as
+     *     suppressed; {@link VestaroException#getDeviceName()} names the device when its
+     *     record did); the devices found stay, and none is dropped
      * @throws IllegalStateException when the manager is closed
      */
     public List<WIADevice> poll() throws VestaroException {
@@ -295,8 +321,10 @@ public class WIAManager extends Manager implements AutoCloseable {
     }
 
     /**
-     * What the latest poll reported: a device that could not be opened, or a list that could
-     * not be made. The devices found all the same are in {@link #getDevices()}.
+     * What the latest poll reported: a device that could not be opened or read (named by
+     * {@link VestaroException#getDeviceName()} and {@link VestaroException#getDeviceId()}
+     * as far as it could be read), or a list that could not be made. The devices found all
+     * the same are in {@link #getDevices()}.
      *
      * @return the failure, or null when the latest poll found every device
      */

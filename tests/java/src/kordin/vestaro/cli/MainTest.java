@@ -252,6 +252,13 @@ class MainTest {
         assertEquals("vestaro: cannot open the WIA device manager: error 0x80210005: The WIA device is not online." + NL,
                 err());
         assertFalse(err().contains("\tat "), err());
+        // The manager opened but could not list its devices: no word of the manager.
+        reset();
+        Winsim.clearFaults();
+        Winsim.injectFault("IWiaDevMgr::EnumDeviceInfo", Winsim.WIA_ERROR_BUSY, 0, "");
+        assertEquals(Main.FAILED, run("list"));
+        assertEquals("vestaro: warning: the devices cannot all be listed: error 0x80210006: The WIA device is busy." + NL
+                + "vestaro: cannot list every WIA device: error 0x80210006: The WIA device is busy." + NL, err());
     }
 
     @Test
@@ -284,8 +291,57 @@ class MainTest {
         json = JsonParser.object(out());
         assertEquals(4L, json.get("status"));
         assertNull(json.get("device"));
-        assertEquals(Map.of("code", "none", "text", "no device Nonesuch (see 'list')", "source", "none", "also", List.of()),
-                nullsAsNone(json.get("failure")));
+        assertEquals(Map.of("code", "none", "text", "no device Nonesuch (see 'list')", "source", "none", "device", "none",
+                "also", List.of()), nullsAsNone(json.get("failure")));
+    }
+
+    /**
+     * A device that is listed but cannot be opened is a warning of every command, with its name
+     * and code; a command that needs it fails with both. Only a manager that cannot be opened
+     * is said to be one.
+     */
+    @Test
+    void aDeviceThatCannotBeOpenedIsWarnedAndFailsTheCommandThatNeedsIt() throws Exception {
+        Winsim.loadDevices("[{\"kind\": \"scanner\", \"id\": \"s\", \"name\": \"Scanner\"},"
+                + " {\"kind\": \"camera\", \"id\": \"gone\", \"name\": \"Gone Camera\", \"vanishes\": true}]");
+        String warning = "device \"Gone Camera\" (gone) cannot be opened: error 0x80210015: "
+                + "No WIA device of the selected type is available.";
+
+        assertEquals(Main.OK, run("--json", "list"), err());
+        assertEquals("vestaro: warning: " + warning + NL, err());
+        Map<String, Object> json = JsonParser.object(out());
+        assertEquals(List.of(warning), json.get("warnings"));
+        assertEquals(List.of("Scanner"), ((List<?>) json.get("devices")).stream()
+                .map(device -> ((Map<?, ?>) device).get("name")).toList());
+
+        String failed = "vestaro: cannot open \"Gone Camera\": error 0x80210015: No WIA device of the selected type is available.";
+        for (String device : new String[] {null, "gone", "gone camera"}) {
+            reset();
+            int status = device == null ? run("--json", "camera", "-o", temp.toString())
+                    : run("--json", "camera", "-d", device, "-o", temp.toString());
+            assertEquals(Main.FAILED, status, device);
+            assertEquals("vestaro: warning: " + warning + NL + failed + NL, err());
+            json = JsonParser.object(out());
+            assertEquals(List.of(warning), json.get("warnings"));
+            @SuppressWarnings("unchecked")
+            Map<String, Object> failure = (Map<String, Object>) json.get("failure");
+            assertEquals("0x80210015", failure.get("code"));
+            assertEquals(Map.of("name", "Gone Camera", "id", "gone"), failure.get("device"));
+        }
+        reset();
+        assertEquals(Main.NO_DEVICE, run("camera", "-d", "Other", "-o", temp.toString()), "another device is not there");
+        assertTrue(err().endsWith("vestaro: no device Other (see 'list')" + NL), err());
+        reset();
+        assertEquals(Main.OK, run("scan", "-o", temp.toString(), "-r", "50"), "the other device works");
+        assertTrue(err().startsWith("vestaro: warning: " + warning + NL), err());
+
+        // The only device listed cannot be opened: the manager opened, the device failed.
+        Winsim.loadDevices("[{\"kind\": \"camera\", \"id\": \"gone\", \"name\": \"Gone Camera\", \"vanishes\": true}]");
+        for (String command : new String[] {"list", "camera"}) {
+            reset();
+            assertEquals(Main.FAILED, run(command), command);
+            assertEquals("vestaro: warning: " + warning + NL + failed + NL, err());
+        }
     }
 
     @SuppressWarnings("unchecked")

@@ -30,6 +30,9 @@ import org.junit.jupiter.api.io.TempDir;
 class WIAManagerTest {
     private static final String REGISTER = "IGlobalInterfaceTable::RegisterInterfaceInGlobal";
     private static final String REVOKE = "IGlobalInterfaceTable::RevokeInterfaceFromGlobal";
+    private static final int E_FAIL = 0x80004005;
+    private static final int WIA_ERROR_INVALID_DRIVER_RESPONSE = 0x8021000F;
+    private static final int WIA_S_NO_DEVICE_AVAILABLE = 0x80210015;
 
     @TempDir
     Path temp;
@@ -126,18 +129,70 @@ class WIAManagerTest {
         }
     }
 
+    /**
+     * A record that cannot be read, or whose values have other types, is a failure of that
+     * device: the poll reports it, and the camera the application holds stays held and works.
+     */
     @Test
-    void aManagerThatCannotOpenOrListGivesVestaroExceptionAndHoldsNothing() {
+    void aHeldDeviceWhoseRecordCannotBeReadStaysHeld() throws Exception {
+        try (WIAManager manager = WIAManager.open()) {
+            WIACamera camera = manager.getCameras().get(0);
+            Winsim.injectFault("IWiaPropertyStorage::ReadMultiple", E_FAIL, 1, Winsim.DEFAULT_CAMERA);
+
+            VestaroException unread = assertThrows(VestaroException.class, manager::poll);
+            assertEquals(E_FAIL, unread.getCode());
+            assertSame(unread, manager.getPollFailure());
+            assertNull(unread.getDeviceName(), "an unread record names nothing");
+            assertFalse(camera.isReleased());
+            assertEquals(List.of(manager.getScanners().get(0), camera), manager.getDevices());
+            assertEquals(3, camera.transfer(false, (ImageListener) null));
+
+            Winsim.clearFaults();
+            Winsim.loadDevices("[{\"kind\": \"camera\", \"id\": \"" + Winsim.DEFAULT_CAMERA.replace("\\", "\\\\")
+                    + "\", \"name\": \"Renamed\", \"info\": {\"5\": {\"type\": \"BSTR\", \"value\": \"camera\"}}}]");
+            VestaroException mistyped = assertThrows(VestaroException.class, manager::poll);
+            assertEquals(WIA_ERROR_INVALID_DRIVER_RESPONSE, mistyped.getCode());
+            assertEquals("The response from the driver is invalid.", mistyped.getText());
+            assertEquals("Renamed", mistyped.getDeviceName());
+            assertEquals(Winsim.DEFAULT_CAMERA, mistyped.getDeviceId());
+            assertFalse(camera.isReleased(), "still listed, so still held");
+
+            Winsim.loadDevices("[]");
+            assertEquals(List.of(), manager.poll(), "a complete list without it releases it");
+            assertTrue(camera.isReleased());
+        }
+    }
+
+    /**
+     * Only a manager that cannot be opened fails open(); once it is open, a list that cannot be
+     * made or a device that cannot be opened, even the only one, leaves an open manager with
+     * the failure kept, which polls again.
+     */
+    @Test
+    void onlyAManagerThatCannotOpenFailsToOpen() throws Exception {
         Winsim.injectFault("CoCreateInstance", Winsim.WIA_ERROR_OFFLINE, 0, "");
         VestaroException noManager = assertThrows(VestaroException.class, WIAManager::open);
         assertEquals("..\\src\\jni\\wia\\WIAManager.cpp", noManager.getFile());
         assertEquals(Winsim.WIA_ERROR_OFFLINE, noManager.getCode());
+        assertNull(noManager.getDeviceName());
 
         Winsim.clearFaults();
-        Winsim.injectFault("IWiaDevMgr::EnumDeviceInfo", Winsim.WIA_ERROR_BUSY, 0, "");
-        VestaroException noList = assertThrows(VestaroException.class, WIAManager::open);
-        assertEquals(Winsim.WIA_ERROR_BUSY, noList.getCode());
-        assertEquals(1, Winsim.journal(REVOKE).size(), "the manager is given back");
+        Winsim.injectFault("IWiaDevMgr::EnumDeviceInfo", Winsim.WIA_ERROR_BUSY, 1, "");
+        try (WIAManager manager = WIAManager.open()) {
+            assertEquals(List.of(), manager.getDevices());
+            assertEquals(Winsim.WIA_ERROR_BUSY, manager.getPollFailure().getCode());
+            assertEquals(2, manager.poll().size(), "polled again");
+            assertNull(manager.getPollFailure());
+        }
+
+        Winsim.loadDevices("[{\"kind\": \"camera\", \"id\": \"gone\", \"name\": \"Gone\", \"vanishes\": true}]");
+        try (WIAManager manager = WIAManager.open()) {
+            assertEquals(List.of(), manager.getDevices());
+            VestaroException vanished = manager.getPollFailure();
+            assertEquals(WIA_S_NO_DEVICE_AVAILABLE, vanished.getCode());
+            assertEquals("Gone", vanished.getDeviceName());
+            assertEquals("gone", vanished.getDeviceId());
+        }
     }
 
     @Test
@@ -149,6 +204,8 @@ class WIAManagerTest {
             VestaroException failure = manager.getPollFailure();
             assertEquals(Winsim.WIA_ERROR_OFFLINE, failure.getCode());
             assertEquals("..\\src\\jni\\wia\\WIAManager.cpp", failure.getFile());
+            assertEquals("Virtual Flatbed Scanner", failure.getDeviceName());
+            assertEquals(Winsim.DEFAULT_SCANNER, failure.getDeviceId());
 
             Winsim.clearFaults();
             assertEquals(2, manager.poll().size());
