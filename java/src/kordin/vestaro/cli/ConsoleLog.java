@@ -28,7 +28,7 @@ final class ConsoleLog implements AutoCloseable {
                     return;
                 }
                 String level = record.getLevel().intValue() >= Level.WARNING.intValue() ? "warning: " : "";
-                err.println("vestaro: " + level + formatter.formatMessage(record));
+                err.println("vestaro: " + level + TerminalText.printable(formatter.formatMessage(record)));
                 if (trace && record.getThrown() != null) {
                     record.getThrown().printStackTrace(err);
                 }
