@@ -7,6 +7,7 @@ import java.nio.file.DirectoryStream;
 import java.nio.file.FileAlreadyExistsException;
 import java.nio.file.Files;
 import java.nio.file.LinkOption;
+import java.nio.file.NoSuchFileException;
 import java.nio.file.Path;
 import java.nio.file.StandardCopyOption;
 import java.nio.file.StandardOpenOption;
@@ -51,6 +52,14 @@ public final class ImageFolder implements ImageListener {
      * extension the name stays within the 255 bytes that file systems allow a name.
      */
     static final int MAX_PREFIX_BYTES = 255 - 27;
+
+    /**
+     * How often a check or a keep makes the folder again after a failure that says it is
+     * gone: the checks of other image folders on the same place, begun before it was made,
+     * remove it while it is empty. Whether it exists a moment later proves nothing either
+     * way, so the few tries are made whatever the cause.
+     */
+    private static final int MAX_REMAKES = 8;
 
     private final Path folder;
     private final String prefix;
@@ -150,24 +159,46 @@ public final class ImageFolder implements ImageListener {
             existing = existing.getParent();
         }
         try {
-            try {
-                Files.createDirectories(folder);
-            } catch (IOException e) {
-                throw new IOException(notCreated(e), e);
-            }
-            Path probe;
-            try {
-                probe = Files.createTempFile(folder, ".vestaro-", ".tmp");
-            } catch (IOException e) {
-                throw new IOException("cannot write into " + folder + ": " + FileFailureText.reason(e), e);
-            }
-            try {
-                Files.delete(probe);
-            } catch (IOException e) {
-                throw new IOException("cannot write into " + folder + ": " + FileFailureText.fileAndReason(e), e);
+            for (int remade = 0; ; remade++) {
+                try {
+                    makeFolder();
+                } catch (IOException e) {
+                    throw new IOException(notCreated(e), e);
+                }
+                Path probe;
+                try {
+                    probe = Files.createTempFile(folder, ".vestaro-", ".tmp");
+                } catch (NoSuchFileException e) {
+                    if (remade < MAX_REMAKES) {
+                        continue;
+                    }
+                    throw new IOException("cannot write into " + folder + ": " + FileFailureText.reason(e), e);
+                } catch (IOException e) {
+                    throw new IOException("cannot write into " + folder + ": " + FileFailureText.reason(e), e);
+                }
+                try {
+                    Files.delete(probe);
+                } catch (IOException e) {
+                    throw new IOException("cannot write into " + folder + ": " + FileFailureText.fileAndReason(e), e);
+                }
+                return;
             }
         } finally {
             removeMadeFolders(absolute, existing);
+        }
+    }
+
+    /** Makes the folder and those above it that are missing, again when it vanishes meanwhile. */
+    private void makeFolder() throws IOException {
+        for (int remade = 0; ; remade++) {
+            try {
+                Files.createDirectories(folder);
+                return;
+            } catch (FileAlreadyExistsException | NoSuchFileException e) {
+                if (remade >= MAX_REMAKES) {
+                    throw e;
+                }
+            }
         }
     }
 
@@ -237,7 +268,7 @@ public final class ImageFolder implements ImageListener {
         }
         Path target;
         try {
-            Files.createDirectories(folder);
+            makeFolder();
             target = reserve(extension.toLowerCase(Locale.ROOT));
         } catch (IOException e) {
             throw notKept(e);
@@ -284,13 +315,19 @@ public final class ImageFolder implements ImageListener {
         if (next == 0) {
             next = highestNumberInFolder() + 1;
         }
-        while (true) {
-            Path candidate = folder.resolve(String.format("%s-%03d.%s", prefix, next++, extension));
+        for (int remade = 0; ; ) {
+            Path candidate = folder.resolve(String.format("%s-%03d.%s", prefix, next, extension));
             try {
                 Files.createFile(candidate);
+                next++;
                 return candidate;
             } catch (FileAlreadyExistsException e) {
-                // Taken since the folder was looked at: try the next number.
+                next++; // taken since the folder was looked at: try the next number
+            } catch (NoSuchFileException e) {
+                if (remade++ >= MAX_REMAKES) {
+                    throw e;
+                }
+                makeFolder();
             }
         }
     }
@@ -304,6 +341,8 @@ public final class ImageFolder implements ImageListener {
                     highest = Math.max(highest, Integer.parseInt(name.group(1)));
                 }
             }
+        } catch (NoSuchFileException e) {
+            return 0; // removed while empty by another image folder's check: reserving makes it again
         }
         return highest;
     }

@@ -16,7 +16,13 @@ import java.nio.file.NoSuchFileException;
 import java.nio.file.Path;
 import java.nio.file.attribute.PosixFilePermissions;
 import java.util.Arrays;
+import java.util.ArrayList;
 import java.util.List;
+import java.util.concurrent.ExecutorService;
+import java.util.concurrent.Executors;
+import java.util.concurrent.Future;
+import java.util.concurrent.TimeUnit;
+import java.util.concurrent.atomic.AtomicBoolean;
 import java.util.regex.Pattern;
 import java.util.stream.Stream;
 import javax.imageio.ImageIO;
@@ -166,5 +172,44 @@ class ImageFolderTest {
             assertTrue(failure.getMessage().startsWith(file + ": " + why[i]), failure.getMessage());
         }
         assertThrows(NoSuchFileException.class, () -> new KeptImage(temp.resolve("gone"), ImageHeader.UNREADABLE).readImage());
+    }
+
+    /** Checks of other image folders, which remove the folder they made, never cost an image being kept. */
+    @Test
+    void imagesAreKeptWhileOtherFoldersOnTheSamePlaceAreChecked() throws Exception {
+        Path shared = temp.resolve("shared");
+        Path image = source("image");
+        int keeps = 1000;
+        ExecutorService threads = Executors.newFixedThreadPool(3);
+        try {
+            AtomicBoolean keeping = new AtomicBoolean(true);
+            List<Future<?>> checks = new ArrayList<>();
+            for (int i = 0; i < 2; i++) {
+                checks.add(threads.submit(() -> {
+                    while (keeping.get()) {
+                        new ImageFolder(shared, "check").prepare();
+                    }
+                    return null;
+                }));
+            }
+            ImageFolder kept = new ImageFolder(shared, "scan");
+            Future<?> keeper = threads.submit(() -> {
+                try {
+                    for (int i = 0; i < keeps; i++) {
+                        Files.delete(kept.keep(image, "jpg")); // empty again, for the checks to remove
+                    }
+                } finally {
+                    keeping.set(false);
+                }
+                return null;
+            });
+            keeper.get(60, TimeUnit.SECONDS);
+            for (Future<?> check : checks) {
+                check.get(60, TimeUnit.SECONDS);
+            }
+            assertEquals(keeps, kept.files().size());
+        } finally {
+            threads.shutdownNow();
+        }
     }
 }
