@@ -82,6 +82,9 @@ public final class ImageHeader {
             if (got >= 2 && magic[0] == 'B' && magic[1] == 'M') {
                 return readBmp(file, in, magic);
             }
+            if (got == 0) {
+                throw new IOException(file + ": the image file is empty");
+            }
             throw new IOException(file + ": neither a JPEG nor a BMP file (it starts with " + hex(magic, got) + ")");
         } catch (EOFException e) {
             throw new IOException(file + ": the image file ends inside its header", e);
@@ -103,9 +106,6 @@ public final class ImageHeader {
     }
 
     private static String hex(byte[] bytes, int count) {
-        if (count == 0) {
-            return "nothing: it is empty";
-        }
         StringBuilder text = new StringBuilder();
         for (int i = 0; i < count; i++) {
             text.append(i == 0 ? "" : " ").append(String.format("%02x", bytes[i] & 0xFF));
