@@ -75,6 +75,7 @@ final class CommandLine {
     static CommandLine parse(String... args) throws UsageException {
         CommandLine line = new CommandLine();
         List<String> all = Arrays.asList(args);
+        line.json = outline(args).json();
         if (all.contains("-h") || all.contains("--help")) {
             line.command = Command.HELP;
             for (String arg : args) {
@@ -131,6 +132,36 @@ final class CommandLine {
             }
         }
         return line;
+    }
+
+    /**
+     * What a command line asks for even when it cannot be parsed: whether it has the JSON
+     * switch, and the command its first word names (null when it names none).
+     */
+    record Outline(boolean json, String command) {
+    }
+
+    static Outline outline(String... args) {
+        boolean json = false;
+        boolean firstWord = true;
+        String command = null;
+        for (int i = 0; i < args.length; i++) {
+            String arg = args[i];
+            int equals = arg.indexOf('=');
+            boolean valueAttached = arg.startsWith("--") && equals > 0;
+            String name = longName(valueAttached ? arg.substring(0, equals) : arg);
+            if (name.equals("--json")) {
+                json = true;
+            } else if (!name.startsWith("-") || name.equals("-")) {
+                if (firstWord && commandOrNull(name) != null) {
+                    command = name;
+                }
+                firstWord = false;
+            } else if (!valueAttached && Boolean.TRUE.equals(OPTIONS.get(name))) {
+                i++; // the option's value, whatever it looks like
+            }
+        }
+        return new Outline(json, command);
     }
 
     /** A word that is no option: the command, or the command that {@code help} is asked about. */

@@ -30,7 +30,7 @@ final class ConsoleLog implements AutoCloseable {
                 }
                 boolean warning = record.getLevel().intValue() >= Level.WARNING.intValue();
                 String message = formatter.formatMessage(record);
-                err.println("vestaro: " + (warning ? "warning: " : "") + message);
+                err.println("vestaro: " + (warning ? "warning: " : "") + TerminalText.printable(message));
                 if (warning) {
                     warnings.accept(message);
                 }

@@ -77,14 +77,23 @@ public final class Main {
         } catch (CommandLine.UsageException e) {
             err.println("vestaro: " + e.getMessage());
             err.println("Run 'java -jar vestaro.jar help' for the usage.");
+            CommandLine.Outline outline = CommandLine.outline(args);
+            if (outline.json()) {
+                Report wrong = new Report(outline.command());
+                wrong.failure(e.getMessage());
+                out.print(wrong.json(USAGE));
+            }
             return USAGE;
         }
-        if (line.command == CommandLine.Command.HELP) {
-            out.print(Usage.of(line.topic));
-            return OK;
-        }
-        if (line.command == CommandLine.Command.VERSION) {
-            out.println("vestaro " + version());
+        if (line.command == CommandLine.Command.HELP || line.command == CommandLine.Command.VERSION) {
+            boolean help = line.command == CommandLine.Command.HELP;
+            String text = help ? Usage.of(line.topic) : "vestaro " + version() + System.lineSeparator();
+            if (line.json) {
+                Report shown = new Report(line.name());
+                shown.text(help ? "usage" : "version", help ? text : version());
+                text = shown.json(OK);
+            }
+            out.print(text);
             return OK;
         }
         debug = line.debug;
@@ -144,12 +153,12 @@ public final class Main {
         }
         int nameWidth = 1;
         for (WIADevice device : devices) {
-            nameWidth = Math.max(nameWidth, String.valueOf(device.getName()).length());
+            nameWidth = Math.max(nameWidth, TerminalText.printable(device.getName()).length());
         }
         for (int i = 0; i < devices.size(); i++) {
             WIADevice device = devices.get(i);
-            results.printf(Locale.ROOT, "%2d  %-7s  %-" + nameWidth + "s  %s%n", i + 1, kindName(device), device.getName(),
-                    device.getId());
+            results.printf(Locale.ROOT, "%2d  %-7s  %-" + nameWidth + "s  %s%n", i + 1, kindName(device),
+                    TerminalText.printable(device.getName()), TerminalText.printable(device.getId()));
         }
         results.printf(Locale.ROOT, "%d device%s%n", devices.size(), devices.size() == 1 ? "" : "s");
         return OK;
@@ -173,7 +182,7 @@ public final class Main {
             return USAGE;
         }
         report.folder(folder);
-        Files.createDirectories(folder); // a folder that cannot be made fails before the device runs
+        keeper.prepare(); // a folder that cannot take the images fails before the device runs
         ScanRequest[] asked = new ScanRequest[1];
         ImageListener printer = image -> {
             Path kept = keeper.keep(image);
@@ -354,7 +363,7 @@ public final class Main {
     }
 
     private Selection none(String why) {
-        err.println("vestaro: " + why);
+        err.println("vestaro: " + TerminalText.printable(why));
         report.failure(why);
         return new Selection(null, NO_DEVICE);
     }
@@ -373,19 +382,19 @@ public final class Main {
     }
 
     private static String quoted(WIADevice device) {
-        return "\"" + device.getName() + "\"";
+        return "\"" + TerminalText.printable(device.getName()) + "\"";
     }
 
     /** Prints a failure: the code in hexadecimal and the text; the stack trace only with --trace. */
     private int failed(String context, Throwable failure) {
         report.failure(failure);
-        err.println("vestaro: " + context + describe(failure));
+        err.println("vestaro: " + context + TerminalText.printable(describe(failure)));
         if (debug && failure instanceof VestaroException && ((VestaroException) failure).getFile() != null) {
             VestaroException e = (VestaroException) failure;
             err.println("  reported at " + e.getFile() + ":" + e.getLine());
         }
         for (Throwable also : failure.getSuppressed()) {
-            err.println("  also: " + describe(also));
+            err.println("  also: " + TerminalText.printable(describe(also)));
         }
         if (trace) {
             failure.printStackTrace(err);
@@ -398,10 +407,7 @@ public final class Main {
             VestaroException e = (VestaroException) failure;
             return "error " + e.getHexCode() + (e.getText().isEmpty() ? "" : ": " + e.getText());
         }
-        if (failure instanceof LinkageError && failure.getMessage() != null) {
-            return failure.getMessage();
-        }
-        String message = failure.getMessage();
-        return "error: " + failure.getClass().getSimpleName() + (message == null ? "" : ": " + message);
+        String text = Report.text(failure);
+        return Report.saysItsOwnWords(failure) ? text : "error: " + text;
     }
 }

@@ -1,7 +1,9 @@
 package kordin.vestaro.cli;
 
+import java.io.IOException;
 import java.nio.file.Path;
 import java.util.ArrayList;
+import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
 import kordin.vestaro.VestaroException;
@@ -10,7 +12,8 @@ import kordin.vestaro.wia.WIADevice;
 
 /**
  * What one command did, for {@code --json}: the devices listed or used, the images kept, the
- * warnings and the failure. Written as one JSON document when the command ends.
+ * usage or version shown, the warnings and the failure. Written as one JSON document when
+ * the command ends.
  */
 final class Report {
     private final String command;
@@ -20,7 +23,9 @@ final class Report {
     private final List<Object> images = new ArrayList<>();
     private final List<Object> warnings = new ArrayList<>();
     private Map<String, Object> failure;
+    private final Map<String, Object> texts = new LinkedHashMap<>();
 
+    /** A report of a command; null for a command line that names none. */
     Report(String command) {
         this.command = command;
     }
@@ -51,6 +56,11 @@ final class Report {
                 "pixels", known ? Json.object("width", header.getWidth(), "height", header.getHeight()) : null,
                 "dpi", dpi ? Json.object("x", header.getXResolution(), "y", header.getYResolution()) : null,
                 "depth", known && header.getBitsPerPixel() != 0 ? header.getBitsPerPixel() : null));
+    }
+
+    /** A text the command shows, such as the usage of help. */
+    void text(String name, String value) {
+        texts.put(name, value);
     }
 
     void warning(String text) {
@@ -89,10 +99,7 @@ final class Report {
                     "source", e.getFile() == null ? null : e.getFile() + ":" + e.getLine(),
                     "device", named ? Json.object("name", e.getDeviceName(), "id", e.getDeviceId()) : null);
         } else {
-            String message = thrown.getMessage();
-            described = Json.object("code", null, "text", thrown instanceof LinkageError && message != null ? message
-                    : thrown.getClass().getSimpleName() + (message == null ? "" : ": " + message), "source", null,
-                    "device", null);
+            described = Json.object("code", null, "text", text(thrown), "source", null, "device", null);
         }
         List<Object> also = new ArrayList<>();
         for (Throwable suppressed : thrown.getSuppressed()) {
@@ -100,6 +107,23 @@ final class Report {
         }
         described.put("also", also);
         return described;
+    }
+
+    /**
+     * Whether a failure's message is a sentence of its own, to show without the exception's
+     * class: a library that cannot load, and the file failures that the API words itself.
+     */
+    static boolean saysItsOwnWords(Throwable thrown) {
+        return thrown.getMessage() != null && (thrown instanceof LinkageError || thrown.getClass() == IOException.class);
+    }
+
+    /** A failure that is no device's, as its text: the message, with the exception's class unless it words itself. */
+    static String text(Throwable thrown) {
+        String message = thrown.getMessage();
+        if (saysItsOwnWords(thrown)) {
+            return message;
+        }
+        return thrown.getClass().getSimpleName() + (message == null ? "" : ": " + message);
     }
 
     private static Map<String, Object> describe(WIADevice device, int number) {
@@ -110,13 +134,14 @@ final class Report {
     /** The document: the command, its exit status, and what it did. */
     String json(int status) {
         Map<String, Object> document = Json.object("command", command, "status", status);
-        if (command.equals("list")) {
+        if ("list".equals(command)) {
             document.put("devices", devices);
-        } else {
+        } else if ("scan".equals(command) || "camera".equals(command)) {
             document.put("device", device);
             document.put("folder", folder);
             document.put("images", images);
         }
+        document.putAll(texts);
         document.put("warnings", warnings);
         document.put("failure", failure);
         return Json.write(document);

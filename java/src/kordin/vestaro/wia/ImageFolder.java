@@ -6,6 +6,8 @@ import java.nio.charset.StandardCharsets;
 import java.nio.file.DirectoryStream;
 import java.nio.file.FileAlreadyExistsException;
 import java.nio.file.Files;
+import java.nio.file.LinkOption;
+import java.nio.file.NoSuchFileException;
 import java.nio.file.Path;
 import java.nio.file.StandardCopyOption;
 import java.nio.file.StandardOpenOption;
@@ -26,8 +28,10 @@ import java.util.regex.Pattern;
  * created when the first image arrives.
  *
  * <p>Use it as the listener of a transfer, or call {@link #keep} from a listener of one's
- * own; {@link #images()} then tells what each kept file holds. Its methods may be called
- * from any thread.
+ * own; {@link #images()} then tells what each kept file holds. A transfer that delivers to
+ * an image folder first {@linkplain #prepare() prepares} it: a folder that cannot take the
+ * images fails the transfer before the device runs, so that no image is acquired only to be
+ * lost. Its methods may be called from any thread.
  */
 public final class ImageFolder implements ImageListener {
     /** How a file reaches the folder. */
@@ -48,6 +52,14 @@ public final class ImageFolder implements ImageListener {
      * extension the name stays within the 255 bytes that file systems allow a name.
      */
     static final int MAX_PREFIX_BYTES = 255 - 27;
+
+    /**
+     * How often a check or a keep makes the folder again after a failure that says it is
+     * gone: the checks of other image folders on the same place, begun before it was made,
+     * remove it while it is empty. Whether it exists a moment later proves nothing either
+     * way, so the few tries are made whatever the cause.
+     */
+    private static final int MAX_REMAKES = 8;
 
     private final Path folder;
     private final String prefix;
@@ -131,6 +143,88 @@ public final class ImageFolder implements ImageListener {
     }
 
     /**
+     * Makes sure that images can be kept: that the folder exists or can be made, and that a
+     * file can be written into it. A folder that this makes for the check is removed again,
+     * so that nothing is left when no image arrives. Transfers call it for the image folders
+     * they deliver to; call it before a transfer whose listener of one's own calls
+     * {@link #keep}.
+     *
+     * @throws IOException when the folder cannot be made or written into, saying why in
+     *     words, such as "DIR is a file" or "cannot write into DIR: permission denied"
+     */
+    public synchronized void prepare() throws IOException {
+        Path absolute = folder.toAbsolutePath().normalize();
+        Path existing = absolute;
+        while (existing.getParent() != null && !Files.exists(existing, LinkOption.NOFOLLOW_LINKS)) {
+            existing = existing.getParent();
+        }
+        try {
+            for (int remade = 0; ; remade++) {
+                try {
+                    makeFolder();
+                } catch (IOException e) {
+                    throw new IOException(notCreated(e), e);
+                }
+                Path probe;
+                try {
+                    probe = Files.createTempFile(folder, ".vestaro-", ".tmp");
+                } catch (NoSuchFileException e) {
+                    if (remade < MAX_REMAKES) {
+                        continue;
+                    }
+                    throw new IOException("cannot write into " + folder + ": " + FileFailureText.reason(e), e);
+                } catch (IOException e) {
+                    throw new IOException("cannot write into " + folder + ": " + FileFailureText.reason(e), e);
+                }
+                try {
+                    Files.delete(probe);
+                } catch (IOException e) {
+                    throw new IOException("cannot write into " + folder + ": " + FileFailureText.fileAndReason(e), e);
+                }
+                return;
+            }
+        } finally {
+            removeMadeFolders(absolute, existing);
+        }
+    }
+
+    /** Makes the folder and those above it that are missing, again when it vanishes meanwhile. */
+    private void makeFolder() throws IOException {
+        for (int remade = 0; ; remade++) {
+            try {
+                Files.createDirectories(folder);
+                return;
+            } catch (FileAlreadyExistsException | NoSuchFileException e) {
+                if (remade >= MAX_REMAKES) {
+                    throw e;
+                }
+            }
+        }
+    }
+
+    /** Removes the folders from {@code made} up to below {@code existing}, those that stayed empty. */
+    private static void removeMadeFolders(Path made, Path existing) {
+        for (Path place = made; place != null && !place.equals(existing); place = place.getParent()) {
+            try {
+                Files.delete(place);
+            } catch (IOException e) {
+                return; // something arrived in it meanwhile: it stays, and so do the folders above
+            }
+        }
+    }
+
+    /** Why the folder could not be made: it, or a folder above it, is something else. */
+    private String notCreated(IOException failure) {
+        for (Path place = folder; place != null; place = place.getParent()) {
+            if (Files.exists(place, LinkOption.NOFOLLOW_LINKS) && !Files.isDirectory(place)) {
+                String what = Files.isRegularFile(place) ? " is a file" : " is not a folder";
+                return place.equals(folder) ? folder + what : "cannot create " + folder + ": " + place + what;
+            }
+        }
+        return "cannot create " + folder + ": " + FileFailureText.reason(failure);
+    }
+
+    /**
      * Keeps the image's file; the same as {@link #keep(TransferredImage)}.
      *
      * @param image the image that arrived
@@ -146,7 +240,8 @@ public final class ImageFolder implements ImageListener {
      *
      * @param image the image; call this while its file exists, inside the listener call
      * @return the kept file
-     * @throws IOException when the file cannot be kept; nothing is left in the folder then
+     * @throws IOException when the file cannot be kept, saying why in words; nothing is left
+     *     in the folder then
      */
     public Path keep(TransferredImage image) throws IOException {
         return keep(image.getFile(), image.getExtension(), image.getHeader());
@@ -158,7 +253,8 @@ public final class ImageFolder implements ImageListener {
      * @param file the file to copy or move
      * @param extension the extension the kept file gets, without a dot: letters and digits
      * @return the kept file
-     * @throws IOException when the file cannot be kept; nothing is left in the folder then
+     * @throws IOException when the file cannot be kept, saying why in words; nothing is left
+     *     in the folder then
      * @throws IllegalArgumentException for an extension other than letters and digits
      */
     public Path keep(Path file, String extension) throws IOException {
@@ -170,8 +266,13 @@ public final class ImageFolder implements ImageListener {
         if (extension == null || !EXTENSION.matcher(extension).matches()) {
             throw new IllegalArgumentException("not a file name extension: " + extension);
         }
-        Files.createDirectories(folder);
-        Path target = reserve(extension.toLowerCase(Locale.ROOT));
+        Path target;
+        try {
+            makeFolder();
+            target = reserve(extension.toLowerCase(Locale.ROOT));
+        } catch (IOException e) {
+            throw notKept(e);
+        }
         try {
             if (mode == Mode.MOVE) {
                 try {
@@ -188,6 +289,9 @@ public final class ImageFolder implements ImageListener {
             } catch (IOException cleanup) {
                 e.addSuppressed(cleanup);
             }
+            if (e instanceof IOException) {
+                throw notKept((IOException) e);
+            }
             throw e;
         }
         if (header == null) {
@@ -201,18 +305,29 @@ public final class ImageFolder implements ImageListener {
         return target;
     }
 
+    private IOException notKept(IOException failure) {
+        return new IOException("cannot keep the image in " + folder + ": " + FileFailureText.fileAndReason(failure),
+                failure);
+    }
+
     /** Creates the next free name as an empty file, so that no other writer can take it. */
     private Path reserve(String extension) throws IOException {
         if (next == 0) {
             next = highestNumberInFolder() + 1;
         }
-        while (true) {
-            Path candidate = folder.resolve(String.format("%s-%03d.%s", prefix, next++, extension));
+        for (int remade = 0; ; ) {
+            Path candidate = folder.resolve(String.format("%s-%03d.%s", prefix, next, extension));
             try {
                 Files.createFile(candidate);
+                next++;
                 return candidate;
             } catch (FileAlreadyExistsException e) {
-                // Taken since the folder was looked at: try the next number.
+                next++; // taken since the folder was looked at: try the next number
+            } catch (NoSuchFileException e) {
+                if (remade++ >= MAX_REMAKES) {
+                    throw e;
+                }
+                makeFolder();
             }
         }
     }
@@ -226,6 +341,8 @@ public final class ImageFolder implements ImageListener {
                     highest = Math.max(highest, Integer.parseInt(name.group(1)));
                 }
             }
+        } catch (NoSuchFileException e) {
+            return 0; // removed while empty by another image folder's check: reserving makes it again
         }
         return highest;
     }

@@ -1,5 +1,7 @@
 package kordin.vestaro.wia;
 
+import java.awt.image.BufferedImage;
+import java.io.IOException;
 import java.nio.file.Path;
 
 /**
@@ -10,4 +12,14 @@ import java.nio.file.Path;
  *     be read
  */
 public record KeptImage(Path file, ImageHeader header) {
+    /**
+     * Decodes the kept file into pixels with the Java platform's image readers.
+     *
+     * @return the image
+     * @throws IOException when the file is gone or is no image that the platform can decode
+     *     (the message names the file and says why)
+     */
+    public BufferedImage readImage() throws IOException {
+        return ImageDecoder.decode(file);
+    }
 }

@@ -1,5 +1,7 @@
 package kordin.vestaro.wia;
 
+import java.awt.image.BufferedImage;
+import java.io.IOException;
 import java.nio.file.Path;
 
 /**
@@ -69,6 +71,19 @@ public final class TransferredImage {
      */
     public ImageHeader getHeader() {
         return header;
+    }
+
+    /**
+     * Decodes the file into pixels with the Java platform's image readers. Call it inside the
+     * listener call, while the file exists; the device waits while it decodes, so a listener
+     * that only keeps the file can decode the kept copy later ({@link KeptImage#readImage()}).
+     *
+     * @return the image
+     * @throws IOException when the file is gone or is no image that the platform can decode
+     *     (the message names the file and says why)
+     */
+    public BufferedImage readImage() throws IOException {
+        return ImageDecoder.decode(file);
     }
 
     @Override

@@ -50,7 +50,8 @@ public class WIACamera extends WIADevice {
      * @return the number of pictures that arrived
      * @throws VestaroException when the camera fails; the pictures after a failed one are
      *     still attempted
-     * @throws IOException when a listener failed with one and the camera did not fail
+     * @throws IOException when an {@link ImageFolder} it delivers to cannot take images
+     *     (before the camera runs), or a listener failed with one and the camera did not fail
      * @throws IllegalStateException when the camera is released
      */
     public int transfer(boolean dialog, ImageListener listener) throws VestaroException, IOException {
@@ -67,7 +68,8 @@ public class WIACamera extends WIADevice {
      * @param folder where the pictures go; created when the first one arrives
      * @return the files kept, in the order the pictures arrived
      * @throws VestaroException when the camera fails
-     * @throws IOException when a picture cannot be kept
+     * @throws IOException when the folder cannot be made or written into (before the
+     *     camera runs), or a picture cannot be kept
      * @throws IllegalStateException when the camera is released
      */
     public List<Path> transfer(boolean dialog, Path folder) throws VestaroException, IOException {

@@ -29,6 +29,9 @@ import kordin.vestaro.VestaroException;
  * finds the device again makes a new object for it.
  *
  * <h2>Failures</h2>
+ * A transfer whose images go to an {@link ImageFolder} (the one passed, or one registered)
+ * first {@linkplain ImageFolder#prepare() prepares} it, and ends with that
+ * {@code IOException} before the device runs when the folder cannot take the images.
  * A failing device ends the transfer method with {@link VestaroException}. An exception
  * thrown by a listener does not stop the transfer: the other listeners still get the image
  * and later images still arrive. When the transfer returns, the device's failure is thrown
@@ -231,6 +234,7 @@ public class WIADevice implements AutoCloseable {
             if (handle == 0) {
                 throw new IllegalStateException(this + " has no device handle");
             }
+            prepareFolders(listener);
             Transfer outer = transfer;
             Transfer current = new Transfer(listener);
             transfer = current;
@@ -247,6 +251,18 @@ public class WIADevice implements AutoCloseable {
             }
             Failures.rethrow(failure);
             return current.count;
+        }
+    }
+
+    /** Prepares each image folder that the transfer delivers to, so that none loses an image it was handed. */
+    private void prepareFolders(ImageListener listener) throws IOException {
+        if (listener instanceof ImageFolder) {
+            ((ImageFolder) listener).prepare();
+        }
+        for (ImageListener each : listeners) {
+            if (each instanceof ImageFolder && each != listener) {
+                ((ImageFolder) each).prepare();
+            }
         }
     }
 

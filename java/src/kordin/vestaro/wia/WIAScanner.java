@@ -161,7 +161,8 @@ public class WIAScanner extends WIADevice {
      * @return the number of pages that arrived: 1, or 0 when the dialog was cancelled or the
      *     scanner has nothing to scan
      * @throws VestaroException when the scanner fails
-     * @throws IOException when a listener failed with one and the scanner did not fail
+     * @throws IOException when an {@link ImageFolder} it delivers to cannot take images
+     *     (before the scanner runs), or a listener failed with one and the scanner did not fail
      * @throws IllegalStateException when the scanner is released
      */
     public int scan(boolean dialog, ImageListener listener) throws VestaroException, IOException {
@@ -179,7 +180,8 @@ public class WIAScanner extends WIADevice {
      * @param folder where the page goes; created when it arrives
      * @return the file kept, or an empty list when nothing arrived
      * @throws VestaroException when the scanner fails
-     * @throws IOException when the page cannot be kept
+     * @throws IOException when the folder cannot be made or written into (before the
+     *     scanner runs), or the page cannot be kept
      * @throws IllegalStateException when the scanner is released
      */
     public List<Path> scan(boolean dialog, Path folder) throws VestaroException, IOException {

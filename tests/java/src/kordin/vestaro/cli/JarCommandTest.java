@@ -134,9 +134,11 @@ class JarCommandTest {
         assertEquals(4, missing.status(), missing.toString());
         assertEquals("vestaro: no device 9 (see 'list')", missing.err().strip());
 
-        Jar.Result wrong = run("wrong", DEVICES, "scan", "--foo");
+        Jar.Result wrong = run("wrong", DEVICES, "scan", "--foo", "--json");
         assertEquals(2, wrong.status(), wrong.toString());
         assertTrue(wrong.err().startsWith("vestaro: unknown option: --foo"), wrong.toString());
+        Map<?, ?> usage = (Map<?, ?>) JsonParser.object(wrong.out()).get("failure");
+        assertEquals("unknown option: --foo", usage.get("text"), "a wrong command line has its JSON too");
     }
 
     /** The property turns the library's diagnostics on for a program that cannot set Manager.debug first. */

@@ -8,12 +8,14 @@ import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
+import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
 import java.io.ByteArrayOutputStream;
 import java.io.PrintStream;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.Arrays;
 import java.util.List;
 import java.util.Map;
 import java.util.regex.Pattern;
@@ -114,7 +116,9 @@ class MainTest {
             reset();
             assertEquals(Main.USAGE, run(named[i]));
             assertEquals("vestaro: " + named[i + 1][0] + NL + "Run 'java -jar vestaro.jar help' for the usage." + NL, err());
-            assertEquals("", out(), "no JSON for a command line that cannot run");
+            if (!List.of(named[i]).contains("--json")) {
+                assertEquals("", out(), "no results for a command line that cannot run");
+            }
         }
         assertEquals(Main.USAGE, run("scan", "--prefix", "../up", "-o", temp.toString()));
         assertEquals(Main.USAGE, run("scan", "--prefix", "\uD83D\uDCF7".repeat(100), "-o", temp.toString()));
@@ -386,5 +390,91 @@ class MainTest {
         Manager.debug = false;
         assertEquals(Main.OK, run("camera", "-o", temp.toString()));
         assertEquals("transferring every picture of \"Virtual Camera\"" + NL, err(), "no debug message without --debug");
+    }
+
+    /** Scripts get one JSON document from every run with --json, whatever the run was. */
+    @Test
+    void everyRunWithJsonPrintsOneDocument() throws Exception {
+        Object[][] runs = {
+            {new String[] {"--json", "frobnicate"}, null, "unknown command: frobnicate"},
+            {new String[] {"scan", "--foo", "--json"}, "scan", "unknown option: --foo"},
+            {new String[] {"--json", "list", "-o", "x"}, "list", "--output is not an option of list"},
+            {new String[] {"list", "--json=yes"}, "list", "--json takes no value"},
+            {new String[] {"--json"}, null, "no command"},
+        };
+        for (Object[] wrong : runs) {
+            reset();
+            String[] args = (String[]) wrong[0];
+            assertEquals(Main.USAGE, run(args));
+            Map<String, Object> json = JsonParser.object(out());
+            String what = String.join(" ", args);
+            assertEquals(wrong[1], json.get("command"), what);
+            assertEquals(2L, json.get("status"), what);
+            assertEquals(Map.of("code", "none", "text", wrong[2], "source", "none", "device", "none", "also", List.of()),
+                    nullsAsNone(json.get("failure")), what);
+            assertEquals(List.of(), json.get("warnings"), what);
+        }
+        assertEquals(List.of("command", "status", "device", "folder", "images", "warnings", "failure"),
+                List.copyOf(JsonParser.object(runJson("scan", "--foo")).keySet()), "the keys of the command's own document");
+
+        Map<String, Object> help = JsonParser.object(runJson("help", "scan"));
+        assertEquals(Map.of("command", "help", "status", 0L, "usage", Usage.SCAN, "warnings", List.of(), "failure", "none"),
+                nullsAsNone(help));
+        assertEquals(Usage.CAMERA, JsonParser.object(runJson("camera", "--help")).get("usage"));
+        assertEquals(Map.of("command", "version", "status", 0L, "version", "12.0.0", "warnings", List.of(), "failure", "none"),
+                nullsAsNone(JsonParser.object(runJson("--version"))));
+        assertEquals("", err());
+    }
+
+    private String runJson(String... args) {
+        reset();
+        String[] withJson = Arrays.copyOf(args, args.length + 1);
+        withJson[args.length] = "--json";
+        run(withJson);
+        return out();
+    }
+
+    /**
+     * A folder that cannot take the images fails before the device runs, in words: a file in
+     * its place, and sysfs, which refuses new files to root too.
+     */
+    @Test
+    void aFolderThatCannotTakeTheImagesFailsBeforeTheDeviceRuns() throws Exception {
+        Path file = Files.writeString(temp.resolve("file"), "");
+        assertEquals(Main.FAILED, run("--json", "camera", "-o", file.toString()));
+        Map<String, Object> json = JsonParser.object(out());
+        assertEquals(Map.of("code", "none", "text", file + " is a file", "source", "none", "device", "none", "also", List.of()),
+                nullsAsNone(json.get("failure")));
+        assertEquals(List.of(), json.get("images"));
+        assertEquals("vestaro: " + file + " is a file" + NL, err());
+
+        Path refusing = Path.of("/sys/kernel");
+        assumeTrue(Files.isDirectory(refusing), "sysfs is mounted");
+        reset();
+        assertEquals(Main.FAILED, run("scan", "-o", refusing.toString()));
+        assertTrue(err().matches("vestaro: cannot write into /sys/kernel: (permission denied|read-only file system)\\R"),
+                err());
+        assertEquals("", out());
+        assertEquals(List.of(), Winsim.journal("IWiaDataTransfer::idtGetData"), "nothing acquired");
+    }
+
+    /** A device's name or id cannot drive the terminal: control characters are printed as escapes. */
+    @Test
+    void controlCharactersOfNamesAndIdsAreEscapedInTheText() throws Exception {
+        Winsim.loadDevices("[{\"kind\": \"scanner\", \"id\": \"s\\u001b]0;owned\\u0007\\\\1\","
+                + " \"name\": \"Clear\\u001b[2J\\r\\nScreen\\u009b\"}]");
+        assertEquals(Main.OK, run("list"), err());
+        assertEquals(" 1  scanner  Clear\\x1b[2J\\r\\nScreen\\x9b  s\\x1b]0;owned\\x07\\1" + NL + "1 device" + NL, out());
+
+        reset();
+        assertEquals(Main.NO_DEVICE, run("camera", "-d", "1"));
+        assertEquals("vestaro: \"Clear\\x1b[2J\\r\\nScreen\\x9b\" is a scanner, not a camera" + NL, err());
+        reset();
+        assertEquals(Main.OK, run("--debug", "scan", "-r", "50", "-o", temp.toString()), err());
+        String text = err() + out();
+        assertTrue(text.contains("scanning with \"Clear\\x1b[2J\\r\\nScreen\\x9b\", asking 50 dpi"), text);
+        assertTrue(text.contains("WIAScanner \"Clear\\x1b[2J\\r\\nScreen\\x9b\" (s\\x1b]0;owned\\x07\\1): image 1"), text);
+        assertTrue(text.chars().noneMatch(c -> Character.getType(c) == Character.CONTROL && c != '\n'),
+                "no control character but the line ends");
     }
 }

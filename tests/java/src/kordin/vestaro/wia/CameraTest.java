@@ -7,7 +7,9 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertSame;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
+import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
+import java.awt.image.BufferedImage;
 import java.io.IOException;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -161,5 +163,37 @@ class CameraTest {
             assertEquals(List.of(), manager.getCameras().get(0).transfer(false, folder));
             assertTrue(Files.notExists(folder), "no folder made for nothing");
         }
+    }
+
+    /** sysfs refuses new files to every user, root included; the camera is not asked for a picture. */
+    @Test
+    void aFolderThatCannotTakeThePicturesFailsBeforeAnyIsTransferred() throws Exception {
+        Path refusing = Path.of("/sys/kernel");
+        assumeTrue(Files.isDirectory(refusing), "sysfs is mounted");
+        try (WIAManager manager = WIAManager.open()) {
+            WIACamera camera = manager.getCameras().get(0);
+            IOException failure = assertThrows(IOException.class, () -> camera.transfer(false, refusing));
+            assertTrue(failure.getMessage().matches("cannot write into /sys/kernel: (permission denied|read-only file system)"),
+                    failure.getMessage());
+            assertThrows(IOException.class, () -> camera.transfer(true, new ImageFolder(refusing)));
+        }
+        assertEquals(List.of(), Winsim.journal("IWiaItem::DeviceDlg"), "no dialog shown");
+        assertEquals(List.of(), Winsim.journal("IWiaDataTransfer::idtGetData"), "no picture transferred");
+    }
+
+    @Test
+    void aPictureReadsItselfIntoPixelsWhileItsFileExistsAndOnceKept() throws Exception {
+        List<String> decoded = new ArrayList<>();
+        ImageFolder folder = new ImageFolder(temp);
+        try (WIAManager manager = WIAManager.open()) {
+            manager.getCameras().get(0).transfer(false, image -> {
+                BufferedImage pixels = image.readImage();
+                decoded.add(pixels.getWidth() + "x" + pixels.getHeight());
+                folder.keep(image);
+            });
+        }
+        assertEquals(List.of("64x48", "40x30", "30x50"), decoded);
+        BufferedImage kept = folder.images().get(2).readImage();
+        assertEquals("30x50", kept.getWidth() + "x" + kept.getHeight());
     }
 }

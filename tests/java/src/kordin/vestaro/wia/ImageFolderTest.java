@@ -1,16 +1,31 @@
 package kordin.vestaro.wia;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static kordin.vestaro.testsupport.Images.names;
 import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertInstanceOf;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
+import static org.junit.jupiter.api.Assumptions.assumeTrue;
+
+import java.awt.image.BufferedImage;
 
 import java.io.IOException;
 import java.nio.file.Files;
 import java.nio.file.NoSuchFileException;
 import java.nio.file.Path;
+import java.nio.file.attribute.PosixFilePermissions;
+import java.util.Arrays;
+import java.util.ArrayList;
 import java.util.List;
+import java.util.concurrent.ExecutorService;
+import java.util.concurrent.Executors;
+import java.util.concurrent.Future;
+import java.util.concurrent.TimeUnit;
+import java.util.concurrent.atomic.AtomicBoolean;
+import java.util.regex.Pattern;
 import java.util.stream.Stream;
+import javax.imageio.ImageIO;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 
@@ -65,11 +80,15 @@ class ImageFolderTest {
     }
 
     @Test
-    void aFailedKeepLeavesNothingBehind() throws IOException {
+    void aFailedKeepLeavesNothingBehindAndSaysWhyInWords() throws IOException {
         Path folder = temp.resolve("out");
+        Path gone = temp.resolve("gone.tmp");
         for (ImageFolder.Mode mode : ImageFolder.Mode.values()) {
             ImageFolder kept = new ImageFolder(folder, "scan", mode);
-            assertThrows(NoSuchFileException.class, () -> kept.keep(temp.resolve("gone.tmp"), "jpg"));
+            IOException failure = assertThrows(IOException.class, () -> kept.keep(gone, "jpg"));
+            assertEquals("cannot keep the image in " + folder + ": " + gone + ": no such file or folder",
+                    failure.getMessage());
+            assertInstanceOf(NoSuchFileException.class, failure.getCause());
             assertTrue(kept.files().isEmpty());
         }
         try (Stream<Path> left = Files.list(folder)) {
@@ -91,6 +110,106 @@ class ImageFolderTest {
         Path file = source("x");
         for (String extension : new String[] {"", "../jpg", "j.pg", "jpg/x"}) {
             assertThrows(IllegalArgumentException.class, () -> kept.keep(file, extension), extension);
+        }
+    }
+
+    private static void assertCannotPrepare(Path folder, String message) {
+        IOException failure = assertThrows(IOException.class, () -> new ImageFolder(folder).prepare(), folder.toString());
+        assertTrue(failure.getMessage().matches(message), failure.getMessage());
+    }
+
+    /**
+     * Folders that cannot take a file, made so that they refuse root too: a regular file in
+     * the folder's place or above it, and sysfs, which lets nobody create files.
+     */
+    @Test
+    void aFolderThatCannotTakeFilesIsToldInWordsBeforeAnyImage() throws IOException {
+        Path file = Files.writeString(temp.resolve("file"), "x");
+        assertCannotPrepare(file, Pattern.quote(file + " is a file"));
+        Path below = file.resolve("sub/deeper");
+        assertCannotPrepare(below, Pattern.quote("cannot create " + below + ": " + file + " is a file"));
+        Path sysfs = Path.of("/sys/kernel");
+        assumeTrue(Files.isDirectory(sysfs), "sysfs is mounted");
+        assertCannotPrepare(sysfs, "cannot write into /sys/kernel: (permission denied|read-only file system)");
+
+        Path locked = Files.createDirectory(temp.resolve("locked"));
+        Files.setPosixFilePermissions(locked, PosixFilePermissions.fromString("r-xr-xr-x"));
+        if (!Files.isWritable(locked)) { // permission bits bind every user but root
+            assertCannotPrepare(locked, Pattern.quote("cannot write into " + locked + ": permission denied"));
+        }
+        Files.setPosixFilePermissions(locked, PosixFilePermissions.fromString("rwxr-xr-x"));
+    }
+
+    @Test
+    void preparingLeavesNoTraceAndTheFolderComesWithTheFirstImage() throws IOException {
+        Path fresh = temp.resolve("a/b/c");
+        ImageFolder kept = new ImageFolder(fresh, "scan");
+        kept.prepare();
+        assertFalse(Files.exists(temp.resolve("a")), "the folders made for the check are gone again");
+        Files.createDirectories(fresh);
+        kept.prepare();
+        assertEquals(List.of(), names(fresh), "no test file left");
+
+        Path first = kept.keep(source("one"), "jpg");
+        assertEquals(fresh.resolve("scan-001.jpg"), first);
+    }
+
+    /** Kept files decode on request; a file that is no decodable image fails with the reason. */
+    @Test
+    void aKeptImageReadsItselfIntoPixels() throws IOException {
+        Path png = temp.resolve("grey.png");
+        ImageIO.write(new BufferedImage(20, 10, BufferedImage.TYPE_BYTE_GRAY), "png", png.toFile());
+        BufferedImage image = new KeptImage(png, ImageHeader.UNREADABLE).readImage();
+        assertEquals(List.of(20, 10), List.of(image.getWidth(), image.getHeight()));
+
+        byte[] pngStart = Arrays.copyOf(Files.readAllBytes(png), 40); // the signature and a cut header
+        Path[] unreadable = {source("plain text"), Files.write(temp.resolve("cut.png"), pngStart), temp};
+        String[] why = {"not an image file that this Java platform can read", "the PNG image cannot be decoded: ",
+            "not a file"};
+        for (int i = 0; i < unreadable.length; i++) {
+            Path file = unreadable[i];
+            IOException failure = assertThrows(IOException.class, () -> new KeptImage(file, ImageHeader.UNREADABLE).readImage());
+            assertTrue(failure.getMessage().startsWith(file + ": " + why[i]), failure.getMessage());
+        }
+        assertThrows(NoSuchFileException.class, () -> new KeptImage(temp.resolve("gone"), ImageHeader.UNREADABLE).readImage());
+    }
+
+    /** Checks of other image folders, which remove the folder they made, never cost an image being kept. */
+    @Test
+    void imagesAreKeptWhileOtherFoldersOnTheSamePlaceAreChecked() throws Exception {
+        Path shared = temp.resolve("shared");
+        Path image = source("image");
+        int keeps = 1000;
+        ExecutorService threads = Executors.newFixedThreadPool(3);
+        try {
+            AtomicBoolean keeping = new AtomicBoolean(true);
+            List<Future<?>> checks = new ArrayList<>();
+            for (int i = 0; i < 2; i++) {
+                checks.add(threads.submit(() -> {
+                    while (keeping.get()) {
+                        new ImageFolder(shared, "check").prepare();
+                    }
+                    return null;
+                }));
+            }
+            ImageFolder kept = new ImageFolder(shared, "scan");
+            Future<?> keeper = threads.submit(() -> {
+                try {
+                    for (int i = 0; i < keeps; i++) {
+                        Files.delete(kept.keep(image, "jpg")); // empty again, for the checks to remove
+                    }
+                } finally {
+                    keeping.set(false);
+                }
+                return null;
+            });
+            keeper.get(60, TimeUnit.SECONDS);
+            for (Future<?> check : checks) {
+                check.get(60, TimeUnit.SECONDS);
+            }
+            assertEquals(keeps, kept.files().size());
+        } finally {
+            threads.shutdownNow();
         }
     }
 }

@@ -15,6 +15,7 @@ import java.nio.file.NoSuchFileException;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
+import java.util.concurrent.TimeUnit;
 import java.util.logging.Handler;
 import java.util.logging.Level;
 import java.util.logging.LogRecord;
@@ -22,6 +23,7 @@ import java.util.logging.Logger;
 import javax.imageio.ImageIO;
 import kordin.vestaro.Manager;
 import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.Timeout;
 import org.junit.jupiter.api.io.TempDir;
 
 /** Headers of files made byte by byte, with the forms that devices and other writers use. */
@@ -89,6 +91,12 @@ class ImageHeaderTest {
         return out.array();
     }
 
+    private static byte[] planes(byte[] bmp, int planes) {
+        bmp[26] = (byte) planes;
+        bmp[27] = 0;
+        return bmp;
+    }
+
     private String header(byte[] content) throws IOException {
         return ImageHeader.read(file(content)).toString();
     }
@@ -116,11 +124,84 @@ class ImageHeaderTest {
         assertEquals("bmp 300x200, 4 bits per pixel", header(bmp(12, 300, 200, 4, 0)), "the old core header");
     }
 
+    /**
+     * A GIF whose comment extension holds 16,384 full sub-blocks (4 MB): the platform's GIF
+     * reader takes seconds and allocates many gigabytes on it.
+     */
+    private static byte[] gifWithLongComment() {
+        ByteArrayOutputStream out = new ByteArrayOutputStream();
+        out.writeBytes("GIF89a".getBytes(java.nio.charset.StandardCharsets.US_ASCII));
+        out.writeBytes(bytes(1, 0, 1, 0, 0, 0, 0)); // a 1x1 screen without a colour table
+        out.writeBytes(bytes(0x21, 0xFE));
+        byte[] block = new byte[256];
+        java.util.Arrays.fill(block, (byte) 0xFF); // the length byte, 255, and 255 bytes of comment
+        for (int i = 0; i < 16_384; i++) {
+            out.writeBytes(block);
+        }
+        out.writeBytes(bytes(0));
+        out.writeBytes(bytes(0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, 0x3B)); // a 1x1 image, the trailer
+        return out.toByteArray();
+    }
+
+    /** The transfer reads only the two formats that the natives announce; anything else is unknown at once. */
     @Test
-    void otherFormatsAreReadWithTheJavaPlatformsReaders() throws IOException {
+    @Timeout(value = 10, unit = TimeUnit.SECONDS) // a guard against the hang, not a measure
+    void formatsOtherThanJpegAndBmpAreUnknownWithoutBeingDecoded() throws IOException {
+        Path gif = file(gifWithLongComment());
         Path png = temp.resolve("grey.png");
         ImageIO.write(new BufferedImage(20, 10, BufferedImage.TYPE_BYTE_GRAY), "png", png.toFile());
-        assertEquals("png 20x10, 8 bits per pixel", ImageHeader.read(png).toString());
+        Path tiff = temp.resolve("grey.tiff");
+        ImageIO.write(new BufferedImage(20, 10, BufferedImage.TYPE_BYTE_GRAY), "tiff", tiff.toFile());
+        for (Path other : List.of(gif, png, tiff)) {
+            IOException failure = assertThrows(IOException.class, () -> ImageHeader.read(other), other.toString());
+            assertTrue(failure.getMessage().startsWith(other + ": neither a JPEG nor a BMP file"), failure.getMessage());
+        }
+
+        WIADevice device = new WIADevice("Test", 0, 0, "test");
+        List<TransferredImage> arrived = new ArrayList<>();
+        device.addImageListener(arrived::add);
+        try (Recorder log = new Recorder()) {
+            for (int i = 0; i < 3; i++) {
+                device.fireTransferDone(gif.toString(), "jpg");
+            }
+            assertEquals(3, arrived.size());
+            for (TransferredImage image : arrived) {
+                assertFalse(image.getHeader().isKnown(), image.toString());
+                assertEquals(ImageHeader.UNKNOWN, image.getHeader().getFormat());
+            }
+            assertTrue(log.records.stream().anyMatch(r -> r.getLevel() == Level.WARNING
+                    && r.getMessage().contains("neither a JPEG nor a BMP file")), "warned");
+        }
+    }
+
+    /** A JPEG's segments are skipped by their lengths, up to a bound on how far the frame header may lie. */
+    @Test
+    void jpegSegmentsAreSkippedByLengthWithinABound() throws IOException {
+        // A segment whose contents look like a frame header, and a JFIF segment with a thumbnail after its density.
+        byte[] fakeFrame = segment(0xE2, frame(0xC0, 8, 999, 999, 3));
+        byte[] jfifWithThumbnail = segment(0xE0, bytes('J', 'F', 'I', 'F', 0, 1, 2, 1, 0, 200, 0, 200, 2, 1, 1, 2, 3, 4, 5, 6));
+        assertEquals("jpeg 64x32, 200 dpi, 24 bits per pixel",
+                header(jpeg(jfifWithThumbnail, fakeFrame, frame(0xC0, 8, 64, 32, 3))));
+
+        byte[] largest = segment(0xE1, new byte[65_533]);
+        byte[][] withinBound = new byte[15][];
+        java.util.Arrays.fill(withinBound, largest);
+        byte[][] beyondBound = new byte[17][];
+        java.util.Arrays.fill(beyondBound, largest);
+        byte[] frame = frame(0xC0, 8, 10, 20, 1);
+        assertEquals("jpeg 10x20, 8 bits per pixel", header(jpeg(concat(concat(withinBound), frame))));
+        Path far = file(jpeg(concat(concat(beyondBound), frame)));
+        IOException failure = assertThrows(IOException.class, () -> ImageHeader.read(far));
+        assertEquals(far + ": no JPEG frame header within the first 1 MiB of the file",
+                failure.getMessage());
+    }
+
+    private static byte[] concat(byte[]... parts) {
+        ByteArrayOutputStream out = new ByteArrayOutputStream();
+        for (byte[] part : parts) {
+            out.writeBytes(part);
+        }
+        return out.toByteArray();
     }
 
     @Test
@@ -136,6 +217,17 @@ class ImageHeaderTest {
             bytes('B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0, 1),
             bmp(5, 0, 0, 0, 0),
             bmp(40, 100, Integer.MIN_VALUE, 24, 0),
+            // Values no such file can hold: 255-bit samples in 255 components, no width, a
+            // frame header whose length does not fit its components, a negative width, no
+            // planes, a depth that no bitmap has.
+            jpeg(frame(0xC0, 255, 16, 16, 255)),
+            jpeg(frame(0xC0, 8, 0, 16, 3)),
+            jpeg(frame(0xC2, 16, 16, 16, 1)),
+            jpeg(segment(0xC0, bytes(8, 0, 16, 0, 16, 3, 1, 0x11, 0))),
+            bmp(40, -1, -1, 24, 0),
+            bmp(40, 10, 10, 65_025, 0),
+            bmp(12, 0, 10, 8, 0),
+            planes(bmp(40, 10, 10, 24, 0), 0),
         };
         for (byte[] content : broken) {
             Path file = file(content);

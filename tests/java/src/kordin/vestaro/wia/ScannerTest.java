@@ -7,6 +7,8 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertSame;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 
+import java.io.IOException;
+import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Arrays;
@@ -165,5 +167,23 @@ class ScannerTest {
             assertEquals(mode, ColorMode.ofBitDepth(mode.bitDepth()));
         }
         assertEquals(null, ColorMode.ofBitDepth(24), "24 names no mode: the library scans it as 8-bit colour");
+    }
+
+    /** A folder that cannot take the page, passed or registered, fails the scan before the scanner runs. */
+    @Test
+    void aFolderThatCannotTakeThePageFailsBeforeTheScan() throws Exception {
+        Path file = Files.writeString(temp.resolve("file"), "");
+        try (WIAManager manager = WIAManager.open()) {
+            WIAScanner scanner = manager.getScanners().get(0);
+            IOException failure = assertThrows(IOException.class, () -> scanner.scan(false, file));
+            assertEquals(file + " is a file", failure.getMessage());
+
+            Path below = file.resolve("pages");
+            scanner.addImageListener(new ImageFolder(below));
+            failure = assertThrows(IOException.class, () -> scanner.scan(true, image -> { }));
+            assertEquals("cannot create " + below + ": " + file + " is a file", failure.getMessage());
+        }
+        assertEquals(List.of(), Winsim.journal("IWiaItem::DeviceDlg"), "no dialog shown");
+        assertEquals(List.of(), Winsim.journal("IWiaDataTransfer::idtGetData"), "nothing scanned");
     }
 }
