@@ -43,14 +43,21 @@ public final class Main {
     private PrintStream results;
     private final PrintStream err;
     private final Opener opener;
+    /** The command that started the command line, as the usage texts name it. */
+    private final String program;
     private boolean debug;
     private boolean trace;
     private Report report;
 
     Main(PrintStream out, PrintStream err, Opener opener) {
+        this(out, err, opener, Program.DEFAULT);
+    }
+
+    Main(PrintStream out, PrintStream err, Opener opener, String program) {
         this.out = out;
         this.err = err;
         this.opener = opener;
+        this.program = program;
     }
 
     /**
@@ -59,7 +66,7 @@ public final class Main {
      * @param args the command line
      */
     public static void main(String[] args) {
-        System.exit(new Main(System.out, System.err, WIAManager::open).run(args));
+        System.exit(new Main(System.out, System.err, WIAManager::open, Program.ofThisVm()).run(args));
     }
 
     /** The jar's version, from its manifest. */
@@ -75,11 +82,11 @@ public final class Main {
             line = CommandLine.parse(args);
         } catch (CommandLine.UsageException e) {
             err.println("vestaro: " + e.getMessage());
-            err.println("Run 'java -jar vestaro.jar help' for the usage.");
+            err.println("Run '" + program + " help' for the usage.");
             return USAGE;
         }
         if (line.command == CommandLine.Command.HELP) {
-            out.print(Usage.of(line.topic));
+            out.print(Usage.of(line.topic, program));
             return OK;
         }
         if (line.command == CommandLine.Command.VERSION) {
