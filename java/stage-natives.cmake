@@ -1,6 +1,8 @@
 # Stages native libraries for one jar (cmake -P), as the loader expects them:
 #   STAGE/kordin/vestaro/native/<platform>/<file>, and
-#   STAGE/kordin/vestaro/native/index listing every file as "<platform>/<file>".
+#   STAGE/kordin/vestaro/native/index listing every file with its SHA-256 as sha256sum writes
+#   it, "<sha256>  <platform>/<file>", so that the loader can refuse a file that is not the
+#   one this jar was built with.
 # FILES: "<platform>|<path>" pairs separated by commas. A file that does not exist is left
 # out (and a stale copy of it removed). STAMP is touched only when something staged changed.
 # With STRIP, the files of STRIP_FOLDER lose their debug sections in the jar, and their
@@ -34,7 +36,8 @@ foreach(pair IN LISTS wanted)
       file(TOUCH_NOCREATE "${target}")
       set(changed TRUE)
     endif()
-    string(APPEND index "${folder}/${name}\n")
+    file(SHA256 "${target}" sum)
+    string(APPEND index "${sum}  ${folder}/${name}\n")
   else()
     if(EXISTS "${target}")
       file(REMOVE "${target}")

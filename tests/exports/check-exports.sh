@@ -4,8 +4,8 @@
 # Exports: exactly JNI_OnLoad and the six natives, plain on x86-64 and only in the
 # decorated _Name@argbytes form on i386, with no ordinal-only entries beside them.
 # Imports: system DLLs only (the compiler's runtime is linked in statically).
-# With VERSION: a version resource naming the product and that file version, and no debug
-# sections. OBJDUMP64 and OBJDUMP32 override the objdump programs.
+# With VERSION: a version resource naming the product and that file version, no debug
+# sections, and no link time (so that two builds of one commit give the same file). OBJDUMP64 and OBJDUMP32 override the objdump programs.
 set -u
 
 if [ $# -ne 2 ]; then
@@ -97,6 +97,15 @@ check() {
     sections=$("$objdump" -h "$dll" 2>&1)
     if grep -q '\.debug_' <<<"$sections"; then
       fail "$label: $dll carries debug sections: $(grep -o '\.debug_[a-z]*' <<<"$sections" | tr '\n' ' ')"
+    fi
+    # No link time: in the COFF header (4 bytes after the machine and section count that
+    # follow the "PE\0\0" signature) and in the export directory.
+    local header link_time export_time
+    header=$(od -An -tu4 -j60 -N4 "$dll" | tr -d ' ')
+    link_time=$(od -An -tu4 -j$((header + 8)) -N4 "$dll" | tr -d ' ')
+    export_time=$(sed -n 's/^Time\/Date stamp[[:space:]]*//p' <<<"$dump")
+    if [ "$link_time" != 0 ] || [ "$export_time" != 0 ]; then
+      fail "$label: $dll records its link time ($link_time, exports $export_time): two builds would differ"
     fi
     # The resource's strings are UTF-16: each name is followed by its value.
     texts=$(strings -el "$dll")

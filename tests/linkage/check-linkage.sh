@@ -7,7 +7,7 @@
 # (RHEL 9, Ubuntu 22.04, Debian 12), the unwinder's GCC_ up to 4.2.0, and none of the C++
 # library's (GLIBCXX_, CXXABI_), which is linked in. The linked-in C++ and JPEG libraries
 # stay private: no std:: or jpeg_ symbol is exported. No text relocations. Libraries are
-# looked for in the library's own folder ($ORIGIN) alone.
+# looked for in the library's own folder ($ORIGIN) alone. Each is named by its soname.
 set -u
 readonly MAX_GLIBC=2.34
 readonly MAX_GCC=4.2.0
@@ -58,6 +58,13 @@ for library in "${libraries[@]}"; do
       *) fail "$name needs $dependency" ;;
     esac
   done
+  # The loader loads the shipped libraries by their paths before the library that needs
+  # them; the dynamic linker then takes the loaded one for the NEEDED entry only when its
+  # soname is that name, and would otherwise search LD_LIBRARY_PATH for it.
+  soname=$(sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p' <<<"$dynamic")
+  if [ "$soname" != "$name" ]; then
+    fail "$name has the soname '${soname}', not its own file name"
+  fi
   if grep -q TEXTREL <<<"$dynamic"; then
     fail "$name has text relocations"
   fi

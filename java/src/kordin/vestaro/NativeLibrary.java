@@ -17,7 +17,10 @@ import java.util.List;
  *     Windows DLLs, {@code kordin:vestaro-virtual} the Linux build with the stand-in
  *     platform and its virtual devices. It is extracted into a new folder that only the
  *     user can read, below the folder named by {@code vestaro.tmpdir}, else below
- *     {@code java.io.tmpdir}. On Linux that folder is deleted as soon as the library is
+ *     {@code java.io.tmpdir} (a relative one taken from the working folder). Each file
+ *     must have the SHA-256 that its jar's index lists, or the jar's copy is refused and
+ *     nothing else is loaded; the jar's other libraries (such as {@code libwinsim.so}) are
+ *     loaded by their paths first. On Linux that folder is deleted as soon as the library is
  *     loaded; on Windows a loaded library cannot be deleted, so its folder stays, locked,
  *     until the process ends, and a later load removes the folders whose processes are
  *     gone;

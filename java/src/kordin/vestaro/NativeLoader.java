@@ -1,8 +1,10 @@
 package kordin.vestaro;
 
+import java.io.FileNotFoundException;
 import java.io.IOException;
 import java.io.InputStream;
 import java.io.OutputStream;
+import java.net.MalformedURLException;
 import java.net.URL;
 import java.nio.channels.Channels;
 import java.nio.channels.FileChannel;
@@ -23,10 +25,14 @@ import java.nio.file.attribute.BasicFileAttributes;
 import java.nio.file.attribute.FileAttribute;
 import java.nio.file.attribute.FileTime;
 import java.nio.file.attribute.PosixFilePermissions;
+import java.security.DigestOutputStream;
+import java.security.MessageDigest;
+import java.security.NoSuchAlgorithmException;
 import java.time.Duration;
 import java.time.Instant;
 import java.util.ArrayList;
 import java.util.Collections;
+import java.util.HexFormat;
 import java.util.LinkedHashSet;
 import java.util.List;
 import java.util.Locale;
@@ -45,9 +51,14 @@ import java.util.Set;
  *
  * <p>Jars carry the natives under {@value #RESOURCE_ROOT}, one folder per platform
  * ({@code linux-x86_64}, {@code windows-x86_64}, {@code windows-x86}), and an index that
- * lists every file as {@code folder/name}, one a line. Each jar has its own index: the
- * main artifact carries the Windows DLLs, {@value #VIRTUAL_ARTIFACT} the Linux build with
- * the virtual devices.
+ * lists every file with its SHA-256 as {@code sha256sum} writes it ({@code <hex>  folder/name},
+ * one a line). Each jar has its own index: the main artifact carries the Windows DLLs,
+ * {@value #VIRTUAL_ARTIFACT} the Linux build with the virtual devices. Every file is taken
+ * from the jar whose index lists it and must have the checksum listed there: a file that
+ * is not the one its jar was built with is refused, and nothing else is loaded in its
+ * place. The other libraries of the platform (such as {@code libwinsim.so}) are loaded by
+ * their absolute paths before the library itself, so that the system's search path
+ * ({@code LD_LIBRARY_PATH}) cannot put another build's copy in their place.
  */
 final class NativeLoader {
     /** The native library's file, or the folder that holds it; tried before everything else. */
@@ -83,7 +94,8 @@ final class NativeLoader {
         this.osArch = osArch == null ? "" : osArch;
         this.dataModel = dataModel == null ? "" : dataModel;
         this.libraryPath = libraryPath == null ? "" : libraryPath;
-        this.tempRoot = tempRoot;
+        // System.load takes absolute paths only, and build tools often pass a relative tmpdir.
+        this.tempRoot = tempRoot == null ? null : tempRoot.toAbsolutePath();
         this.resources = resources;
         this.namedLibrary = namedLibrary == null || namedLibrary.isEmpty() ? null : namedLibrary;
     }
@@ -111,6 +123,42 @@ final class NativeLoader {
         void load(Path file);
 
         void loadLibrary(String name);
+    }
+
+    /**
+     * One file that a jar's index lists: its index entry ({@code folder/name}), the SHA-256
+     * the index gives for it (null when it gives none), and the index that lists it.
+     */
+    record Carried(String entry, String sha256, URL index) {
+        String name() {
+            return entry.substring(entry.lastIndexOf('/') + 1);
+        }
+
+        /** The file in the jar (or folder) whose index lists it. */
+        URL url() throws MalformedURLException {
+            return new URL(index, entry);
+        }
+
+        /** The jar or folder that holds the index, as a URL. */
+        String origin() {
+            String text = index.toString();
+            if (text.endsWith(INDEX)) {
+                text = text.substring(0, text.length() - INDEX.length());
+            }
+            if (text.startsWith("jar:") && text.endsWith("!/")) {
+                text = text.substring("jar:".length(), text.length() - "!/".length());
+            }
+            return text;
+        }
+    }
+
+    /** A jar's file that is not the one the jar was built with, or one that cannot be checked. */
+    static final class NotTheJarsOwn extends IOException {
+        private static final long serialVersionUID = 1L;
+
+        NotTheJarsOwn(String message) {
+            super(message);
+        }
     }
 
     /** The library that loaded: its file, where it came from, and its extraction (null unless from the jar). */
@@ -171,6 +219,10 @@ final class NativeLoader {
         Extraction extraction;
         try {
             extraction = extract();
+        } catch (NotTheJarsOwn e) {
+            tried.add("the jar's copy: " + e.getMessage());
+            tried.add("nothing else is tried while a jar carries natives that are not the ones it was built with");
+            throw failure(tried);
         } catch (IOException | RuntimeException e) {
             tried.add("the jar's copy: cannot extract it into " + tempRoot + " (" + e + ")");
             return null;
@@ -180,8 +232,11 @@ final class NativeLoader {
             return null;
         }
         try {
+            for (Path companion : extraction.companions()) {
+                vm.load(companion);
+            }
             vm.load(extraction.library());
-            return new Loaded(extraction.library(), "the jar", extraction);
+            return new Loaded(extraction.library(), "the jar " + extraction.origin(), extraction);
         } catch (UnsatisfiedLinkError e) {
             extraction.delete();
             tried.add("the jar's copy, extracted into " + tempRoot + ": " + loadFailure(e));
@@ -237,13 +292,15 @@ final class NativeLoader {
 
     /** The library's file name on the VM's platform. */
     String fileName() {
+        return (isWindows() ? "" : "lib") + libraryName() + librarySuffix();
+    }
+
+    /** How the names of shared libraries end on the VM's platform. */
+    String librarySuffix() {
         if (isWindows()) {
-            return libraryName() + ".dll";
+            return ".dll";
         }
-        if (osName.startsWith("Mac")) {
-            return "lib" + libraryName() + ".dylib";
-        }
-        return "lib" + libraryName() + ".so";
+        return osName.startsWith("Mac") ? ".dylib" : ".so";
     }
 
     String architecture() {
@@ -304,70 +361,125 @@ final class NativeLoader {
     }
 
     /**
-     * Every file the jars on the class path carry, as {@code folder/name}, each jar's index in
-     * class path order; empty when no jar with natives is present.
+     * Every file the jars on the class path carry, each jar's index in class path order; a
+     * file that an earlier jar lists already is left out. Empty when no jar with natives is
+     * present.
      */
-    List<String> index() throws IOException {
-        List<String> entries = new ArrayList<>();
+    List<Carried> index() throws IOException {
+        List<Carried> carried = new ArrayList<>();
+        Set<String> listed = new LinkedHashSet<>();
         for (URL url : Collections.list(resources.getResources(INDEX))) {
             try (InputStream in = url.openStream()) {
                 for (String line : new String(in.readAllBytes(), StandardCharsets.UTF_8).split("\n")) {
-                    String entry = line.strip();
-                    if (!entry.isEmpty() && !entries.contains(entry)) {
-                        entries.add(entry);
+                    Carried file = indexLine(line.strip(), url);
+                    if (file != null && listed.add(file.entry())) {
+                        carried.add(file);
                     }
                 }
             }
         }
-        return entries;
+        return carried;
     }
 
-    /** The index entries of this platform's folder. */
-    List<String> platformEntries(List<String> index) {
+    /** A line of an index: {@code <sha256>  folder/name}, or a bare {@code folder/name}; null when blank. */
+    private static Carried indexLine(String line, URL index) {
+        if (line.isEmpty()) {
+            return null;
+        }
+        String[] fields = line.split("\\s+", 2);
+        if (fields.length == 2 && fields[0].matches("[0-9a-fA-F]{64}")) {
+            String entry = fields[1].startsWith("*") ? fields[1].substring(1) : fields[1];
+            return new Carried(entry, fields[0].toLowerCase(Locale.ROOT), index);
+        }
+        return new Carried(line, null, index);
+    }
+
+    /** The index's files of this platform's folder. */
+    List<Carried> platformEntries(List<Carried> index) {
         String prefix = platformFolder() + "/";
-        List<String> entries = new ArrayList<>();
-        for (String entry : index) {
+        List<Carried> entries = new ArrayList<>();
+        for (Carried file : index) {
+            String entry = file.entry();
             String name = entry.substring(Math.min(entry.length(), prefix.length()));
             // Only plain names: an entry must never lead the extraction out of its folder.
             if (entry.startsWith(prefix) && name.matches("[A-Za-z0-9._-]+") && !name.startsWith(".")) {
-                entries.add(entry);
+                entries.add(file);
             }
         }
         return entries;
     }
 
     /**
-     * Extracts this platform's files from the jar into a new private folder, after removing
-     * the folders of processes that are gone. Returns null when the jar has no library for
-     * this platform.
+     * Extracts this platform's files from the jars into a new private folder, after removing
+     * the folders of processes that are gone, each file checked against its jar's index.
+     * Returns null when no jar has a library for this platform.
+     *
+     * @throws NotTheJarsOwn when a file is not the one its index lists, or the index gives no
+     *     checksum to check it by
      */
     Extraction extract() throws IOException {
-        List<String> entries = platformEntries(index());
-        if (!entries.contains(platformFolder() + "/" + fileName())) {
+        List<Carried> files = platformEntries(index());
+        Carried library = null;
+        for (Carried file : files) {
+            if (file.name().equals(fileName())) {
+                library = file;
+            }
+        }
+        if (library == null) {
             return null;
         }
         sweep();
-        Extraction extraction = new Extraction(createPrivateFolder());
+        Extraction extraction = new Extraction(createPrivateFolder(), library.origin());
         try {
             extraction.lock();
-            for (String entry : entries) {
-                Path target = extraction.folder().resolve(entry.substring(entry.lastIndexOf('/') + 1));
-                try (InputStream in = resources.getResourceAsStream(RESOURCE_ROOT + entry)) {
-                    if (in == null) {
-                        throw new IOException("the jar lists " + RESOURCE_ROOT + entry + " but does not carry it");
-                    }
-                    try (OutputStream out = Channels.newOutputStream(Files.newByteChannel(target,
-                            Set.of(StandardOpenOption.CREATE_NEW, StandardOpenOption.WRITE), ownerOnly("rwx------")))) {
-                        in.transferTo(out);
-                    }
+            for (Carried file : files) {
+                Path target = extraction.folder().resolve(file.name());
+                extractChecked(file, target);
+                if (file == library) {
+                    extraction.library = target;
+                } else if (file.name().endsWith(librarySuffix())) {
+                    extraction.companions.add(target);
                 }
             }
         } catch (IOException | RuntimeException e) {
             extraction.delete();
             throw e;
         }
-        extraction.library = extraction.folder().resolve(fileName());
         return extraction;
+    }
+
+    /** Copies one file out of its jar into {@code target}, refusing it unless its SHA-256 is the one its index lists. */
+    private static void extractChecked(Carried file, Path target) throws IOException {
+        URL url = file.url();
+        if (file.sha256() == null) {
+            throw new NotTheJarsOwn(file.name() + " cannot be checked: " + file.origin() + " lists " + RESOURCE_ROOT
+                    + file.entry() + " without its SHA-256");
+        }
+        InputStream opened;
+        try {
+            opened = url.openStream();
+        } catch (FileNotFoundException e) {
+            throw new IOException(file.origin() + " lists " + RESOURCE_ROOT + file.entry() + " but does not carry it");
+        }
+        MessageDigest digest = sha256();
+        try (InputStream in = opened;
+                OutputStream out = new DigestOutputStream(Channels.newOutputStream(Files.newByteChannel(target,
+                        Set.of(StandardOpenOption.CREATE_NEW, StandardOpenOption.WRITE), ownerOnly("rwx------"))), digest)) {
+            in.transferTo(out);
+        }
+        String actual = HexFormat.of().formatHex(digest.digest());
+        if (!actual.equals(file.sha256())) {
+            throw new NotTheJarsOwn(file.name() + " is not the file its jar was built with: " + url + " has SHA-256 "
+                    + actual + ", the jar's index lists " + file.sha256());
+        }
+    }
+
+    private static MessageDigest sha256() {
+        try {
+            return MessageDigest.getInstance("SHA-256");
+        } catch (NoSuchAlgorithmException e) {
+            throw new IllegalStateException("every Java platform has SHA-256", e);
+        }
     }
 
     private static boolean posix() {
@@ -459,7 +571,7 @@ final class NativeLoader {
 
     /** Why the jars on the class path have no library for this VM. */
     String jarLacks() {
-        List<String> index;
+        List<Carried> index;
         try {
             index = index();
         } catch (IOException e) {
@@ -471,18 +583,33 @@ final class NativeLoader {
             text = "no jar with native libraries is on the class path (" + INDEX + " not found)";
         } else {
             Set<String> carried = new LinkedHashSet<>();
-            for (String entry : index) {
-                carried.add(entry.substring(0, Math.max(0, entry.indexOf('/'))));
+            for (Carried file : index) {
+                carried.add(file.entry().substring(0, Math.max(0, file.entry().indexOf('/'))));
             }
             text = "no jar on the class path has " + missing + " (they carry " + String.join(", ", carried) + ")";
         }
         if (osName.startsWith("Linux")) {
             text += "; WIA is a Windows platform: for the virtual devices on Linux add "
-                    + VIRTUAL_ARTIFACT + " to the class path";
+                    + VIRTUAL_ARTIFACT + " to the class path (" + withBoth() + ")";
         } else if (!isWindows()) {
             text += "; WIA is a Windows platform, and " + VIRTUAL_ARTIFACT + " has virtual devices for Linux only";
         }
         return text;
+    }
+
+    /** How to run with both artifacts, with the jars named as the repository names them. */
+    static String withBoth() {
+        Module module = NativeLoader.class.getModule();
+        if (module.isNamed()) {
+            return "on the module path it is the module kordin.vestaro.virtual, which no module requires:"
+                    + " add it with --add-modules kordin.vestaro.virtual";
+        }
+        String version = NativeLoader.class.getPackage().getImplementationVersion();
+        String suffix = version == null ? ".jar" : "-" + version + ".jar";
+        String main = "vestaro" + suffix;
+        String virtual = "vestaro-virtual" + suffix;
+        return "java -cp " + main + java.io.File.pathSeparator + virtual + " CLASS ..., or for the command line java -jar "
+                + virtual + " ... with " + main + " in the same folder; java -jar ignores -cp";
     }
 
     /** The error for a VM that no library fits: the library, the VM, and each place tried in order. */
@@ -499,11 +626,14 @@ final class NativeLoader {
     /** A private folder holding one extraction, and the lock that marks it as in use. */
     static final class Extraction {
         private final Path folder;
+        private final String origin;
         private Path library;
+        private final List<Path> companions = new ArrayList<>();
         private FileChannel lockChannel;
 
-        Extraction(Path folder) {
+        Extraction(Path folder, String origin) {
             this.folder = folder;
+            this.origin = origin;
         }
 
         Path folder() {
@@ -513,6 +643,16 @@ final class NativeLoader {
         /** The library file to load. */
         Path library() {
             return library;
+        }
+
+        /** The other libraries extracted with it, in index order, to load before it. */
+        List<Path> companions() {
+            return List.copyOf(companions);
+        }
+
+        /** The jar (or folder) that carried the library. */
+        String origin() {
+            return origin;
         }
 
         void lock() throws IOException {

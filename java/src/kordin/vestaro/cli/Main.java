@@ -44,14 +44,21 @@ public final class Main {
     private PrintStream results;
     private final PrintStream err;
     private final Opener opener;
+    /** The command that started the command line, as the usage texts name it. */
+    private final String program;
     private boolean debug;
     private boolean trace;
     private Report report;
 
     Main(PrintStream out, PrintStream err, Opener opener) {
+        this(out, err, opener, Program.DEFAULT);
+    }
+
+    Main(PrintStream out, PrintStream err, Opener opener, String program) {
         this.out = out;
         this.err = err;
         this.opener = opener;
+        this.program = program;
     }
 
     /**
@@ -60,7 +67,7 @@ public final class Main {
      * @param args the command line
      */
     public static void main(String[] args) {
-        System.exit(new Main(System.out, System.err, WIAManager::open).run(args));
+        System.exit(new Main(System.out, System.err, WIAManager::open, Program.ofThisVm()).run(args));
     }
 
     /** The jar's version, from its manifest. */
@@ -76,7 +83,7 @@ public final class Main {
             line = CommandLine.parse(args);
         } catch (CommandLine.UsageException e) {
             err.println("vestaro: " + e.getMessage());
-            err.println("Run 'java -jar vestaro.jar help' for the usage.");
+            err.println("Run '" + program + " help' for the usage.");
             CommandLine.Outline outline = CommandLine.outline(args);
             if (outline.json()) {
                 Report wrong = new Report(outline.command());
@@ -87,7 +94,7 @@ public final class Main {
         }
         if (line.command == CommandLine.Command.HELP || line.command == CommandLine.Command.VERSION) {
             boolean help = line.command == CommandLine.Command.HELP;
-            String text = help ? Usage.of(line.topic) : "vestaro " + version() + System.lineSeparator();
+            String text = help ? Usage.of(line.topic, program) : "vestaro " + version() + System.lineSeparator();
             if (line.json) {
                 Report shown = new Report(line.name());
                 shown.text(help ? "usage" : "version", help ? text : version());

@@ -77,6 +77,11 @@ final class Usage {
             "Shows the usage of the command line, or of one command.",
             "");
 
+    /** The text for a command, naming the command that started the program instead of {@link Program#DEFAULT}. */
+    static String of(CommandLine.Command command, String program) {
+        return of(command).replace(Program.DEFAULT, program);
+    }
+
     /** The text for a command; the whole command line's for null. */
     static String of(CommandLine.Command command) {
         if (command == null) {

@@ -32,6 +32,7 @@ public class WIACamera extends WIADevice {
      *
      * @param deviceHandle the camera's handle
      * @param dialog true to let the user pick in the device's dialog, false for every picture
+     * @hidden
      */
     protected native void _transfer(long deviceHandle, boolean dialog);
 

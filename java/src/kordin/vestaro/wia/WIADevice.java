@@ -96,6 +96,7 @@ public class WIADevice implements AutoCloseable {
      * Releases the library's handle of a device.
      *
      * @param deviceHandle the handle that the library offered with the device
+     * @hidden
      */
     protected native void _release(long deviceHandle);
 

@@ -3,6 +3,7 @@ package kordin.vestaro.wia;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Objects;
+import java.util.Optional;
 import kordin.vestaro.Manager;
 import kordin.vestaro.NativeLibrary;
 import kordin.vestaro.VestaroException;
@@ -72,16 +73,31 @@ public class WIAManager extends Manager implements AutoCloseable {
      * loaded, which this call does when no {@link #open()} has (see {@link NativeLibrary}).
      * On Windows the main artifact's DLLs give it; on Linux only the virtual devices of
      * {@code kordin:vestaro-virtual} do, and without that artifact the answer is false.
-     * {@link #open()} then throws an {@link UnsatisfiedLinkError} that says why.
+     * {@link #open()} then throws an {@link UnsatisfiedLinkError} that says why, and
+     * {@link #unsupportedReason()} gives the same reason.
      *
      * @return true when {@link #open()} can load the library
      */
     public static boolean isSupported() {
+        return unsupportedReason().isEmpty();
+    }
+
+    /**
+     * Why this Java VM has no WIA platform: the places where the native library was looked
+     * for, each with the reason it did not load, as {@link #open()} would report them. Loads
+     * the library as {@link #isSupported()} does, and logs the reason at {@code DEBUG}.
+     *
+     * @return the reason, or empty when the library has loaded
+     */
+    public static Optional<String> unsupportedReason() {
         try {
             NativeLibrary.load();
-            return true;
+            return Optional.empty();
         } catch (UnsatisfiedLinkError e) {
-            return false;
+            String reason = String.valueOf(e.getMessage());
+            System.getLogger(Manager.LOGGER_NAME).log(System.Logger.Level.DEBUG,
+                    "WIA is not supported in this Java VM: " + reason);
+            return Optional.of(reason);
         }
     }
 
@@ -151,6 +167,7 @@ public class WIAManager extends Manager implements AutoCloseable {
      * Opens the platform's device manager.
      *
      * @return the manager's handle
+     * @hidden
      */
     protected native long _initialize();
 
@@ -158,6 +175,7 @@ public class WIAManager extends Manager implements AutoCloseable {
      * Lists the devices present; the library calls {@link #add} for each before it returns.
      *
      * @param managerHandle the handle from {@link #_initialize()}
+     * @hidden
      */
     protected native void _poll(long managerHandle);
 
@@ -165,6 +183,7 @@ public class WIAManager extends Manager implements AutoCloseable {
      * Releases the platform's device manager.
      *
      * @param managerHandle the handle from {@link #_initialize()}
+     * @hidden
      */
     protected native void _release(long managerHandle);
 
@@ -180,6 +199,7 @@ public class WIAManager extends Manager implements AutoCloseable {
      * @param type the device's type word
      * @param id the device's identifier
      * @return true when the manager keeps the device and its handle
+     * @hidden
      */
     protected boolean add(String name, long deviceHandle, int type, String id) {
         synchronized (lock) {

@@ -18,17 +18,41 @@ import kordin.vestaro.VestaroException;
  * holds.
  */
 public class WIAScanner extends WIADevice {
-    /** The colour mode as a {@link ColorMode#bitDepth()} code; read by the library at each scan. */
+    /**
+     * The colour mode as a {@link ColorMode#bitDepth()} code; read by the library at each scan.
+     *
+     * @hidden
+     */
     protected int bitDepth = ColorMode.COLOR_24.bitDepth();
-    /** Dots per inch in both directions; read by the library at each scan. */
+    /**
+     * Dots per inch in both directions; read by the library at each scan.
+     *
+     * @hidden
+     */
     protected int resolution = 300;
-    /** Left edge of the scan area in pixels, -1 for the device's own; read by the library. */
+    /**
+     * Left edge of the scan area in pixels, -1 for the device's own; read by the library.
+     *
+     * @hidden
+     */
     protected int x = -1;
-    /** Top edge of the scan area in pixels, -1 for the device's own; read by the library. */
+    /**
+     * Top edge of the scan area in pixels, -1 for the device's own; read by the library.
+     *
+     * @hidden
+     */
     protected int y = -1;
-    /** Width of the scan area in pixels, -1 for the device's own; read by the library. */
+    /**
+     * Width of the scan area in pixels, -1 for the device's own; read by the library.
+     *
+     * @hidden
+     */
     protected int width = -1;
-    /** Height of the scan area in pixels, -1 for the device's own; read by the library. */
+    /**
+     * Height of the scan area in pixels, -1 for the device's own; read by the library.
+     *
+     * @hidden
+     */
     protected int height = -1;
 
     /** A scanner without a handle, for subclasses that drive the natives themselves. */
@@ -53,6 +77,7 @@ public class WIAScanner extends WIADevice {
      * @param deviceHandle the scanner's handle
      * @param dialog true to let the user scan through the device's dialog, false to scan
      *     with this object's settings
+     * @hidden
      */
     protected native void _transfer(long deviceHandle, boolean dialog);
 

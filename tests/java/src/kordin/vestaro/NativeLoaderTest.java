@@ -14,16 +14,25 @@ import java.io.IOException;
 import java.io.InputStream;
 import java.net.URL;
 import java.net.URLClassLoader;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.FileSystem;
+import java.nio.file.FileSystems;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.nio.file.StandardCopyOption;
 import java.nio.file.attribute.FileTime;
 import java.nio.file.attribute.PosixFilePermissions;
+import java.security.MessageDigest;
+import java.security.NoSuchAlgorithmException;
 import java.time.Instant;
 import java.util.ArrayList;
 import java.util.HashMap;
+import java.util.HexFormat;
 import java.util.List;
 import java.util.Map;
+import java.util.Optional;
 import java.util.jar.JarFile;
+import java.util.regex.Pattern;
 import kordin.vestaro.testsupport.Images;
 import kordin.vestaro.testsupport.Jar;
 import kordin.vestaro.testsupport.SupportProbe;
@@ -35,20 +44,33 @@ class NativeLoaderTest {
     @TempDir
     Path temp;
 
-    /** Resources as a jar would carry them: an index and the files it lists. */
+    /** Resources as a jar would carry them: an index with each file's SHA-256, and the files it lists. */
     private ClassLoader jarWith(String... entries) throws IOException {
-        Path root = temp.resolve("jar");
+        return jarAt(temp.resolve("jar"), entries);
+    }
+
+    private static ClassLoader jarAt(Path root, String... entries) throws IOException {
         Path natives = root.resolve(NativeLoader.RESOURCE_ROOT);
         Files.createDirectories(natives);
-        Files.writeString(natives.resolve("index"), String.join("\n", entries) + "\n");
+        StringBuilder index = new StringBuilder();
         for (String entry : entries) {
+            index.append(sha256("content of " + entry)).append("  ").append(entry).append('\n');
             Path file = natives.resolve(entry).normalize();
             if (file.startsWith(natives)) {
                 Files.createDirectories(file.getParent());
                 Files.writeString(file, "content of " + entry);
             }
         }
+        Files.writeString(natives.resolve("index"), index);
         return new URLClassLoader(new URL[] {root.toUri().toURL()}, null);
+    }
+
+    private static String sha256(String content) {
+        try {
+            return HexFormat.of().formatHex(MessageDigest.getInstance("SHA-256").digest(content.getBytes(StandardCharsets.UTF_8)));
+        } catch (NoSuchAlgorithmException e) {
+            throw new AssertionError(e);
+        }
     }
 
     private NativeLoader linux64(String libraryPath, ClassLoader resources) {
@@ -147,11 +169,12 @@ class NativeLoaderTest {
         assertTrue(missing.contains("1. -Dvestaro.library=" + empty + ": " + empty.resolve("libvestaro64_12.so")
                 + " does not exist\n"), missing);
 
-        // Unnamed: the jar's copy, extracted.
+        // Unnamed: the jar's copy, extracted, its companion loaded first by its own path so
+        // that the system's search path cannot put another build's in its place.
         vm.calls.clear();
         NativeLoader.Loaded fromJar = linux64(onPath.toString(), jar).load(vm);
-        assertEquals("the jar", fromJar.source());
-        assertEquals(List.of("load libvestaro64_12.so"), vm.calls);
+        assertEquals("the jar " + temp.resolve("jar").toUri().toURL(), fromJar.source());
+        assertEquals(List.of("load libwinsim.so", "load libvestaro64_12.so"), vm.calls);
         assertTrue(Files.isRegularFile(fromJar.extraction().folder().resolve("libwinsim.so")));
         assertTrue(fromJar.extraction().delete());
 
@@ -159,7 +182,7 @@ class NativeLoaderTest {
         vm.calls.clear();
         vm.refusals.put("libvestaro64_12.so", "libjpeg.so.62: cannot open shared object file");
         NativeLoader.Loaded fromPath = linux64(onPath.toString(), jar).load(vm);
-        assertEquals(List.of("load libvestaro64_12.so", "loadLibrary vestaro64_12"), vm.calls);
+        assertEquals(List.of("load libwinsim.so", "load libvestaro64_12.so", "loadLibrary vestaro64_12"), vm.calls);
         assertEquals(onPath.resolve("libvestaro64_12.so"), fromPath.file());
         assertEquals("java.library.path", fromPath.source());
         assertEquals(List.of(), Images.names(tmp), "the refused extraction was deleted");
@@ -176,7 +199,9 @@ class NativeLoaderTest {
                 "no native library vestaro64_12 could be loaded for this Java VM \\(Linux, amd64, 64-bit\\); tried in order:",
                 "  1\\. the jar's copy: no jar on the class path has kordin/vestaro/native/linux-x86_64/libvestaro64_12\\.so"
                         + " \\(they carry windows-x86_64, windows-x86\\); WIA is a Windows platform: for the virtual"
-                        + " devices on Linux add kordin:vestaro-virtual to the class path",
+                        + " devices on Linux add kordin:vestaro-virtual to the class path \\(java -cp vestaro.*\\.jar:"
+                        + "vestaro-virtual.*\\.jar CLASS \\.\\.\\., or for the command line java -jar vestaro-virtual.*\\.jar"
+                        + " \\.\\.\\. with vestaro.*\\.jar in the same folder; java -jar ignores -cp\\)",
                 "  2\\. java\\.library\\.path: libvestaro64_12\\.so is in none of its folders \\[/opt/a, /opt/b\\]"),
                 error.getMessage().lines().toList());
 
@@ -201,24 +226,64 @@ class NativeLoaderTest {
     }
 
     @Test
-    void eachJarOnTheClassPathBringsItsOwnIndex() throws IOException {
+    void eachJarOnTheClassPathBringsItsOwnIndexAndEachFileComesFromTheJarThatListsIt() throws IOException {
         Path main = temp.resolve("main");
         Path virtual = temp.resolve("virtual");
-        for (Path root : List.of(main, virtual)) {
-            Files.createDirectories(root.resolve(NativeLoader.RESOURCE_ROOT));
-        }
-        Files.writeString(main.resolve(NativeLoader.INDEX), "windows-x86_64/vestaro64_12.dll\n");
-        Files.writeString(virtual.resolve(NativeLoader.INDEX), "linux-x86_64/libvestaro64_12.so\n");
-        Path library = virtual.resolve(NativeLoader.RESOURCE_ROOT + "linux-x86_64/libvestaro64_12.so");
-        Files.createDirectories(library.getParent());
-        Files.writeString(library, "virtual");
+        jarAt(main, "windows-x86_64/vestaro64_12.dll");
+        jarAt(virtual, "linux-x86_64/libwinsim.so", "linux-x86_64/libvestaro64_12.so");
+        // A file of the same name in the first jar, which its index does not list, stays unused.
+        Path stray = main.resolve(NativeLoader.RESOURCE_ROOT + "linux-x86_64/libvestaro64_12.so");
+        Files.createDirectories(stray.getParent());
+        Files.writeString(stray, "stray");
         ClassLoader both = new URLClassLoader(new URL[] {main.toUri().toURL(), virtual.toUri().toURL()}, null);
 
         NativeLoader loader = linux64("", both);
-        assertEquals(List.of("windows-x86_64/vestaro64_12.dll", "linux-x86_64/libvestaro64_12.so"), loader.index());
+        assertEquals(List.of("windows-x86_64/vestaro64_12.dll", "linux-x86_64/libwinsim.so", "linux-x86_64/libvestaro64_12.so"),
+                loader.index().stream().map(NativeLoader.Carried::entry).toList());
         NativeLoader.Extraction extraction = loader.extract();
-        assertEquals("virtual", Files.readString(extraction.library()));
+        assertEquals("content of linux-x86_64/libvestaro64_12.so", Files.readString(extraction.library()));
+        assertEquals(List.of(extraction.folder().resolve("libwinsim.so")), extraction.companions());
+        assertEquals(virtual.toUri().toURL().toString(), extraction.origin());
         assertTrue(extraction.delete());
+    }
+
+    /**
+     * A jar whose index gives no checksum for a file cannot show that the file is its own:
+     * refused, and no other copy stands in for it (a file that differs from its checksum:
+     * aJarWhoseNativesWereSwappedIsRefusedByTheCommandLine).
+     */
+    @Test
+    void aFileThatCannotBeCheckedIsRefusedAndNothingStandsInForIt() throws IOException {
+        Path unchecked = temp.resolve("unchecked");
+        jarAt(unchecked, "linux-x86_64/libvestaro64_12.so");
+        Files.writeString(unchecked.resolve(NativeLoader.INDEX), "linux-x86_64/libvestaro64_12.so\n");
+        Path onPath = Files.createDirectories(temp.resolve("on-path"));
+        Files.writeString(onPath.resolve("libvestaro64_12.so"), "");
+        RecordingVm vm = new RecordingVm();
+
+        String refused = assertThrows(UnsatisfiedLinkError.class, () -> linux64(onPath.toString(),
+                new URLClassLoader(new URL[] {unchecked.toUri().toURL()}, null)).load(vm)).getMessage();
+        assertLinesMatch(List.of(".*tried in order:", "  1. the jar's copy: libvestaro64_12.so cannot be checked: "
+                + unchecked.toUri().toURL() + " lists kordin/vestaro/native/linux-x86_64/libvestaro64_12.so without its SHA-256",
+                "  2. nothing else is tried while a jar carries natives that are not the ones it was built with"),
+                refused.lines().toList());
+        assertEquals(List.of(), vm.calls, "nothing loaded");
+        assertEquals(List.of(), Images.names(temp.resolve("tmp")), "the refused extraction was deleted");
+    }
+
+    /** System.load takes absolute paths only; build tools often pass a relative java.io.tmpdir. */
+    @Test
+    void aRelativeExtractionFolderIsTakenFromTheWorkingFolder() throws IOException {
+        NativeLoader loader = new NativeLoader("Linux", "amd64", "64", "", Path.of("relative-tmp"),
+                jarWith("linux-x86_64/libvestaro64_12.so"));
+        NativeLoader.Extraction extraction = loader.extract();
+        try {
+            assertTrue(extraction.library().isAbsolute(), extraction.library().toString());
+            assertEquals(Path.of("relative-tmp").toAbsolutePath(), extraction.folder().getParent());
+        } finally {
+            extraction.delete();
+            Files.deleteIfExists(Path.of("relative-tmp"));
+        }
     }
 
     @Test
@@ -266,6 +331,7 @@ class NativeLoaderTest {
 
         assertTrue(NativeLibrary.isLoaded());
         assertTrue(WIAManager.isSupported());
+        assertEquals(Optional.empty(), WIAManager.unsupportedReason());
         assertEquals(Path.of(named).toAbsolutePath().resolve(NativeLoader.forThisJvm().fileName()),
                 NativeLibrary.location());
     }
@@ -320,13 +386,81 @@ class NativeLoaderTest {
         assertTrue(list.err().contains("cannot open the WIA device manager: no native library vestaro64_12"), list.toString());
         assertTrue(list.err().contains("add kordin:vestaro-virtual to the class path"), list.toString());
 
-        Path tests = Path.of(SupportProbe.class.getProtectionDomain().getCodeSource().getLocation().toURI());
-        Jar.Result alone = Jar.runClass(Files.createDirectories(temp.resolve("alone")), null, false, tests,
+        // The message says how to run with both, java -jar included, which ignores -cp.
+        assertTrue(list.err().contains("or for the command line java -jar vestaro-virtual-" + System.getProperty("vestaro.version")
+                + ".jar ... with vestaro-" + System.getProperty("vestaro.version") + ".jar in the same folder"), list.toString());
+
+        // isSupported() says why not: the reason, and a debug message.
+        Jar.Result alone = Jar.runClass(Files.createDirectories(temp.resolve("alone")), null, false, tests(),
                 SupportProbe.class.getName());
-        assertEquals("supported: false, devices: none" + System.lineSeparator(), alone.out(), alone.toString());
-        Jar.Result virtual = Jar.runClass(Files.createDirectories(temp.resolve("virtual")), null, true, tests,
+        String noLibrary = "no native library vestaro64_12 could be loaded for this Java VM \\(Linux, amd64, 64-bit\\);"
+                + " tried in order:";
+        assertLinesMatch(List.of("log: WIA is not supported in this Java VM: " + noLibrary, "supported: false, devices: none",
+                "log: WIA is not supported in this Java VM: " + noLibrary, "reason: " + noLibrary),
+                alone.out().lines().toList(), alone.toString());
+        Jar.Result virtual = Jar.runClass(Files.createDirectories(temp.resolve("virtual")), null, true, tests(),
                 SupportProbe.class.getName());
-        assertEquals("supported: true, devices: Virtual Flatbed Scanner, Virtual Camera" + System.lineSeparator(),
-                virtual.out(), virtual.toString());
+        assertTrue(virtual.out().contains("supported: true, devices: Virtual Flatbed Scanner, Virtual Camera"
+                + System.lineSeparator()), virtual.toString());
+        assertFalse(virtual.out().contains("reason: "), virtual.toString());
+    }
+
+    private static Path tests() throws Exception {
+        return Path.of(SupportProbe.class.getProtectionDomain().getCodeSource().getLocation().toURI());
+    }
+
+    /**
+     * Another libwinsim.so first on LD_LIBRARY_PATH (one that lacks the platform's symbols):
+     * the jar's own companion is loaded by its path, so the library loads, works and maps
+     * the extracted stand-in only.
+     */
+    @Test
+    void theJarsOwnPlatformLoadsWhateverTheSystemsSearchPathHolds() throws Exception {
+        assumeTrue(System.getProperty("os.name").startsWith("Linux"));
+        String foreign = System.getProperty("vestaro.foreign.winsim");
+        assertNotNull(foreign, "-Dvestaro.foreign.winsim names the folder of another libwinsim.so");
+        Path work = Files.createDirectories(temp.resolve("foreign"));
+        Jar.Result probe = Jar.runClass(work, null, Map.of("LD_LIBRARY_PATH", foreign), true, tests(),
+                SupportProbe.class.getName());
+
+        assertEquals(0, probe.status(), probe.toString());
+        assertTrue(probe.out().contains("supported: true, devices: Virtual Flatbed Scanner, Virtual Camera"), probe.toString());
+        List<String> platform = probe.out().lines().filter(line -> line.startsWith("platform: ")).toList();
+        assertEquals(1, platform.size(), probe.toString());
+        assertTrue(platform.get(0).matches("platform: " + Pattern.quote(probe.tmp().toString()) + "/vestaro-[0-9]+/libwinsim\\.so"
+                + "( \\(deleted\\))?"), probe.toString());
+    }
+
+    /** A virtual jar whose stand-in was swapped for another file after the build: refused, by file and jar. */
+    @Test
+    void aJarWhoseNativesWereSwappedIsRefusedByTheCommandLine() throws Exception {
+        assumeTrue(System.getProperty("os.name").startsWith("Linux"));
+        Path folder = Files.createDirectories(temp.resolve("swapped"));
+        Path swapped = Files.copy(Path.of(Jar.virtualJar()), folder.resolve("vestaro-virtual.jar"));
+        try (FileSystem jar = FileSystems.newFileSystem(swapped)) {
+            Files.copy(Path.of(System.getProperty("vestaro.foreign.winsim"), "libwinsim.so"),
+                    jar.getPath(NativeLoader.RESOURCE_ROOT + "linux-x86_64/libwinsim.so"), StandardCopyOption.REPLACE_EXISTING);
+        }
+        Jar.Result list = Jar.runJava(Files.createDirectories(temp.resolve("vm")),
+                List.of("-cp", Jar.jar() + File.pathSeparator + swapped, "kordin.vestaro.cli.Main", "list"));
+
+        assertEquals(1, list.status(), list.toString());
+        assertTrue(list.err().contains("1. the jar's copy: libwinsim.so is not the file its jar was built with: jar:"
+                + swapped.toUri().toURL() + "!/kordin/vestaro/native/linux-x86_64/libwinsim.so has SHA-256 "), list.toString());
+        assertTrue(list.err().contains("2. nothing else is tried while a jar carries natives that are not the ones it was built with"),
+                list.toString());
+        assertEquals(List.of(), Images.names(list.tmp()), "the refused extraction was deleted");
+    }
+
+    /** A relative java.io.tmpdir or vestaro.tmpdir, as build tools pass them, names a folder below the working folder. */
+    @Test
+    void relativeTemporaryFoldersAreTakenFromTheWorkingFolder() throws Exception {
+        for (String option : List.of("-Djava.io.tmpdir=reltmp", "-Dvestaro.tmpdir=relative/extract")) {
+            Path work = Files.createDirectories(temp.resolve(option.substring(2, option.indexOf('='))));
+            Jar.Result list = Jar.runWith(work, null, List.of(option), "--debug", "list");
+            assertEquals(0, list.status(), list.toString());
+            Path below = work.resolve(option.substring(option.indexOf('=') + 1));
+            assertTrue(list.err().contains("vestaro: loaded " + below.resolve("vestaro-")), list.toString());
+        }
     }
 }

@@ -9,6 +9,7 @@ import java.io.PrintStream;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.List;
 import java.util.regex.Matcher;
 import java.util.regex.Pattern;
 import javax.tools.JavaCompiler;
@@ -32,20 +33,25 @@ class ReadmeTest {
         return block.group(1);
     }
 
-    @Test
-    void theJavaExampleCompilesAndAcquires() throws Exception {
-        String path = System.getProperty("vestaro.readme");
-        assertNotNull(path, "-Dvestaro.readme names the README");
-        String readme = Files.readString(Path.of(path));
-        Path source = Files.createDirectories(temp.resolve("src")).resolve("Acquire.java");
-        Files.writeString(source, block(readme, "java"));
+    /** Compiles one class of an example against the main jar; returns the folder of its class files. */
+    private Path compile(String className, String code) throws Exception {
+        Path source = Files.createDirectories(temp.resolve("src")).resolve(className + ".java");
+        Files.writeString(source, code);
         Path classes = Files.createDirectories(temp.resolve("classes"));
-
         JavaCompiler javac = ToolProvider.getSystemJavaCompiler();
         ByteArrayOutputStream messages = new ByteArrayOutputStream();
         int compiled = javac.run(null, null, new PrintStream(messages, true, StandardCharsets.UTF_8), "-Xlint:all",
                 "-Werror", "-cp", Jar.jar(), "-d", classes.toString(), source.toString());
         assertEquals(0, compiled, messages.toString(StandardCharsets.UTF_8));
+        return classes;
+    }
+
+    @Test
+    void theJavaExampleCompilesAndAcquires() throws Exception {
+        String path = System.getProperty("vestaro.readme");
+        assertNotNull(path, "-Dvestaro.readme names the README");
+        String readme = Files.readString(Path.of(path));
+        Path classes = compile("Acquire", block(readme, "java"));
 
         Path defaults = Files.createDirectories(temp.resolve("defaults"));
         Jar.Result run = Jar.runClass(defaults, null, classes, "Acquire");
@@ -60,5 +66,21 @@ class ReadmeTest {
         assertEquals(0, ownSet.status(), ownSet.toString());
         assertTrue(ownSet.out().matches("scanned \\[scans/scan-001\\.bmp\\]\\R1: [0-9]+ bytes\\R"), ownSet.toString());
         assertEquals("600x800 gray", Images.describe(own.resolve("scans/scan-001.bmp")));
+    }
+
+    /** The Javadoc's overview page shows the shortest complete program; it must compile and do what it says. */
+    @Test
+    void theJavadocOverviewsExampleCompilesAndAcquires() throws Exception {
+        String overview = Files.readString(Path.of(System.getProperty("vestaro.overview")));
+        Matcher example = Pattern.compile("(?s)<pre>\\{@code\\n(.*?)\\}</pre>").matcher(overview);
+        assertTrue(example.find(), "the overview has an example");
+        Path classes = compile("Shortest", example.group(1));
+
+        Path work = Files.createDirectories(temp.resolve("shortest"));
+        Jar.Result run = Jar.runClass(work, null, classes, "Shortest");
+        assertEquals(0, run.status(), run.toString());
+        assertEquals(List.of("[images/scan-001.jpg]", "[images/picture-001.jpg, images/picture-002.jpg, images/picture-003.jpg]"),
+                run.out().lines().toList());
+        assertEquals("2550x3506 color", Images.describe(work.resolve("images/scan-001.jpg")));
     }
 }

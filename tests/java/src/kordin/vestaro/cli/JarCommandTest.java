@@ -141,6 +141,39 @@ class JarCommandTest {
         assertEquals("unknown option: --foo", usage.get("text"), "a wrong command line has its JSON too");
     }
 
+    /**
+     * java -jar ignores -cp, so the virtual artifact runs the command line itself with the
+     * main jar beside it, as a script would call it; the usage texts name the jar the user ran.
+     */
+    @Test
+    void theVirtualJarRunsTheCommandLineWithTheMainJarBesideIt() throws Exception {
+        Path folder = Files.createDirectories(temp.resolve("lib"));
+        Path mainJar = Files.copy(Path.of(Jar.jar()), folder.resolve(Path.of(Jar.jar()).getFileName()));
+        Path virtualJar = Files.copy(Path.of(Jar.virtualJar()), folder.resolve(Path.of(Jar.virtualJar()).getFileName()));
+        Path work = Files.createDirectories(temp.resolve("script"));
+        String ran = work.relativize(virtualJar).toString();
+
+        Jar.Result list = Jar.runJar(work, ran, "list");
+        assertEquals(0, list.status(), list.toString());
+        assertTrue(list.out().endsWith("2 devices" + System.lineSeparator()), list.toString());
+
+        Jar.Result help = Jar.runJar(work, ran, "help", "scan");
+        assertTrue(help.out().startsWith("usage: java -jar " + ran + " [--json] scan [OPTIONS]"), help.toString());
+        Jar.Result wrong = Jar.runJar(work, mainJar.toString(), "--foo");
+        assertEquals(2, wrong.status(), wrong.toString());
+        assertTrue(wrong.err().contains("Run 'java -jar " + mainJar + " help' for the usage."), wrong.toString());
+    }
+
+    /** On the module path: the module kordin.vestaro runs the command line, the virtual artifact added to the graph. */
+    @Test
+    void theModulesRunTheCommandLineFromTheModulePath() throws Exception {
+        String modules = Jar.jar() + java.io.File.pathSeparator + Jar.virtualJar();
+        Jar.Result list = Jar.runJava(Files.createDirectories(temp.resolve("modules")), List.of("-p", modules,
+                "--add-modules", "kordin.vestaro.virtual", "--enable-native-access=kordin.vestaro", "-m", "kordin.vestaro", "list"));
+        assertEquals(0, list.status(), list.toString());
+        assertTrue(list.out().endsWith("2 devices" + System.lineSeparator()), list.toString());
+    }
+
     /** The property turns the library's diagnostics on for a program that cannot set Manager.debug first. */
     @Test
     void theDebugPropertyTurnsTheLibrarysDiagnosticLinesOnBeforeTheLoad() throws Exception {

@@ -143,6 +143,16 @@ class MainTest {
         assertEquals("vestaro 12.0.0" + NL, out(), "the jar's manifest gives the project's version");
     }
 
+    /** The usage texts name the command as the user started it: the jar, the main class or the module. */
+    @Test
+    void theProgramIsNamedAsTheVmWasStarted() {
+        assertEquals("java -jar lib/vestaro-virtual-12.0.0.jar",
+                Program.of("lib/vestaro-virtual-12.0.0.jar", "lib/vestaro-virtual-12.0.0.jar help", null));
+        assertEquals("java kordin.vestaro.cli.Main", Program.of("vestaro.jar", "kordin.vestaro.cli.Main list", null));
+        assertEquals("java -m kordin.vestaro", Program.of("", "kordin.vestaro/kordin.vestaro.cli.Main list", "kordin.vestaro"));
+        assertTrue(Usage.of(CommandLine.Command.SCAN, "java -jar x.jar").startsWith("usage: java -jar x.jar [--json] scan"));
+    }
+
     @Test
     void aScanPrintsWhatTheFileHoldsOnStandardOutputAndTheProgressOnStandardError() throws Exception {
         assertEquals(Main.OK, run("scan", "-o", temp.toString(), "-r", "100", "-m", "bw", "--area", "5,6,70,80"), err());

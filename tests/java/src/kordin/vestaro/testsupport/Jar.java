@@ -10,6 +10,7 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
+import java.util.Map;
 import java.util.concurrent.TimeUnit;
 
 /**
@@ -52,14 +53,24 @@ public final class Jar {
         List<String> command = new ArrayList<>(vmOptions);
         command.addAll(List.of("-cp", jar() + File.pathSeparator + virtualJar(), "kordin.vestaro.cli.Main"));
         command.addAll(List.of(args));
-        return java(work, devices, command);
+        return java(work, devices, Map.of(), command);
     }
 
     /** {@code java -jar vestaro.jar ...} with the main artifact alone, as production on any platform runs it. */
     public static Result runMainJarAlone(Path work, String... args) throws IOException, InterruptedException {
-        List<String> command = new ArrayList<>(List.of("-jar", jar()));
+        return runJar(work, jar(), args);
+    }
+
+    /** {@code java -jar JAR ...}, the jar named as given. */
+    public static Result runJar(Path work, String jar, String... args) throws IOException, InterruptedException {
+        List<String> command = new ArrayList<>(List.of("-jar", jar));
         command.addAll(List.of(args));
-        return java(work, null, command);
+        return runJava(work, command);
+    }
+
+    /** {@code java} with these arguments alone, after the private folders and the empty library path. */
+    public static Result runJava(Path work, List<String> arguments) throws IOException, InterruptedException {
+        return java(work, null, Map.of(), arguments);
     }
 
     /**
@@ -68,10 +79,16 @@ public final class Jar {
      */
     public static Result runClass(Path work, String devices, boolean virtual, Path classes, String mainClass,
             String... args) throws IOException, InterruptedException {
+        return runClass(work, devices, Map.of(), virtual, classes, mainClass, args);
+    }
+
+    /** {@link #runClass}, with more variables in the VM's environment (such as {@code LD_LIBRARY_PATH}). */
+    public static Result runClass(Path work, String devices, Map<String, String> environment, boolean virtual,
+            Path classes, String mainClass, String... args) throws IOException, InterruptedException {
         String classPath = classes + File.pathSeparator + jar() + (virtual ? File.pathSeparator + virtualJar() : "");
         List<String> command = new ArrayList<>(List.of("-cp", classPath, mainClass));
         command.addAll(List.of(args));
-        return java(work, devices, command);
+        return java(work, devices, environment, command);
     }
 
     /** {@link #runClass} with the virtual devices. */
@@ -96,7 +113,8 @@ public final class Jar {
         return value;
     }
 
-    private static Result java(Path work, String devices, List<String> args) throws IOException, InterruptedException {
+    private static Result java(Path work, String devices, Map<String, String> environment, List<String> args)
+            throws IOException, InterruptedException {
         Path tmp = Files.createDirectories(work.resolve("tmp"));
         Path noLibraries = Files.createDirectories(work.resolve("no-libraries"));
         List<String> command = new ArrayList<>(List.of(Path.of(System.getProperty("java.home"), "bin", "java").toString(),
@@ -106,6 +124,7 @@ public final class Jar {
                 .redirectOutput(work.resolve("stdout").toFile()).redirectError(work.resolve("stderr").toFile());
         builder.environment().put("TMPDIR", tmp.toString());
         builder.environment().remove("WINSIM_DEVICES");
+        builder.environment().putAll(environment);
         if (devices != null) {
             Path set = work.resolve("devices.json");
             Files.writeString(set, devices);

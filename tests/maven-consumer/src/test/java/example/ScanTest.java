@@ -21,7 +21,7 @@ class ScanTest {
 
     @Test
     void scansAGrayPageFromTheVirtualScanner() throws Exception {
-        assertTrue(WIAManager.isSupported());
+        assertTrue(WIAManager.isSupported(), () -> WIAManager.unsupportedReason().orElse(""));
         try (WIAManager manager = WIAManager.open()) {
             List<WIAScanner> scanners = manager.getScanners();
             assertFalse(scanners.isEmpty(), "the virtual scanner is there");

@@ -1,0 +1,23 @@
+/**
+ * Scanners and digital cameras through WIA: {@link kordin.vestaro.wia.WIAManager} finds
+ * them, {@link kordin.vestaro.wia.WIAScanner} scans a page and
+ * {@link kordin.vestaro.wia.WIACamera} transfers pictures, each image as a file.
+ *
+ * <p>On Windows the module carries the native library for 64-bit and 32-bit Java VMs and
+ * loads the one that fits ({@link kordin.vestaro.NativeLibrary}). On Linux, the artifact
+ * {@code kordin:vestaro-virtual} adds a stand-in platform with a virtual scanner and
+ * camera, for tests; on the module path it is the automatic module
+ * {@code kordin.vestaro.virtual}, which no module requires: add it with
+ * {@code --add-modules kordin.vestaro.virtual}. On the module path, allow this module to
+ * load its library with {@code --enable-native-access=kordin.vestaro}.
+ */
+module kordin.vestaro {
+    // Transferred and kept images decode themselves into a java.awt.image.BufferedImage
+    // through javax.imageio, so callers of the API need the module too.
+    requires transitive java.desktop;
+    // The command line shows the Java side's log messages through java.util.logging.
+    requires java.logging;
+
+    exports kordin.vestaro;
+    exports kordin.vestaro.wia;
+}
