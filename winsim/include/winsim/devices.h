@@ -45,6 +45,7 @@
 //   - DeviceDlg shows no window: the device's dialog script says what the user does.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -114,6 +115,19 @@ struct DialogStep {
   std::vector<std::pair<PROPID, LONG>> settings;
 };
 
+// A scanner's automatic document feeder, as it is when the device set is installed.
+struct FeederSpec {
+  unsigned sheets = 0;   // sheets loaded; 0: the feeder is empty
+  bool duplex = false;   // a duplexer scans both sides of each sheet
+  unsigned jamAt = 0;    // the sheet (1 for the first one fed) that jams; 0: none does
+  LONG sheetWidth = 8500;    // the widest sheet it takes (WIA_DPS_HORIZONTAL_SHEET_FEED_SIZE)
+  LONG sheetHeight = 14000;  // the longest (WIA_DPS_VERTICAL_SHEET_FEED_SIZE), 1/1000 inch
+};
+
+// The most sheets a feeder holds, and the smallest side of a page it takes (1/1000 inch).
+constexpr unsigned kFeederCapacity = 100000;
+constexpr LONG kSmallestPage = 1000;
+
 struct DeviceSpec {
   DeviceKind kind = DeviceKind::Scanner;
   std::string id;           // WIA_DIP_DEV_ID, unique in the set
@@ -134,6 +148,8 @@ struct DeviceSpec {
   bool nearestValues = false;  // out-of-range numbers are replaced instead of refused
   bool vanishes = false;       // listed by EnumDeviceInfo, gone when CreateDevice asks for it
   unsigned transferDelayMs = 0;  // idtGetData answers this much later
+  // Each file transfer takes this long, spread over its bands of rows (its progress messages).
+  unsigned transferMillis = 0;
 
   // Scanner: the data types offered (WIA_DATA_THRESHOLD, _GRAYSCALE, _COLOR), the resolution
   // as a range or, when `resolutions` is not empty, as a list, and the bed in 1/1000 inch.
@@ -145,6 +161,8 @@ struct DeviceSpec {
   std::vector<LONG> resolutions;
   LONG bedWidth = 8500;
   LONG bedHeight = 11693;
+  // Scanner: a document feeder beside the flatbed, or none.
+  std::optional<FeederSpec> feeder;
 
   // Camera: the pictures, then `generatedPictures` more named "IMG_0001", "IMG_0002", ...
   // (numbered after the listed ones) of the generated size, a minute apart.
@@ -212,6 +230,19 @@ struct ReadOverride {
 };
 WINSIM_API void overrideRead(const ReadOverride& rule);
 WINSIM_API void clearReadOverrides();
+
+// The paper in a scanner's feeder now. It belongs to the device, shared by every session of
+// it, and starts again from the device set's FeederSpec whenever a set is installed.
+struct FeederState {
+  unsigned sheetsLeft = 0;   // in the tray
+  unsigned sheetsFed = 0;    // taken from it: scanned, jammed or ejected
+  bool jammed = false;
+  bool sideWaiting = false;  // a duplex sheet in the scanner with its second side to come
+};
+// Both throw std::invalid_argument for a device of the current set without a feeder.
+WINSIM_API FeederState feederState(const std::string& deviceId);
+// Puts more sheets in the tray, numbered after those already fed.
+WINSIM_API void loadFeeder(const std::string& deviceId, unsigned sheets);
 
 // The full item name of a device's root ("" item name) or of one of its children.
 WINSIM_API std::string fullItemName(const std::string& deviceId, const std::string& itemName);
