@@ -2,10 +2,12 @@
 
 #include <jpeglib.h>
 
+#include <chrono>
 #include <csetjmp>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 
 namespace wiatest {
 
@@ -113,7 +115,7 @@ HRESULT writeFormat(IWiaPropertyStorage* storage, const GUID& format) {
   return storage->WriteMultiple(2, specs, values, WIA_IPA_FIRST);
 }
 
-HRESULT transfer(IUnknown* item, STGMEDIUM* medium, std::string* path) {
+HRESULT transfer(IUnknown* item, STGMEDIUM* medium, std::string* path, IWiaDataCallback* callback) {
   Ptr<IWiaPropertyStorage> storage = storageOf(item);
   Ptr<IWiaDataTransfer> data;
   path->clear();
@@ -121,10 +123,75 @@ HRESULT transfer(IUnknown* item, STGMEDIUM* medium, std::string* path) {
   if (FAILED(hr)) return hr;
   *medium = STGMEDIUM{};
   medium->tymed = TYMED_FILE;
-  hr = data->idtGetData(medium, nullptr);
+  hr = data->idtGetData(medium, callback);
   if (hr == S_OK && medium->lpszFileName) *path = winsim::toUtf8(medium->lpszFileName);
   return hr;
 }
+
+HRESULT transferPage(IUnknown* item, Decoded* image, IWiaDataCallback* callback) {
+  STGMEDIUM medium;
+  std::string path;
+  const HRESULT hr = transfer(item, &medium, &path, callback);
+  if (hr != S_OK) {
+    EXPECT_EQ(nullptr, medium.lpszFileName) << "a failed transfer hands out no file";
+    return hr;
+  }
+  if (image) {
+    EXPECT_TRUE(decodeJpeg(path, image)) << path;
+  }
+  ReleaseStgMedium(&medium);
+  return hr;
+}
+
+std::vector<LONG> validValues(IWiaPropertyStorage* storage, PROPID id, ULONG* flags) {
+  PROPSPEC propSpec{PRSPEC_PROPID, {id}};
+  PROPVARIANT valid;
+  EXPECT_EQ(S_OK, storage->GetPropertyAttributes(1, &propSpec, flags, &valid)) << "property " << id;
+  std::vector<LONG> values;
+  if (valid.vt == (VT_VECTOR | VT_I4)) values.assign(valid.cal.pElems, valid.cal.pElems + valid.cal.cElems);
+  FreePropVariantArray(1, &valid);
+  return values;
+}
+
+namespace {
+double millisNow() {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+}  // namespace
+
+RecordingCallback::RecordingCallback() : start_(millisNow()) {}
+
+HRESULT RecordingCallback::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  if (riid == IID_IUnknown || riid == IID_IWiaDataCallback) {
+    *ppv = static_cast<IWiaDataCallback*>(this);
+    return S_OK;
+  }
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
+HRESULT RecordingCallback::BandedDataCallback(LONG lMessage, LONG lStatus, LONG lPercentComplete, LONG, LONG, LONG,
+                                              LONG, BYTE*) {
+  messages.push_back({lMessage, lStatus, lPercentComplete, millisNow() - start_});
+  return messages.size() - 1 == answerAt ? answer : S_OK;
+}
+
+std::string refusalOf(const std::string& json) {
+  try {
+    winsim::loadDevices(json);
+  } catch (const std::invalid_argument& error) {
+    return error.what();
+  }
+  return "";
+}
+
+std::string journaledFile(const winsim::JournalEntry& entry) {
+  const size_t at = entry.detail.find("file=");
+  return at == std::string::npos ? std::string() : entry.detail.substr(at + 5);
+}
+
+bool fileExists(const std::string& path) { return std::ifstream(path).good(); }
 
 namespace {
 struct JpegErrorJump {

@@ -69,7 +69,41 @@ HRESULT writeFormat(IWiaPropertyStorage* storage, const GUID& format);
 
 // idtGetData with a file medium; the path is empty when the call fails. The caller releases
 // the medium.
-HRESULT transfer(IUnknown* item, STGMEDIUM* medium, std::string* path);
+HRESULT transfer(IUnknown* item, STGMEDIUM* medium, std::string* path, IWiaDataCallback* callback = nullptr);
+
+// The flags and valid values GetPropertyAttributes reports for one property.
+std::vector<LONG> validValues(IWiaPropertyStorage* storage, PROPID id, ULONG* flags);
+
+// A caller's IWiaDataCallback that records each message with the time since it was made,
+// and answers `answer` to message number `answerAt` (0 for the first), S_OK to the others.
+class RecordingCallback final : public IWiaDataCallback {
+ public:
+  struct Message {
+    LONG message, status, percent;
+    double millis;
+  };
+  HRESULT answer = S_OK;
+  size_t answerAt = static_cast<size_t>(-1);
+  std::vector<Message> messages;
+
+  RecordingCallback();
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE BandedDataCallback(LONG lMessage, LONG lStatus, LONG lPercentComplete, LONG lOffset,
+                                               LONG lLength, LONG lReserved, LONG lResLength,
+                                               BYTE* pbBuffer) override;
+
+ private:
+  double start_;
+};
+
+// The message with which loadDevices() refuses the device set `json`, or "" when it takes it.
+std::string refusalOf(const std::string& json);
+
+// The "file=" a journal entry of idtGetData names, or "".
+std::string journaledFile(const winsim::JournalEntry& entry);
+bool fileExists(const std::string& path);
 
 struct Decoded {
   int width = 0, height = 0, components = 0;
@@ -77,6 +111,9 @@ struct Decoded {
   std::vector<unsigned char> pixels;  // top-down rows
 };
 bool decodeJpeg(const std::string& path, Decoded* image);
+// One page as transfer() gets it, its medium released at once: the result, and the file's
+// pixels when it was a JPEG that arrived.
+HRESULT transferPage(IUnknown* item, Decoded* image = nullptr, IWiaDataCallback* callback = nullptr);
 
 struct Bitmap {
   uint32_t fileSize = 0, offBits = 0, headerSize = 0, clrUsed = 0, sizeImage = 0;
