@@ -107,7 +107,8 @@
 //     sheet's other side unscanned, and the next feed takes the next sheet.
 //   - Each feeder page shows "SHEET <n> FRONT" or "SHEET <n> BACK" in black capitals in the
 //     white band above the chart's colour bars (dots of about 0.07 inch on a Letter or A4
-//     page, readable at 75 dpi); flatbed scans are the chart alone, as they always were.
+//     page, readable at 75 dpi; smaller on narrow pages, none below 1.6 inch); flatbed scans
+//     are the chart alone, as they always were.
 #pragma once
 
 #include <optional>

@@ -151,7 +151,7 @@ class Item final : public Facet<IWiaItem>,
                                        IWiaDataCallback* pIWiaDataCallback) override try {
     CallScope call("IWiaDataTransfer::idtGetData", target());
     if (pMedium && call.recording()) call.detail("tymed=" + std::to_string(pMedium->tymed));
-    call.detail(pIWiaDataCallback ? "callback=yes" : "callback=no");
+    if (call.recording()) call.detail(pIWiaDataCallback ? "callback=yes" : "callback=no");
     if (call.refused()) return call.result();
     if (!pMedium || item_.kind == ItemKind::Root) return call.finish(E_INVALIDARG);
     ItemSettings settings = session_->settings(item_);
@@ -168,7 +168,7 @@ class Item final : public Facet<IWiaItem>,
     if (item_.kind == ItemKind::Flatbed && (settings.documentSelect & FEEDER)) {
       const HRESULT fed = session_->feed(&page);
       if (fed != S_OK) {
-        call.detail(fed == WIA_ERROR_PAPER_JAM ? "feeder=jammed" : "feeder=empty");
+        if (call.recording()) call.detail(fed == WIA_ERROR_PAPER_JAM ? "feeder=jammed" : "feeder=empty");
         return call.finish(fed);
       }
       if (call.recording()) call.detail("sheet=" + std::to_string(page.sheet) + (page.back ? " back" : " front"));
@@ -176,7 +176,7 @@ class Item final : public Facet<IWiaItem>,
     std::string path;
     HRESULT hr = transferToFile({session_->model(), item_, settings, page, pIWiaDataCallback, target()}, pMedium, &path);
     if (page.sheet != 0) session_->pageEnded(hr == S_OK);
-    if (hr == S_FALSE) call.detail("cancelled");
+    if (hr == S_FALSE && call.recording()) call.detail("cancelled");
     if (!path.empty() && call.recording()) call.detail("file=" + path);
     return call.finish(hr);
   } catch (...) {
