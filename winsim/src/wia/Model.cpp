@@ -876,10 +876,12 @@ HRESULT DeviceModel::write(ItemRef item, ItemSettings& settings,
   ItemSettings s = settings;
 
   // The document handling of a scanner's root comes first: it decides the glass.
-  HRESULT handled = writeDocumentHandling(s, number(WIA_DPS_DOCUMENT_HANDLING_SELECT), number(WIA_DPS_PAGES),
-                                          number(WIA_DPS_PAGE_SIZE), number(WIA_DPS_PAGE_WIDTH),
-                                          number(WIA_DPS_PAGE_HEIGHT));
-  if (FAILED(handled)) return handled;
+  if (item.kind == ItemKind::Root) {
+    HRESULT handled = writeDocumentHandling(s, number(WIA_DPS_DOCUMENT_HANDLING_SELECT), number(WIA_DPS_PAGES),
+                                            number(WIA_DPS_PAGE_SIZE), number(WIA_DPS_PAGE_WIDTH),
+                                            number(WIA_DPS_PAGE_HEIGHT));
+    if (FAILED(handled)) return handled;
+  }
 
   // The scan area, axis by axis: resolution, then position, then extent.
   Axis axes[] = {
@@ -1014,7 +1016,8 @@ HRESULT DeviceModel::writeDocumentHandling(ItemSettings& s, const LONG* select, 
     if (!fitRange(kSmallestPage, side.longest, 1, spec_->nearestValues, &value)) return E_INVALIDARG;
     *side.page = value;
   }
-  if (s.pageSize != WIA_PAGE_CUSTOM && Glass{s.pageWidth, s.pageHeight} != namedPage(s.pageSize)) {
+  if ((width || height) && s.pageSize != WIA_PAGE_CUSTOM &&
+      Glass{s.pageWidth, s.pageHeight} != namedPage(s.pageSize)) {
     s.pageSize = WIA_PAGE_CUSTOM;
   }
   // Another source or another page in the feeder: the scan area becomes all of it.
