@@ -2,11 +2,11 @@
 
 #include <jpeglib.h>
 
-#include <chrono>
 #include <csetjmp>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <stdexcept>
 
 namespace wiatest {
@@ -153,30 +153,6 @@ std::vector<LONG> validValues(IWiaPropertyStorage* storage, PROPID id, ULONG* fl
   return values;
 }
 
-namespace {
-double millisNow() {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-}  // namespace
-
-RecordingCallback::RecordingCallback() : start_(millisNow()) {}
-
-HRESULT RecordingCallback::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IWiaDataCallback) {
-    *ppv = static_cast<IWiaDataCallback*>(this);
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
-}
-
-HRESULT RecordingCallback::BandedDataCallback(LONG lMessage, LONG lStatus, LONG lPercentComplete, LONG, LONG, LONG,
-                                              LONG, BYTE*) {
-  messages.push_back({lMessage, lStatus, lPercentComplete, millisNow() - start_});
-  return messages.size() - 1 == answerAt ? answer : S_OK;
-}
-
 std::string refusalOf(const std::string& json) {
   try {
     winsim::loadDevices(json);
@@ -191,7 +167,15 @@ std::string journaledFile(const winsim::JournalEntry& entry) {
   return at == std::string::npos ? std::string() : entry.detail.substr(at + 5);
 }
 
-bool fileExists(const std::string& path) { return std::ifstream(path).good(); }
+std::vector<std::string> fedSides() {
+  static const std::regex fed("sheet=([0-9]+ (front|back))|feeder=(empty|jammed)");
+  std::vector<std::string> sides;
+  for (const auto& entry : winsim::journal("IWiaDataTransfer::idtGetData")) {
+    std::smatch match;
+    sides.push_back(!std::regex_search(entry.detail, match, fed) ? "" : match[match[1].matched ? 1 : 3].str());
+  }
+  return sides;
+}
 
 namespace {
 struct JpegErrorJump {

@@ -71,39 +71,15 @@ HRESULT writeFormat(IWiaPropertyStorage* storage, const GUID& format);
 // the medium.
 HRESULT transfer(IUnknown* item, STGMEDIUM* medium, std::string* path, IWiaDataCallback* callback = nullptr);
 
-// The flags and valid values GetPropertyAttributes reports for one property.
+// The valid values GetPropertyAttributes reports for one property, and its flags.
 std::vector<LONG> validValues(IWiaPropertyStorage* storage, PROPID id, ULONG* flags);
-
-// A caller's IWiaDataCallback that records each message with the time since it was made,
-// and answers `answer` to message number `answerAt` (0 for the first), S_OK to the others.
-class RecordingCallback final : public IWiaDataCallback {
- public:
-  struct Message {
-    LONG message, status, percent;
-    double millis;
-  };
-  HRESULT answer = S_OK;
-  size_t answerAt = static_cast<size_t>(-1);
-  std::vector<Message> messages;
-
-  RecordingCallback();
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE BandedDataCallback(LONG lMessage, LONG lStatus, LONG lPercentComplete, LONG lOffset,
-                                               LONG lLength, LONG lReserved, LONG lResLength,
-                                               BYTE* pbBuffer) override;
-
- private:
-  double start_;
-};
-
 // The message with which loadDevices() refuses the device set `json`, or "" when it takes it.
 std::string refusalOf(const std::string& json);
-
-// The "file=" a journal entry of idtGetData names, or "".
+// The file a journal entry of idtGetData names ("file="), or "".
 std::string journaledFile(const winsim::JournalEntry& entry);
-bool fileExists(const std::string& path);
+// What each idtGetData in the journal took from a feeder: "1 front", "2 back", "empty",
+// "jammed", or "" for a flatbed scan.
+std::vector<std::string> fedSides();
 
 struct Decoded {
   int width = 0, height = 0, components = 0;
