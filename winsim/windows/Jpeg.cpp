@@ -20,8 +20,8 @@ struct Held {
   T* operator->() const { return p; }
 };
 
-// Encodes into `stream`; S_OK or the first failure.
-HRESULT encode(IStream* stream, const Image& image, const PixelFormat& format) {
+// Encodes into `stream`; S_OK, E_ABORT when the progress stopped it, or the first failure.
+HRESULT encode(IStream* stream, const Image& image, const PixelFormat& format, RowProgress& progress) {
   Held<IWICImagingFactory> factory;
   HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IWICImagingFactory, reinterpret_cast<void**>(factory.put()));
@@ -45,22 +45,26 @@ HRESULT encode(IStream* stream, const Image& image, const PixelFormat& format) {
   std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3);
   std::vector<uint8_t> line(stride);
   for (UINT y = 0; y < height; ++y) {
+    if (!progress.reached(static_cast<LONG>(y))) return E_ABORT;
     jpegRow(image, static_cast<LONG>(y), format, rgb.data(), line.data());
     if (colour) {
       for (UINT x = 0; x < width; ++x) std::swap(line[3 * x], line[3 * x + 2]);  // RGB to BGR
     }
     if (FAILED(hr = frame->WritePixels(1, stride, stride, line.data()))) return hr;
   }
+  if (!progress.reached(static_cast<LONG>(height))) return E_ABORT;
   if (FAILED(hr = frame->Commit())) return hr;
   return encoder->Commit();
 }
 
 }  // namespace
 
-int writeJpeg(std::FILE* file, const Image& image, const PixelFormat& format) {
+int writeJpeg(std::FILE* file, const Image& image, const PixelFormat& format, RowProgress& progress) {
   Held<IStream> stream;
   if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) return ENOMEM;
-  if (FAILED(encode(stream.p, image, format))) return EIO;
+  const HRESULT encoded = encode(stream.p, image, format, progress);
+  if (encoded == E_ABORT) return kWritingStopped;
+  if (FAILED(encoded)) return EIO;
   HGLOBAL memory = nullptr;
   if (FAILED(GetHGlobalFromStream(stream.p, &memory))) return EIO;
   STATSTG stat{};

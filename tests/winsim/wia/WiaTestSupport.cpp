@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <regex>
+#include <stdexcept>
 
 namespace wiatest {
 
@@ -113,7 +115,7 @@ HRESULT writeFormat(IWiaPropertyStorage* storage, const GUID& format) {
   return storage->WriteMultiple(2, specs, values, WIA_IPA_FIRST);
 }
 
-HRESULT transfer(IUnknown* item, STGMEDIUM* medium, std::string* path) {
+HRESULT transfer(IUnknown* item, STGMEDIUM* medium, std::string* path, IWiaDataCallback* callback) {
   Ptr<IWiaPropertyStorage> storage = storageOf(item);
   Ptr<IWiaDataTransfer> data;
   path->clear();
@@ -121,9 +123,58 @@ HRESULT transfer(IUnknown* item, STGMEDIUM* medium, std::string* path) {
   if (FAILED(hr)) return hr;
   *medium = STGMEDIUM{};
   medium->tymed = TYMED_FILE;
-  hr = data->idtGetData(medium, nullptr);
+  hr = data->idtGetData(medium, callback);
   if (hr == S_OK && medium->lpszFileName) *path = winsim::toUtf8(medium->lpszFileName);
   return hr;
+}
+
+HRESULT transferPage(IUnknown* item, Decoded* image, IWiaDataCallback* callback) {
+  STGMEDIUM medium;
+  std::string path;
+  const HRESULT hr = transfer(item, &medium, &path, callback);
+  if (hr != S_OK) {
+    EXPECT_EQ(nullptr, medium.lpszFileName) << "a failed transfer hands out no file";
+    return hr;
+  }
+  if (image) {
+    EXPECT_TRUE(decodeJpeg(path, image)) << path;
+  }
+  ReleaseStgMedium(&medium);
+  return hr;
+}
+
+std::vector<LONG> validValues(IWiaPropertyStorage* storage, PROPID id, ULONG* flags) {
+  PROPSPEC propSpec{PRSPEC_PROPID, {id}};
+  PROPVARIANT valid;
+  EXPECT_EQ(S_OK, storage->GetPropertyAttributes(1, &propSpec, flags, &valid)) << "property " << id;
+  std::vector<LONG> values;
+  if (valid.vt == (VT_VECTOR | VT_I4)) values.assign(valid.cal.pElems, valid.cal.pElems + valid.cal.cElems);
+  FreePropVariantArray(1, &valid);
+  return values;
+}
+
+std::string refusalOf(const std::string& json) {
+  try {
+    winsim::loadDevices(json);
+  } catch (const std::invalid_argument& error) {
+    return error.what();
+  }
+  return "";
+}
+
+std::string journaledFile(const winsim::JournalEntry& entry) {
+  const size_t at = entry.detail.find("file=");
+  return at == std::string::npos ? std::string() : entry.detail.substr(at + 5);
+}
+
+std::vector<std::string> fedSides() {
+  static const std::regex fed("sheet=([0-9]+ (front|back))|feeder=(empty|jammed)");
+  std::vector<std::string> sides;
+  for (const auto& entry : winsim::journal("IWiaDataTransfer::idtGetData")) {
+    std::smatch match;
+    sides.push_back(!std::regex_search(entry.detail, match, fed) ? "" : match[match[1].matched ? 1 : 3].str());
+  }
+  return sides;
 }
 
 namespace {

@@ -69,7 +69,17 @@ HRESULT writeFormat(IWiaPropertyStorage* storage, const GUID& format);
 
 // idtGetData with a file medium; the path is empty when the call fails. The caller releases
 // the medium.
-HRESULT transfer(IUnknown* item, STGMEDIUM* medium, std::string* path);
+HRESULT transfer(IUnknown* item, STGMEDIUM* medium, std::string* path, IWiaDataCallback* callback = nullptr);
+
+// The valid values GetPropertyAttributes reports for one property, and its flags.
+std::vector<LONG> validValues(IWiaPropertyStorage* storage, PROPID id, ULONG* flags);
+// The message with which loadDevices() refuses the device set `json`, or "" when it takes it.
+std::string refusalOf(const std::string& json);
+// The file a journal entry of idtGetData names ("file="), or "".
+std::string journaledFile(const winsim::JournalEntry& entry);
+// What each idtGetData in the journal took from a feeder: "1 front", "2 back", "empty",
+// "jammed", or "" for a flatbed scan.
+std::vector<std::string> fedSides();
 
 struct Decoded {
   int width = 0, height = 0, components = 0;
@@ -77,6 +87,9 @@ struct Decoded {
   std::vector<unsigned char> pixels;  // top-down rows
 };
 bool decodeJpeg(const std::string& path, Decoded* image);
+// One page as transfer() gets it, its medium released at once: the result, and the file's
+// pixels when it was a JPEG that arrived.
+HRESULT transferPage(IUnknown* item, Decoded* image = nullptr, IWiaDataCallback* callback = nullptr);
 
 struct Bitmap {
   uint32_t fileSize = 0, offBits = 0, headerSize = 0, clrUsed = 0, sizeImage = 0;

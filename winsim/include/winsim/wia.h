@@ -225,6 +225,8 @@ struct IEnumWIA_FORMAT_INFO : public winsim::WiaEnumeratorMethods<IEnumWIA_FORMA
 #define WIA_ERROR_EXCEPTION_IN_DRIVER ((HRESULT)0x8021000E)
 #define WIA_ERROR_INVALID_DRIVER_RESPONSE ((HRESULT)0x8021000F)
 #define WIA_S_NO_DEVICE_AVAILABLE ((HRESULT)0x80210015)
+// A success code some drivers end a feeder batch with.
+#define WIA_STATUS_END_OF_MEDIA ((HRESULT)0x00210001)
 
 // Device types (STI): the high word of WIA_DIP_DEV_TYPE.
 #define StiDeviceTypeDefault 0
@@ -344,14 +346,44 @@ struct IEnumWIA_FORMAT_INFO : public winsim::WiaEnumeratorMethods<IEnumWIA_FORMA
 #define ROT180 2
 #define ROT270 3
 
+// Bits of WIA_DPS_DOCUMENT_HANDLING_CAPABILITIES.
+#define FEED 0x01
+#define FLAT 0x02
+#define DUP 0x04
+#define DETECT_FLAT 0x08
+#define DETECT_SCAN 0x10
+#define DETECT_FEED 0x20
+#define DETECT_DUP 0x40
+#define DETECT_FEED_AVAIL 0x80
+#define DETECT_DUP_AVAIL 0x100
+
 // Bits of WIA_DPS_DOCUMENT_HANDLING_STATUS.
 #define FEED_READY 0x01
 #define FLAT_READY 0x02
+#define DUP_READY 0x04
+#define FLAT_COVER_UP 0x08
+#define PATH_COVER_UP 0x10
+#define PAPER_JAM 0x20
 
-// Values of WIA_DPS_DOCUMENT_HANDLING_SELECT and _CAPABILITIES.
+// Bits of WIA_DPS_DOCUMENT_HANDLING_SELECT.
 #define FEEDER 0x001
 #define FLATBED 0x002
 #define DUPLEX 0x004
+#define FRONT_FIRST 0x008
+#define BACK_FIRST 0x010
+#define FRONT_ONLY 0x020
+#define BACK_ONLY 0x040
+#define NEXT_PAGE 0x080
+#define PREFEED 0x100
+#define AUTO_ADVANCE 0x200
+
+// WIA_DPS_PAGES: every page the feeder holds.
+#define ALL_PAGES 0
+
+// Values of WIA_DPS_PAGE_SIZE (WIA 1.0); the page's size in 1/1000 inch, portrait.
+#define WIA_PAGE_A4 0      // 8267 x 11692
+#define WIA_PAGE_LETTER 1  // 8500 x 11000
+#define WIA_PAGE_CUSTOM 2  // WIA_DPS_PAGE_WIDTH x WIA_DPS_PAGE_HEIGHT
 
 // Property identifiers.
 #define WIA_RESERVED_FOR_NEW_PROPS 1024

@@ -21,7 +21,7 @@ struct JpegError {
 
 }  // namespace
 
-int writeJpeg(std::FILE* file, const Image& image, const PixelFormat& format) {
+int writeJpeg(std::FILE* file, const Image& image, const PixelFormat& format, RowProgress& progress) {
   // Everything the error path touches exists before setjmp, and no C++ object is created
   // between setjmp and the libjpeg calls that may jump back.
   const LONG width = image.width();
@@ -51,6 +51,10 @@ int writeJpeg(std::FILE* file, const Image& image, const PixelFormat& format) {
   info.Y_density = static_cast<UINT16>(format.ydpi);
   jpeg_start_compress(&info, TRUE);
   for (LONG y = 0; y < height; ++y) {
+    if (!progress.reached(y)) {
+      jpeg_destroy_compress(&info);
+      return kWritingStopped;
+    }
     if (colour) {
       image.row(y, rgb.data());
     } else {
@@ -58,6 +62,10 @@ int writeJpeg(std::FILE* file, const Image& image, const PixelFormat& format) {
     }
     JSAMPROW rows[] = {colour ? rgb.data() : line.data()};
     jpeg_write_scanlines(&info, rows, 1);
+  }
+  if (!progress.reached(height)) {
+    jpeg_destroy_compress(&info);
+    return kWritingStopped;
   }
   jpeg_finish_compress(&info);
   jpeg_destroy_compress(&info);

@@ -84,7 +84,7 @@ class DeviceManager final : public Facet<IWiaDevMgr>, private detail::RefCounted
     if (found == devices->byId.end() || devices->devices[found->second]->vanishes) {
       return call.finish(WIA_S_NO_DEVICE_AVAILABLE);
     }
-    auto session = std::make_shared<Session>(devices->devices[found->second]);
+    auto session = std::make_shared<Session>(devices->devices[found->second], devices->feeders[found->second]);
     *ppWiaItemRoot = newItem(session, {ItemKind::Root, 0});
     return call.finish(S_OK);
   } catch (...) {

@@ -236,12 +236,34 @@ PictureSpec picture(const json& value, const std::string& where) {
   return p;
 }
 
+// A size in 1/1000 inch, {"width": 8500, "height": 11693}, into `*width` and `*height`, when
+// `object` has the member `key`; either side may be left out.
+void readSize(const json& object, const char* key, const std::string& where, LONG* width, LONG* height) {
+  if (!object.contains(key)) return;
+  const json& size = object[key];
+  const std::string place = where + "." + key;
+  allowKeys(size, place, {"width", "height"});
+  readIf(size, "width", place, width, long32);
+  readIf(size, "height", place, height, long32);
+}
+
+// "feeder": {"sheets": 20, "duplex": true, "jamAt": 3, "sheetSize": {"width": 8500, "height": 14000}}
+FeederSpec feederSpec(const json& value, const std::string& where) {
+  allowKeys(value, where, {"sheets", "duplex", "jamAt", "sheetSize"});
+  FeederSpec feeder;
+  readIf(value, "sheets", where, &feeder.sheets, integerIn<unsigned>(0, kFeederCapacity));
+  readIf(value, "duplex", where, &feeder.duplex, flag);
+  readIf(value, "jamAt", where, &feeder.jamAt, integerIn<unsigned>(0, kFeederCapacity));
+  readSize(value, "sheetSize", where, &feeder.sheetWidth, &feeder.sheetHeight);
+  return feeder;
+}
+
 DeviceSpec device(const json& value, const std::string& where) {
   allowKeys(value, where,
             {"kind", "id", "name", "vendor", "description", "port", "subtype", "info", "formats",
              "deepColour", "nearestValues", "vanishes", "transferDelayMs", "dataTypes",
              "resolution", "resolutions", "bed", "pictures", "generatedPictures",
-             "generatedSize", "dialog"});
+             "generatedSize", "dialog", "feeder", "transferMillis"});
   DeviceSpec d;
   if (!value.contains("kind")) fail(where, "missing \"kind\"");
   std::string kind = text(value["kind"], where + ".kind");
@@ -295,13 +317,7 @@ DeviceSpec device(const json& value, const std::string& where) {
     readIf(range, "step", place, &d.resolutionStep, long32);
   }
   readIf(value, "resolutions", at, &d.resolutions, listOf(long32));
-  if (value.contains("bed")) {
-    const json& bed = value["bed"];
-    const std::string place = at + ".bed";
-    allowKeys(bed, place, {"width", "height"});
-    readIf(bed, "width", place, &d.bedWidth, long32);
-    readIf(bed, "height", place, &d.bedHeight, long32);
-  }
+  readSize(value, "bed", at, &d.bedWidth, &d.bedHeight);
   readIf(value, "pictures", at, &d.pictures, listOf(picture));
   readIf(value, "generatedPictures", at, &d.generatedPictures, integerIn<unsigned>(0, 10000000));
   if (value.contains("generatedSize")) {
@@ -311,6 +327,8 @@ DeviceSpec device(const json& value, const std::string& where) {
     d.generatedHeight = long32(size[1], at + ".generatedSize[1]");
   }
   readIf(value, "dialog", at, &d.dialog, listOf(dialogStep));
+  readIf(value, "feeder", at, &d.feeder, feederSpec);
+  readIf(value, "transferMillis", at, &d.transferMillis, integerIn<unsigned>(0, 600000));
   return d;
 }
 

@@ -48,7 +48,7 @@ LONG pixelsPerMeter(LONG dpi) { return static_cast<LONG>((dpi * 10000LL + 127) /
 
 }  // namespace
 
-int writeBmp(std::FILE* file, const Image& image, const PixelFormat& format) {
+int writeBmp(std::FILE* file, const Image& image, const PixelFormat& format, RowProgress& progress) {
   const LONG width = image.width();
   const LONG height = image.height();
   const LONG bits = format.bitsPerPixel;
@@ -85,11 +85,12 @@ int writeBmp(std::FILE* file, const Image& image, const PixelFormat& format) {
   std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3);
   std::vector<uint8_t> line(stride, 0);
   for (LONG y = height - 1; y >= 0; --y) {
+    if (!progress.reached(height - 1 - y)) return kWritingStopped;
     image.row(y, rgb.data());
     convertRow(rgb.data(), width, format, true, line.data());
     if (std::fwrite(line.data(), 1, line.size(), file) != line.size()) return errno ? errno : EIO;
   }
-  return 0;
+  return progress.reached(height) ? 0 : kWritingStopped;
 }
 
 bool jpegInColour(const PixelFormat& format) { return format.bitsPerPixel == 24; }

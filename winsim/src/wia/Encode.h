@@ -15,9 +15,25 @@ struct PixelFormat {
   LONG ydpi = 72;
 };
 
-// Each returns 0 or the errno of the failure; the file's content is then undefined.
-int writeBmp(std::FILE* file, const Image& image, const PixelFormat& format);
-int writeJpeg(std::FILE* file, const Image& image, const PixelFormat& format);  // per runtime
+// Told how far a writer is, so that a transfer can report its progress, pace itself and
+// stop: reached(n) comes before the writer makes row n (n rows are done) and once with
+// n = height when every row is; false stops the writing before it makes another row.
+class RowProgress {
+ public:
+  virtual bool reached(LONG rowsDone) = 0;
+
+ protected:
+  ~RowProgress() = default;
+};
+
+// What a writer returns when its progress stopped it (errno values are positive).
+constexpr int kWritingStopped = -1;
+
+// Each returns 0, kWritingStopped or the errno of the failure; the file's content is then
+// undefined.
+int writeBmp(std::FILE* file, const Image& image, const PixelFormat& format, RowProgress& progress);
+int writeJpeg(std::FILE* file, const Image& image, const PixelFormat& format,
+              RowProgress& progress);  // per runtime
 
 // The JPEG's samples: RGB when jpegInColour, else one grey byte a pixel (black and white
 // as pure black and white). jpegRow fills `out` with row `y`; `rgb` is scratch space of

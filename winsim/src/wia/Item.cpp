@@ -151,6 +151,7 @@ class Item final : public Facet<IWiaItem>,
                                        IWiaDataCallback* pIWiaDataCallback) override try {
     CallScope call("IWiaDataTransfer::idtGetData", target());
     if (pMedium && call.recording()) call.detail("tymed=" + std::to_string(pMedium->tymed));
+    if (call.recording()) call.detail(pIWiaDataCallback ? "callback=yes" : "callback=no");
     if (call.refused()) return call.result();
     if (!pMedium || item_.kind == ItemKind::Root) return call.finish(E_INVALIDARG);
     ItemSettings settings = session_->settings(item_);
@@ -162,8 +163,20 @@ class Item final : public Facet<IWiaItem>,
     if (unsigned delay = session_->model().deviceSpec().transferDelayMs) {
       std::this_thread::sleep_for(std::chrono::milliseconds(delay));
     }
+    // With the feeder selected, each transfer takes the next side of a sheet from it.
+    FedPage page;
+    if (item_.kind == ItemKind::Flatbed && (settings.documentSelect & FEEDER)) {
+      const HRESULT fed = session_->feed(&page);
+      if (fed != S_OK) {
+        if (call.recording()) call.detail(fed == WIA_ERROR_PAPER_JAM ? "feeder=jammed" : "feeder=empty");
+        return call.finish(fed);
+      }
+      if (call.recording()) call.detail("sheet=" + std::to_string(page.sheet) + (page.back ? " back" : " front"));
+    }
     std::string path;
-    HRESULT hr = transferToFile(session_->model(), item_, settings, pMedium, pIWiaDataCallback, &path);
+    HRESULT hr = transferToFile({session_->model(), item_, settings, page, pIWiaDataCallback, target()}, pMedium, &path);
+    if (page.sheet != 0) session_->pageEnded(hr == S_OK);
+    if (hr == S_FALSE && call.recording()) call.detail("cancelled");
     if (!path.empty() && call.recording()) call.detail("file=" + path);
     return call.finish(hr);
   } catch (...) {

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <map>
 
+#include "Feeder.h"
 #include "Render.h"
 #include "Values.h"
 
@@ -72,10 +73,20 @@ constexpr Entry kScannerRootProperties[] = {
     {WIA_DPS_VERTICAL_BED_SIZE, VT_I4, kRead | WIA_PROP_NONE},
     {WIA_DPS_DOCUMENT_HANDLING_CAPABILITIES, VT_I4, kRead | WIA_PROP_NONE},
     {WIA_DPS_DOCUMENT_HANDLING_STATUS, VT_I4, kRead | WIA_PROP_NONE},
-    {WIA_DPS_DOCUMENT_HANDLING_SELECT, VT_I4, kRead | WIA_PROP_FLAG},
+    {WIA_DPS_DOCUMENT_HANDLING_SELECT, VT_I4, kReadWrite | WIA_PROP_FLAG},
     {WIA_DPS_OPTICAL_XRES, VT_I4, kRead | WIA_PROP_NONE},
     {WIA_DPS_OPTICAL_YRES, VT_I4, kRead | WIA_PROP_NONE},
     {WIA_DPS_MAX_SCAN_TIME, VT_I4, kRead | WIA_PROP_NONE},
+};
+
+// A scanner's root with a document feeder has these besides.
+constexpr Entry kFeederRootProperties[] = {
+    {WIA_DPS_HORIZONTAL_SHEET_FEED_SIZE, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_DPS_VERTICAL_SHEET_FEED_SIZE, VT_I4, kRead | WIA_PROP_NONE},
+    {WIA_DPS_PAGES, VT_I4, kReadWrite | WIA_PROP_RANGE},
+    {WIA_DPS_PAGE_SIZE, VT_I4, kReadWrite | WIA_PROP_LIST},
+    {WIA_DPS_PAGE_WIDTH, VT_I4, kReadWrite | WIA_PROP_RANGE},
+    {WIA_DPS_PAGE_HEIGHT, VT_I4, kReadWrite | WIA_PROP_RANGE},
 };
 
 constexpr Entry kCameraRootProperties[] = {
@@ -247,13 +258,29 @@ const Adjustment* adjustmentOf(PROPID id) {
   return nullptr;
 }
 
+// The page of a named WIA 1.0 size, portrait.
+Glass namedPage(LONG pageSize) { return pageSize == WIA_PAGE_LETTER ? Glass{8500, 11000} : Glass{8267, 11692}; }
+
+// A source selection a driver takes: one source, the duplexer only with the feeder, and a
+// side order only with the duplexer.
+bool validSelect(LONG select, LONG selectable) {
+  if ((select & ~selectable) != 0) return false;
+  const bool feeder = (select & FEEDER) != 0;
+  if (feeder == ((select & FLATBED) != 0)) return false;
+  if ((select & DUPLEX) && !feeder) return false;
+  const LONG order = select & (FRONT_FIRST | BACK_FIRST);
+  return order == 0 || ((select & DUPLEX) && order != (FRONT_FIRST | BACK_FIRST));
+}
+
 }  // namespace
 
 bool ItemSettings::operator==(const ItemSettings& o) const {
   return tymed == o.tymed && format == o.format && dataType == o.dataType && depth == o.depth &&
          xres == o.xres && yres == o.yres && xpos == o.xpos && ypos == o.ypos &&
          xextent == o.xextent && yextent == o.yextent && brightness == o.brightness &&
-         contrast == o.contrast && threshold == o.threshold && intent == o.intent;
+         contrast == o.contrast && threshold == o.threshold && intent == o.intent &&
+         documentSelect == o.documentSelect && pages == o.pages && pageSize == o.pageSize &&
+         pageWidth == o.pageWidth && pageHeight == o.pageHeight;
 }
 
 LONG bedPixels(LONG thousandths, LONG dpi) {
@@ -264,7 +291,7 @@ namespace {
 
 // The properties of an item of `kind`, in ascending ID order, with the device information
 // overrides `info` applied to the information storage and the root item.
-std::vector<PropertyInfo> buildProperties(ItemKind kind, DeviceKind deviceKind, bool resolutionList,
+std::vector<PropertyInfo> buildProperties(ItemKind kind, DeviceKind deviceKind, bool resolutionList, bool feeder,
                                           const std::vector<std::pair<PROPID, PropertyValue>>& info) {
   std::vector<PropertyInfo> list;
   switch (kind) {
@@ -277,6 +304,7 @@ std::vector<PropertyInfo> buildProperties(ItemKind kind, DeviceKind deviceKind, 
       append(list, kItemProperties);
       if (deviceKind == DeviceKind::Scanner) {
         append(list, kScannerRootProperties);
+        if (feeder) append(list, kFeederRootProperties);
       } else {
         append(list, kCameraRootProperties);
       }
@@ -319,21 +347,28 @@ std::vector<PropertyInfo> buildProperties(ItemKind kind, DeviceKind deviceKind, 
 
 // The tables of devices without information overrides, built once for the process: every
 // device of a kind shares them, so opening a device builds no table.
-const std::vector<PropertyInfo>& standardTable(ItemKind kind, DeviceKind deviceKind, bool resolutionList) {
+const std::vector<PropertyInfo>& standardTable(ItemKind kind, DeviceKind deviceKind, bool resolutionList,
+                                               bool feeder) {
   constexpr ItemKind kKinds[] = {ItemKind::Info, ItemKind::Root, ItemKind::Flatbed, ItemKind::Picture};
   constexpr DeviceKind kDevices[] = {DeviceKind::Scanner, DeviceKind::Camera};
-  auto indexOf = [](size_t k, size_t d, bool list) { return (k * 2 + d) * 2 + (list ? 1 : 0); };
+  auto indexOf = [](size_t k, size_t d, bool list, bool withFeeder) {
+    return ((k * 2 + d) * 2 + (list ? 1 : 0)) * 2 + (withFeeder ? 1 : 0);
+  };
   static const std::vector<std::vector<PropertyInfo>> tables = [&] {
-    std::vector<std::vector<PropertyInfo>> built(16);
+    std::vector<std::vector<PropertyInfo>> built(32);
     for (size_t k = 0; k < 4; ++k) {
       for (size_t d = 0; d < 2; ++d) {
-        for (bool list : {false, true}) built[indexOf(k, d, list)] = buildProperties(kKinds[k], kDevices[d], list, {});
+        for (bool list : {false, true}) {
+          for (bool withFeeder : {false, true}) {
+            built[indexOf(k, d, list, withFeeder)] = buildProperties(kKinds[k], kDevices[d], list, withFeeder, {});
+          }
+        }
       }
     }
     return built;
   }();
   const size_t device = deviceKind == DeviceKind::Scanner ? 0 : 1;
-  return tables[indexOf(static_cast<size_t>(kind), device, resolutionList)];
+  return tables[indexOf(static_cast<size_t>(kind), device, resolutionList, feeder)];
 }
 
 }  // namespace
@@ -355,16 +390,52 @@ unsigned generatedPictureNumber(const std::string& name) {
   return generatedPictureName(static_cast<unsigned>(number)) == name ? static_cast<unsigned>(number) : 0;
 }
 
-DeviceModel::DeviceModel(std::shared_ptr<const DeviceSpec> deviceSpec) : spec_(std::move(deviceSpec)) {
+DeviceModel::DeviceModel(std::shared_ptr<const DeviceSpec> deviceSpec, std::shared_ptr<Feeder> feeder)
+    : spec_(std::move(deviceSpec)), feeder_(std::move(feeder)) {
   listedPictures_ = static_cast<unsigned>(spec_->pictures.size());
   const bool resolutionList = !spec_->resolutions.empty();
+  const bool withFeeder = spec_->kind == DeviceKind::Scanner && spec_->feeder.has_value();
   for (ItemKind kind : {ItemKind::Info, ItemKind::Root, ItemKind::Flatbed, ItemKind::Picture}) {
     const auto index = static_cast<size_t>(kind);
-    standardTables_[index] = &standardTable(kind, spec_->kind, resolutionList);
+    standardTables_[index] = &standardTable(kind, spec_->kind, resolutionList, withFeeder);
     // A device with information overrides has tables of its own for the items they touch.
     ownsTable_[index] = !spec_->info.empty() && (kind == ItemKind::Info || kind == ItemKind::Root);
-    if (ownsTable_[index]) ownTables_[index] = buildProperties(kind, spec_->kind, resolutionList, spec_->info);
+    if (ownsTable_[index]) {
+      ownTables_[index] = buildProperties(kind, spec_->kind, resolutionList, withFeeder, spec_->info);
+    }
   }
+}
+
+bool DeviceModel::hasSettings(ItemRef item) const {
+  return item.kind == ItemKind::Flatbed || item.kind == ItemKind::Picture ||
+         (item.kind == ItemKind::Root && spec_->kind == DeviceKind::Scanner);
+}
+
+Glass DeviceModel::glass(const ItemSettings& s) const {
+  if (s.documentSelect & FEEDER) return {s.pageWidth, s.pageHeight};
+  return {spec_->bedWidth, spec_->bedHeight};
+}
+
+LONG DeviceModel::selectableBits() const {
+  LONG bits = FLATBED;
+  if (spec_->feeder) bits |= FEEDER;
+  if (spec_->feeder && spec_->feeder->duplex) bits |= DUPLEX | FRONT_FIRST | BACK_FIRST;
+  return bits;
+}
+
+std::vector<LONG> DeviceModel::pageSizes() const {
+  std::vector<LONG> sizes;
+  if (!spec_->feeder) return sizes;
+  for (LONG size : {WIA_PAGE_A4, WIA_PAGE_LETTER}) {
+    const Glass page = namedPage(size);
+    if (page.width <= spec_->feeder->sheetWidth && page.height <= spec_->feeder->sheetHeight) sizes.push_back(size);
+  }
+  sizes.push_back(WIA_PAGE_CUSTOM);
+  return sizes;
+}
+
+LONG DeviceModel::mostPages() const {
+  return static_cast<LONG>(kFeederCapacity) * (spec_->feeder && spec_->feeder->duplex ? 2 : 1);
 }
 
 unsigned DeviceModel::childCount() const {
@@ -481,8 +552,16 @@ ItemSettings DeviceModel::defaults(ItemRef item) const {
     s.yextent = p.height;
     return s;
   }
-  if (item.kind != ItemKind::Flatbed) return s;
-  // Scanners start as their drivers do: a callback transfer of a memory bitmap.
+  if (!hasSettings(item)) return s;
+  // Scanners start as their drivers do: a callback transfer of a memory bitmap from the
+  // flatbed; the feeder's page is the first named size the feeder takes, else its sheet.
+  if (spec_->feeder) {
+    s.pageSize = pageSizes().front();
+    const Glass page = s.pageSize == WIA_PAGE_CUSTOM ? Glass{spec_->feeder->sheetWidth, spec_->feeder->sheetHeight}
+                                                     : namedPage(s.pageSize);
+    s.pageWidth = page.width;
+    s.pageHeight = page.height;
+  }
   s.tymed = TYMED_CALLBACK;
   s.format = WiaImgFmt_MEMORYBMP;
   s.dataType = contains(spec_->dataTypes, WIA_DATA_COLOR) ? WIA_DATA_COLOR : spec_->dataTypes.front();
@@ -581,11 +660,37 @@ PropertyValue DeviceModel::value(ItemRef item, const ItemSettings& s, PROPID id)
       return PropertyValue::i4(d.bedWidth);
     case WIA_DPS_VERTICAL_BED_SIZE:
       return PropertyValue::i4(d.bedHeight);
-    case WIA_DPS_DOCUMENT_HANDLING_CAPABILITIES:
+    case WIA_DPS_HORIZONTAL_SHEET_FEED_SIZE:
+      return PropertyValue::i4(d.feeder ? d.feeder->sheetWidth : 0);
+    case WIA_DPS_VERTICAL_SHEET_FEED_SIZE:
+      return PropertyValue::i4(d.feeder ? d.feeder->sheetHeight : 0);
+    case WIA_DPS_DOCUMENT_HANDLING_CAPABILITIES: {
+      LONG capabilities = FLAT;
+      if (d.feeder) capabilities |= FEED | DETECT_FEED;
+      if (d.feeder && d.feeder->duplex) capabilities |= DUP;
+      return PropertyValue::i4(capabilities);
+    }
+    case WIA_DPS_DOCUMENT_HANDLING_STATUS: {
+      LONG status = FLAT_READY;
+      if (feeder_) {
+        const FeederState paper = feeder_->state();
+        const bool ready = !paper.jammed && (paper.sheetsLeft > 0 || paper.sideWaiting);
+        if (ready) status |= FEED_READY;
+        if (ready && (s.documentSelect & DUPLEX)) status |= DUP_READY;
+        if (paper.jammed) status |= PAPER_JAM;
+      }
+      return PropertyValue::i4(status);
+    }
     case WIA_DPS_DOCUMENT_HANDLING_SELECT:
-      return PropertyValue::i4(FLATBED);
-    case WIA_DPS_DOCUMENT_HANDLING_STATUS:
-      return PropertyValue::i4(FLAT_READY);
+      return PropertyValue::i4(s.documentSelect);
+    case WIA_DPS_PAGES:
+      return PropertyValue::i4(s.pages);
+    case WIA_DPS_PAGE_SIZE:
+      return PropertyValue::i4(s.pageSize);
+    case WIA_DPS_PAGE_WIDTH:
+      return PropertyValue::i4(s.pageWidth);
+    case WIA_DPS_PAGE_HEIGHT:
+      return PropertyValue::i4(s.pageHeight);
     case WIA_DPS_OPTICAL_XRES:
     case WIA_DPS_OPTICAL_YRES:
       return PropertyValue::i4(d.resolutions.empty()
@@ -717,21 +822,36 @@ ValidValues DeviceModel::valid(ItemRef item, const ItemSettings& s, PROPID id) c
       }
       break;
     case WIA_IPS_XPOS:
-      range(0, 0, bedPixels(d.bedWidth, s.xres) - 1, 1);
+      range(0, 0, bedPixels(glass(s).width, s.xres) - 1, 1);
       break;
     case WIA_IPS_YPOS:
-      range(0, 0, bedPixels(d.bedHeight, s.yres) - 1, 1);
+      range(0, 0, bedPixels(glass(s).height, s.yres) - 1, 1);
       break;
     case WIA_IPS_XEXTENT: {
-      LONG max = bedPixels(d.bedWidth, s.xres) - s.xpos;
+      LONG max = bedPixels(glass(s).width, s.xres) - s.xpos;
       range(1, max, max, 1);
       break;
     }
     case WIA_IPS_YEXTENT: {
-      LONG max = bedPixels(d.bedHeight, s.yres) - s.ypos;
+      LONG max = bedPixels(glass(s).height, s.yres) - s.ypos;
       range(1, max, max, 1);
       break;
     }
+    case WIA_DPS_DOCUMENT_HANDLING_SELECT:
+      v.numbers = {nominal.documentSelect, selectableBits()};
+      break;
+    case WIA_DPS_PAGES:
+      range(0, nominal.pages, mostPages(), 1);
+      break;
+    case WIA_DPS_PAGE_SIZE:
+      list(nominal.pageSize, pageSizes());
+      break;
+    case WIA_DPS_PAGE_WIDTH:
+      range(kSmallestPage, nominal.pageWidth, d.feeder ? d.feeder->sheetWidth : kSmallestPage, 1);
+      break;
+    case WIA_DPS_PAGE_HEIGHT:
+      range(kSmallestPage, nominal.pageHeight, d.feeder ? d.feeder->sheetHeight : kSmallestPage, 1);
+      break;
     case WIA_IPS_CUR_INTENT:
       v.numbers = {WIA_INTENT_NONE, kValidIntents};
       break;
@@ -768,6 +888,14 @@ HRESULT DeviceModel::write(ItemRef item, ItemSettings& settings,
   const bool nearest = d.nearestValues;
   ItemSettings s = settings;
 
+  // The document handling of a scanner's root comes first: it decides the glass.
+  if (item.kind == ItemKind::Root) {
+    HRESULT handled = writeDocumentHandling(s, number(WIA_DPS_DOCUMENT_HANDLING_SELECT), number(WIA_DPS_PAGES),
+                                            number(WIA_DPS_PAGE_SIZE), number(WIA_DPS_PAGE_WIDTH),
+                                            number(WIA_DPS_PAGE_HEIGHT));
+    if (FAILED(handled)) return handled;
+  }
+
   // The scan area, axis by axis: resolution, then position, then extent.
   Axis axes[] = {
       {&s.xres, &s.xpos, &s.xextent, number(WIA_IPS_XRES), number(WIA_IPS_XPOS),
@@ -775,7 +903,7 @@ HRESULT DeviceModel::write(ItemRef item, ItemSettings& settings,
       {&s.yres, &s.ypos, &s.yextent, number(WIA_IPS_YRES), number(WIA_IPS_YPOS),
        number(WIA_IPS_YEXTENT)},
   };
-  const LONG beds[] = {d.bedWidth, d.bedHeight};
+  const LONG beds[] = {glass(s).width, glass(s).height};
   for (int i = 0; i < 2; ++i) {
     Axis& axis = axes[i];
     if (axis.newResolution) {
@@ -863,6 +991,55 @@ HRESULT DeviceModel::write(ItemRef item, ItemSettings& settings,
   }
 
   settings = s;
+  return S_OK;
+}
+
+HRESULT DeviceModel::writeDocumentHandling(ItemSettings& s, const LONG* select, const LONG* pages, const LONG* size,
+                                           const LONG* width, const LONG* height) const {
+  const Glass before = glass(s);
+  const LONG sourceBefore = s.documentSelect & (FEEDER | FLATBED);
+  if (select) {
+    if (!validSelect(*select, selectableBits())) return E_INVALIDARG;
+    s.documentSelect = *select;
+  }
+  if (pages) {
+    LONG count = *pages;
+    if (!fitRange(0, mostPages(), 1, spec_->nearestValues, &count)) return E_INVALIDARG;
+    s.pages = count;
+  }
+  // A named size brings its page; a side written beside it makes the page a custom one.
+  if (size) {
+    LONG named = *size;
+    if (!fitList(pageSizes(), false, &named)) return E_INVALIDARG;
+    s.pageSize = named;
+    if (named != WIA_PAGE_CUSTOM) {
+      s.pageWidth = namedPage(named).width;
+      s.pageHeight = namedPage(named).height;
+    }
+  }
+  struct Side {
+    const LONG* written;
+    LONG longest;
+    LONG* page;
+  };
+  const FeederSpec paper = spec_->feeder.value_or(FeederSpec{});
+  for (const Side& side : {Side{width, paper.sheetWidth, &s.pageWidth}, Side{height, paper.sheetHeight, &s.pageHeight}}) {
+    if (!side.written) continue;
+    LONG value = *side.written;
+    if (!fitRange(kSmallestPage, side.longest, 1, spec_->nearestValues, &value)) return E_INVALIDARG;
+    *side.page = value;
+  }
+  if ((width || height) && s.pageSize != WIA_PAGE_CUSTOM &&
+      Glass{s.pageWidth, s.pageHeight} != namedPage(s.pageSize)) {
+    s.pageSize = WIA_PAGE_CUSTOM;
+  }
+  // Another source or another page in the feeder: the scan area becomes all of it.
+  const Glass after = glass(s);
+  if ((s.documentSelect & (FEEDER | FLATBED)) != sourceBefore || after != before) {
+    s.xpos = s.ypos = 0;
+    s.xextent = bedPixels(after.width, s.xres);
+    s.yextent = bedPixels(after.height, s.yres);
+  }
   return S_OK;
 }
 

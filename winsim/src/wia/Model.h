@@ -31,6 +31,12 @@ struct ItemSettings {
   LONG xpos = 0, ypos = 0, xextent = 0, yextent = 0;
   LONG brightness = 0, contrast = 0, threshold = 128;
   LONG intent = WIA_INTENT_NONE;
+  // A scanner's document handling: its root item holds these and its scan item sees them,
+  // for the source decides the glass that the scan area lies on.
+  LONG documentSelect = FLATBED;
+  LONG pages = 1;
+  LONG pageSize = WIA_PAGE_A4;
+  LONG pageWidth = 0, pageHeight = 0;  // 1/1000 inch
 
   bool operator==(const ItemSettings& other) const;
   bool operator!=(const ItemSettings& other) const { return !(*this == other); }
@@ -51,6 +57,16 @@ struct ValidValues {
   std::vector<GUID> guids;
 };
 
+// What a scan is laid out on, in 1/1000 inch: the bed, or the page in the feeder.
+struct Glass {
+  LONG width = 0;
+  LONG height = 0;
+  bool operator==(const Glass& other) const { return width == other.width && height == other.height; }
+  bool operator!=(const Glass& other) const { return !(*this == other); }
+};
+
+class Feeder;
+
 // A written value: its property and the caller's PROPVARIANT.
 using Write = std::pair<PROPID, const PROPVARIANT*>;
 
@@ -62,9 +78,15 @@ unsigned generatedPictureNumber(const std::string& name);
 
 class DeviceModel {
  public:
-  explicit DeviceModel(std::shared_ptr<const DeviceSpec> deviceSpec);
+  // `feeder`: the paper path of a scanner with a feeder, which the status property reports.
+  explicit DeviceModel(std::shared_ptr<const DeviceSpec> deviceSpec, std::shared_ptr<Feeder> feeder = nullptr);
 
   const DeviceSpec& deviceSpec() const { return *spec_; }
+  Feeder* feeder() const { return feeder_.get(); }
+  // Whether the item keeps settings: a scanner's root and scan item share one set.
+  bool hasSettings(ItemRef item) const;
+  // The glass of the source that `settings` select.
+  Glass glass(const ItemSettings& settings) const;
 
   unsigned childCount() const;
   ItemRef child(unsigned position) const;
@@ -93,8 +115,14 @@ class DeviceModel {
   std::vector<GUID> formatsFor(LONG tymed) const;
   std::vector<LONG> tymeds() const;
   GUID preferredFormat(LONG tymed) const;
+  LONG selectableBits() const;
+  std::vector<LONG> pageSizes() const;
+  LONG mostPages() const;
+  HRESULT writeDocumentHandling(ItemSettings& s, const LONG* select, const LONG* pages, const LONG* size,
+                                const LONG* width, const LONG* height) const;
 
   std::shared_ptr<const DeviceSpec> spec_;
+  std::shared_ptr<Feeder> feeder_;
   unsigned listedPictures_ = 0;
   // By ItemKind: the process's shared table, or this device's own when it has one.
   const std::vector<PropertyInfo>* standardTables_[4] = {};

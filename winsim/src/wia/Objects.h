@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "Feeder.h"
 #include "Model.h"
 #include "runtime/Internal.h"
 #include "winsim/control.h"
@@ -168,21 +169,37 @@ class Enumerator : public Facet<Interface>, protected detail::RefCounted {
 // One opened device: the model and the settings its items hold. Items share it, so a
 // setting written through one item pointer is seen through every other pointer to the same
 // item, for as long as any object of the device lives.
+// A scanner's root and scan item share one set of settings, so that the scan item sees the
+// source and page chosen on the root. The session also counts the pages of the feeder batch
+// it is in; the paper itself is the device's (Feeder).
 class Session {
  public:
-  explicit Session(std::shared_ptr<const DeviceSpec> deviceSpec) : model_(std::move(deviceSpec)) {}
+  explicit Session(std::shared_ptr<const DeviceSpec> deviceSpec, std::shared_ptr<Feeder> feeder = nullptr)
+      : model_(std::move(deviceSpec), std::move(feeder)) {}
   const DeviceModel& model() const { return model_; }
   ItemSettings settings(ItemRef item) const;
+  // A write of the source or of the page count starts a new batch: the sheet in the scanner
+  // is ejected, and a new source selection clears a paper jam.
   HRESULT write(ItemRef item, const std::vector<Write>& writes);
 
+  // The next page of the feeder batch: S_OK and `page`, WIA_ERROR_PAPER_EMPTY when the feeder
+  // is empty or the batch has the WIA_DPS_PAGES it asked for (the next feed starts another
+  // batch), WIA_ERROR_PAPER_JAM while the feeder is jammed.
+  HRESULT feed(FedPage* page);
+  // How the page of the last feed ended: delivered, or lost with its sheet, which leaves the
+  // scanner (a cancelled or failed page).
+  void pageEnded(bool delivered);
+
  private:
-  static unsigned key(ItemRef item) { return item.kind == ItemKind::Flatbed ? 0 : item.index; }
+  static unsigned key(ItemRef item) { return item.kind == ItemKind::Picture ? item.index : 0; }
+  ItemSettings settingsLocked(ItemRef item) const;
 
   DeviceModel model_;
   mutable std::mutex lock_;
   // Only items whose settings differ from their defaults, so that cameras with very many
   // pictures cost nothing per untouched picture.
   std::unordered_map<unsigned, ItemSettings> changed_;
+  unsigned batchPages_ = 0;  // pages delivered since the batch began
 };
 
 // IWiaPropertyStorage over one item (or a device information storage) of a session.
@@ -237,8 +254,18 @@ IEnumSTATPROPSTG* newPropertyEnumerator(std::string target, std::vector<Property
 IWiaPropertyStorage* newDeviceInfo(std::shared_ptr<const DeviceSpec> deviceSpec);
 IUnknown* newDeviceManager();
 
-// idtGetData for a file medium: renders `settings` into a new file, or the caller's.
-HRESULT transferToFile(const DeviceModel& model, ItemRef item, const ItemSettings& settings,
-                       STGMEDIUM* medium, IWiaDataCallback* callback, std::string* path);
+// One page of a file transfer: what to render and whom to tell how far it is.
+struct PageRequest {
+  const DeviceModel& model;
+  ItemRef item;
+  const ItemSettings& settings;
+  FedPage page;                // the side of a sheet from the feeder, or none
+  IWiaDataCallback* callback;  // may be null
+  const std::string& target;   // the item's name, the target of the callback's messages
+};
+
+// idtGetData for a file medium: renders the page into a new file, or the caller's. A
+// cancelled or failed page leaves no file.
+HRESULT transferToFile(const PageRequest& request, STGMEDIUM* medium, std::string* path);
 
 }  // namespace winsim::wia

@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
+
+#include "Label.h"
 
 namespace winsim::wia {
 namespace {
@@ -45,6 +48,17 @@ struct Circle {
   double cx, cy, radius;
 };
 
+// The glass the chart is printed on and the label over it, for the chart's functions below.
+struct Chart {
+  long width, height;
+  Label label;
+};
+
+// The box of a page's label: the white band right of the orientation mark, above the
+// colour bars; rowBand treats its rows as rows that differ from every other.
+constexpr long kLabelTop = 150;
+constexpr long kLabelBottom = 650;
+
 Circle circleOn(long width, long height) {
   const long inner = width - 2 * kMargin;
   const long gridBottom = height - kMargin;
@@ -56,10 +70,13 @@ Circle circleOn(long width, long height) {
 // laid out in physical units, so a square is the same size on the glass at any resolution.
 // Rows are drawn as spans between the places where this can change (chartBreaks), so it is
 // called a few dozen times per row, not once per pixel.
-Rgb chartAt(long x, long y, long width, long height) {
+Rgb chartAt(long x, long y, const Chart& chart) {
   constexpr Rgb kBlack{0, 0, 0};
   constexpr Rgb kWhite{255, 255, 255};
+  const long width = chart.width;
+  const long height = chart.height;
   if (x < kBorder || y < kBorder || x >= width - kBorder || y >= height - kBorder) return kBlack;
+  if (chart.label.inked(x, y)) return kBlack;
   // An orientation mark in the top-left corner.
   if (x >= 150 && y >= 150 && (x - 150) + (y - 150) < 500) return kBlack;
   long inner = width - 2 * kMargin;
@@ -96,8 +113,11 @@ Rgb chartAt(long x, long y, long width, long height) {
 
 // Every x at which chartAt(x, y) may differ from chartAt(x - 1, y), for one row y, in no
 // particular order and possibly repeated. Between two of them the chart is one colour.
-void chartBreaks(long y, long width, long height, std::vector<long>& breaks) {
+void chartBreaks(long y, const Chart& chart, std::vector<long>& breaks) {
+  const long width = chart.width;
+  const long height = chart.height;
   breaks.clear();
+  chart.label.edges(y, breaks);
   const long inner = width - 2 * kMargin;
   breaks.insert(breaks.end(), {kBorder, width - kBorder, 150, 800 - y, kMargin - kFrame, kMargin,
                                width - kMargin, width - kMargin + kFrame});
@@ -124,8 +144,10 @@ void chartBreaks(long y, long width, long height, std::vector<long>& breaks) {
 // number get the same colour at every x from chartAt, or -1 for a row that may differ from
 // all others (through the orientation mark or the ring). The number says where y lies
 // against every height chartAt compares it with, and which row of grid squares it is in.
-long rowBand(long y, long width, long height) {
-  if (y >= 150 && y < 650) return -1;  // the mark's diagonal edge
+long rowBand(long y, const Chart& chart) {
+  const long width = chart.width;
+  const long height = chart.height;
+  if (y >= 150 && y < 650) return -1;  // the mark's diagonal edge, and the label
   const long gridBottom = height - kMargin;
   const bool inGrid = y >= kGridTop && y < gridBottom;
   const Circle circle = circleOn(width, height);
@@ -165,7 +187,10 @@ void fillSpan(uint8_t* rgb, size_t from, size_t to, Rgb c) {
 
 class ChartImage final : public Image {
  public:
-  ChartImage(const DeviceSpec& deviceSpec, const ItemSettings& s) : spec_(deviceSpec), s_(s) {
+  ChartImage(const Glass& glass, const ItemSettings& s, std::string label)
+      : chart_{glass.width, glass.height,
+               Label(std::move(label), kMargin, kLabelTop, glass.width - kMargin, kLabelBottom)},
+        s_(s) {
     // The glass position of each column, computed once for all rows (nondecreasing in x).
     physicalX_.resize(static_cast<size_t>(std::max<LONG>(s_.xextent, 0)));
     for (size_t x = 0; x < physicalX_.size(); ++x) {
@@ -177,7 +202,7 @@ class ChartImage final : public Image {
   void row(LONG y, uint8_t* rgb) const override {
     if (physicalX_.empty()) return;
     long physicalY = static_cast<long>((s_.ypos + y + 0.5) * 1000.0 / s_.yres);
-    const long band = rowBand(physicalY, spec_.bedWidth, spec_.bedHeight);
+    const long band = rowBand(physicalY, chart_);
     const size_t bytes = 3 * physicalX_.size();
     if (band != -1 && band == lastBand_) {
       std::memcpy(rgb, lastRow_.data(), bytes);
@@ -193,7 +218,7 @@ class ChartImage final : public Image {
  private:
   void drawRow(long physicalY, uint8_t* rgb) const {
     bool adjusted = s_.brightness != 0 || s_.contrast != 0;
-    chartBreaks(physicalY, spec_.bedWidth, spec_.bedHeight, breaks_);
+    chartBreaks(physicalY, chart_, breaks_);
     std::sort(breaks_.begin(), breaks_.end());
     // Walks the spans of one colour left to right; each covers the columns whose glass
     // position lies in [spanStart, next break).
@@ -209,7 +234,7 @@ class ChartImage final : public Image {
                                   physicalX_.begin());
       }
       if (end > column) {
-        Rgb c = chartAt(spanStart, physicalY, spec_.bedWidth, spec_.bedHeight);
+        Rgb c = chartAt(spanStart, physicalY, chart_);
         if (adjusted) {
           c = {adjust(c.r, s_.brightness, s_.contrast), adjust(c.g, s_.brightness, s_.contrast),
                adjust(c.b, s_.brightness, s_.contrast)};
@@ -223,7 +248,7 @@ class ChartImage final : public Image {
     }
   }
 
-  const DeviceSpec& spec_;
+  const Chart chart_;
   ItemSettings s_;
   std::vector<long> physicalX_;
   // Scratch of row(): the breaks of a row, and the last row drawn of a band with its number.
@@ -304,8 +329,8 @@ class PictureImage final : public Image {
 
 }  // namespace
 
-std::unique_ptr<Image> scannerImage(const DeviceSpec& deviceSpec, const ItemSettings& settings) {
-  return std::make_unique<ChartImage>(deviceSpec, settings);
+std::unique_ptr<Image> scannerImage(const Glass& glass, const ItemSettings& settings, std::string label) {
+  return std::make_unique<ChartImage>(glass, settings, std::move(label));
 }
 
 std::unique_ptr<Image> cameraImage(unsigned index, LONG width, LONG height) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "Model.h"
@@ -20,8 +21,10 @@ class Image {
   virtual void row(LONG y, uint8_t* rgb) const = 0;
 };
 
-// The chart under the scan area of `settings`, with brightness and contrast applied.
-std::unique_ptr<Image> scannerImage(const DeviceSpec& deviceSpec, const ItemSettings& settings);
+// The chart printed on `glass` (the bed, or a page in the feeder) under the scan area of
+// `settings`, with brightness and contrast applied, and `label` in large capitals at its top
+// when it is not empty.
+std::unique_ptr<Image> scannerImage(const Glass& glass, const ItemSettings& settings, std::string label);
 // Picture `index` of a camera at the given size.
 std::unique_ptr<Image> cameraImage(unsigned index, LONG width, LONG height);
 

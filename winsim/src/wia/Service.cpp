@@ -14,6 +14,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "Feeder.h"
 #include "Model.h"
 #include "Objects.h"
 
@@ -44,6 +45,19 @@ constexpr LONG kMaxImagePixels = 65500;
 
 void fail(const std::string& device, const std::string& problem) {
   throw std::invalid_argument("device \"" + device + "\": " + problem);
+}
+
+void checkFeeder(const DeviceSpec& d, const FeederSpec& feeder, LONG highestResolution) {
+  if (feeder.sheets > kFeederCapacity || feeder.jamAt > kFeederCapacity) {
+    fail(d.id, "a feeder holds at most " + std::to_string(kFeederCapacity) + " sheets");
+  }
+  for (LONG side : {feeder.sheetWidth, feeder.sheetHeight}) {
+    if (side < kSmallestPage || static_cast<long long>(side) * highestResolution / 1000 > kMaxImagePixels) {
+      fail(d.id, "the feeder's sheets must be at least " + std::to_string(kSmallestPage) +
+                     " thousandths of an inch and at most " + std::to_string(kMaxImagePixels) +
+                     " pixels a side at the highest resolution");
+    }
+  }
 }
 
 void check(const DeviceSpec& d) {
@@ -84,6 +98,9 @@ void check(const DeviceSpec& d) {
       fail(d.id, "the bed must be at most " + std::to_string(kMaxImagePixels) +
                      " pixels wide and high at the highest resolution");
     }
+    if (d.feeder) checkFeeder(d, *d.feeder, highest);
+  } else if (d.feeder) {
+    fail(d.id, "only a scanner has a document feeder");
   }
   auto checkSize = [&d](const std::string& name, LONG width, LONG height) {
     if (width < 1 || height < 1 || width > kMaxImagePixels || height > kMaxImagePixels) {
@@ -222,6 +239,7 @@ void setDevices(std::vector<DeviceSpec> specs) {
       wia::fail(deviceSpec.id, "duplicate ID");
     }
     scripts[deviceSpec.id].steps = deviceSpec.dialog;
+    list->feeders.push_back(deviceSpec.feeder ? std::make_shared<wia::Feeder>(*deviceSpec.feeder) : nullptr);
     list->devices.push_back(std::make_shared<const DeviceSpec>(std::move(deviceSpec)));
   }
   auto& s = wia::state();
@@ -271,6 +289,23 @@ void clearReadOverrides() {
   s.overrides.clear();
   s.overrideCount = 0;
 }
+
+namespace {
+
+std::shared_ptr<wia::Feeder> feederOf(const std::string& deviceId) {
+  std::shared_ptr<const wia::DeviceList> list = wia::currentDevices();
+  auto found = list->byId.find(deviceId);
+  if (found == list->byId.end() || !list->feeders[found->second]) {
+    throw std::invalid_argument("device \"" + deviceId + "\" has no document feeder");
+  }
+  return list->feeders[found->second];
+}
+
+}  // namespace
+
+FeederState feederState(const std::string& deviceId) { return feederOf(deviceId)->state(); }
+
+void loadFeeder(const std::string& deviceId, unsigned sheets) { feederOf(deviceId)->load(sheets); }
 
 std::string fullItemName(const std::string& deviceId, const std::string& itemName) {
   size_t slash = deviceId.rfind('\\');

@@ -11,8 +11,13 @@
 
 namespace winsim::wia {
 
+class Feeder;
+
 struct DeviceList {
   std::vector<std::shared_ptr<const DeviceSpec>> devices;
+  // By device: its document feeder's paper, or null. Made with the set, so that installing
+  // a set reloads every feeder.
+  std::vector<std::shared_ptr<Feeder>> feeders;
   std::unordered_map<std::string, size_t> byId;
 };
 

@@ -89,8 +89,12 @@ IEnumSTATPROPSTG* newPropertyEnumerator(std::string target, std::vector<Property
 }
 
 ItemSettings Session::settings(ItemRef item) const {
-  if (item.kind != ItemKind::Flatbed && item.kind != ItemKind::Picture) return {};
+  if (!model_.hasSettings(item)) return {};
   std::lock_guard<std::mutex> guard(lock_);
+  return settingsLocked(item);
+}
+
+ItemSettings Session::settingsLocked(ItemRef item) const {
   auto found = changed_.find(key(item));
   return found == changed_.end() ? model_.defaults(item) : found->second;
 }
@@ -107,7 +111,47 @@ HRESULT Session::write(ItemRef item, const std::vector<Write>& writes) {
   } else {
     changed_[key(item)] = settings;
   }
+  if (Feeder* feeder = model_.feeder()) {
+    for (const auto& [id, value] : writes) {
+      if (id != WIA_DPS_DOCUMENT_HANDLING_SELECT && id != WIA_DPS_PAGES) continue;
+      batchPages_ = 0;
+      feeder->eject();
+      if (id == WIA_DPS_DOCUMENT_HANDLING_SELECT) feeder->clearJam();
+    }
+  }
   return hr;
+}
+
+HRESULT Session::feed(FedPage* page) {
+  std::lock_guard<std::mutex> guard(lock_);
+  Feeder* feeder = model_.feeder();
+  if (!feeder) return WIA_ERROR_PAPER_EMPTY;
+  const ItemSettings scanner = settingsLocked({ItemKind::Root, 0});
+  if (scanner.pages > 0 && batchPages_ >= static_cast<unsigned>(scanner.pages)) {
+    batchPages_ = 0;
+    feeder->eject();
+    return WIA_ERROR_PAPER_EMPTY;
+  }
+  switch (feeder->take((scanner.documentSelect & DUPLEX) != 0, (scanner.documentSelect & BACK_FIRST) != 0, page)) {
+    case Feed::Page:
+      return S_OK;
+    case Feed::Jam:
+      batchPages_ = 0;
+      return WIA_ERROR_PAPER_JAM;
+    case Feed::Empty:
+      break;
+  }
+  batchPages_ = 0;
+  return WIA_ERROR_PAPER_EMPTY;
+}
+
+void Session::pageEnded(bool delivered) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (delivered) {
+    ++batchPages_;
+  } else if (Feeder* feeder = model_.feeder()) {
+    feeder->eject();
+  }
 }
 
 StorageObject::StorageObject(std::shared_ptr<Session> session, ItemRef item)

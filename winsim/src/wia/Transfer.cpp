@@ -1,10 +1,12 @@
 // File transfers: the image of an item's current settings, written into a new file in the
-// temporary directory (or the file the caller names) and handed back by name.
+// temporary directory (or the file the caller names) and handed back by name, with the
+// progress messages, pace and cancellation of TransferProgress.
 #include <cerrno>
 #include <cstdio>
 
 #include "Encode.h"
 #include "Objects.h"
+#include "Progress.h"
 #include "Runtime.h"
 
 namespace winsim::wia {
@@ -22,18 +24,22 @@ PixelFormat pixelFormatOf(const ItemSettings& s, bool camera) {
   return format;
 }
 
-// Tells the callback how far the transfer is; S_FALSE from it cancels.
-HRESULT report(IWiaDataCallback* callback, LONG status, LONG percent) {
-  if (!callback) return S_OK;
-  return callback->BandedDataCallback(IT_MSG_STATUS, status, percent, 0, 0, 0, 0, nullptr);
+// What a page from the feeder shows at its top: "SHEET 12 FRONT".
+std::string labelOf(const FedPage& page) {
+  if (page.sheet == 0) return {};
+  return "SHEET " + std::to_string(page.sheet) + (page.back ? " BACK" : " FRONT");
 }
 
 }  // namespace
 
-HRESULT transferToFile(const DeviceModel& model, ItemRef item, const ItemSettings& settings,
-                       STGMEDIUM* medium, IWiaDataCallback* callback, std::string* path) {
-  HRESULT progress = report(callback, IT_STATUS_TRANSFER_FROM_DEVICE, 0);
-  if (progress != S_OK) return progress;
+HRESULT transferToFile(const PageRequest& request, STGMEDIUM* medium, std::string* path) {
+  const ItemSettings& settings = request.settings;
+  const bool camera = request.item.kind == ItemKind::Picture;
+  const PixelFormat format = pixelFormatOf(settings, camera);
+  TransferProgress progress(request.callback, request.target, settings.yextent,
+                            bandRowsOf(settings.xextent, format.bitsPerPixel),
+                            request.model.deviceSpec().transferMillis);
+  if (!progress.start()) return progress.stopReason();
 
   bool jpeg = settings.format == WiaImgFmt_JPEG;
   bool ownName = medium->lpszFileName != nullptr;
@@ -47,21 +53,16 @@ HRESULT transferToFile(const DeviceModel& model, ItemRef item, const ItemSetting
   }
   if (FAILED(opened)) return opened;
 
-  bool camera = item.kind == ItemKind::Picture;
   std::unique_ptr<Image> image =
-      camera ? cameraImage(item.index, settings.xextent, settings.yextent)
-             : scannerImage(model.deviceSpec(), settings);
-  PixelFormat format = pixelFormatOf(settings, camera);
+      camera ? cameraImage(request.item.index, settings.xextent, settings.yextent)
+             : scannerImage(request.model.glass(settings), settings, labelOf(request.page));
   errno = 0;
-  int error = jpeg ? writeJpeg(file, *image, format) : writeBmp(file, *image, format);
+  int error = jpeg ? writeJpeg(file, *image, format, progress) : writeBmp(file, *image, format, progress);
   if (std::fclose(file) != 0 && error == 0) error = errno ? errno : EIO;
-  if (error == 0) {
-    progress = report(callback, IT_STATUS_TRANSFER_TO_CLIENT, 100);
-    if (FAILED(progress) || progress == S_FALSE) error = -1;
-  }
+  if (error == 0 && !progress.finish()) error = kWritingStopped;
   if (error != 0) {
     removeFile(*path);
-    return error == -1 ? progress : writeFailure(error);
+    return error == kWritingStopped ? progress.stopReason() : writeFailure(error);
   }
   if (!ownName) {
     medium->lpszFileName = detail::taskMemString(toUtf16(*path));
