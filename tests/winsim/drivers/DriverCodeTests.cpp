@@ -32,10 +32,10 @@ TEST(SaneStatusCode, AStatusWithoutSuchACodeGetsOneOfItsOwnThatKeepsSanesText) {
   EXPECT_EQ(endOfFile.text, "End of file reached");
   EXPECT_EQ(driverText(HRESULT(0x80045A05u)), "End of file reached");
 
-  DriverStatus unknown = saneFailure(static_cast<SANE_Status>(57), "Unknown SANE status code 57", "sane_read");
+  DriverStatus unknown = saneFailure(57, "Unknown SANE status code 57", "sane_read");
   EXPECT_EQ(unknown.code, HRESULT(0x80045A39u));
   EXPECT_EQ(driverText(unknown.code), "Unknown SANE status code 57");
-  EXPECT_EQ(saneStatusCode(static_cast<SANE_Status>(100000)), HRESULT(0x80045AFFu));
+  EXPECT_EQ(saneStatusCode(100000), HRESULT(0x80045AFFu));
 
   // Mapped codes leave no text: the system's or the WIA table's is the one shown.
   saneFailure(SANE_STATUS_JAMMED, "Document feeder jammed", "sane_read");

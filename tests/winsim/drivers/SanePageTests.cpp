@@ -10,9 +10,10 @@
 namespace winsim::drivers {
 namespace {
 
-SANE_Parameters frame(SANE_Frame format, int depth, int pixels, int lines, int bytesPerLine, bool last = true) {
+// Parameters as a backend writes them; `format` may be one SANE does not define.
+SANE_Parameters frame(int format, int depth, int pixels, int lines, int bytesPerLine, bool last = true) {
   SANE_Parameters p{};
-  p.format = format;
+  std::memcpy(&p.format, &format, sizeof format);
   p.last_frame = last ? SANE_TRUE : SANE_FALSE;
   p.depth = depth;
   p.pixels_per_line = pixels;
@@ -128,7 +129,7 @@ TEST(SanePage, FramesNoPageCanHoldAreTheDriversFault) {
     return status.code == WIA_ERROR_INVALID_DRIVER_RESPONSE && !status.text.empty();
   };
   EXPECT_TRUE(refused(frame(SANE_FRAME_GRAY, 4, 10, 10, 10)));        // a depth SANE has not
-  EXPECT_TRUE(refused(frame(static_cast<SANE_Frame>(9), 8, 10, 10, 10)));
+  EXPECT_TRUE(refused(frame(9, 8, 10, 10, 10)));
   EXPECT_TRUE(refused(frame(SANE_FRAME_RGB, 8, 10, 10, 29)));         // lines shorter than pixels
   EXPECT_TRUE(refused(frame(SANE_FRAME_GRAY, 8, 0, 10, 10)));
   EXPECT_TRUE(refused(frame(SANE_FRAME_GRAY, 8, 10, 0, 10)));

@@ -4,8 +4,9 @@
 
 namespace winsim::drivers {
 
-std::string SaneApi::statusText(SANE_Status status) const {
-  const char* text = strstatus ? strstatus(status) : nullptr;
+std::string SaneApi::statusText(int status) const {
+  bool defined = status >= SANE_STATUS_GOOD && status <= SANE_STATUS_ACCESS_DENIED;
+  const char* text = defined && strstatus ? strstatus(static_cast<SANE_Status>(status)) : nullptr;
   if (text && *text) return text;
   return "SANE status " + std::to_string(static_cast<int>(status));
 }

@@ -4,6 +4,7 @@
 
 #include <sane/sane.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -25,9 +26,20 @@ struct SaneApi {
   decltype(&::sane_cancel) cancel = nullptr;
   decltype(&::sane_strstatus) strstatus = nullptr;
 
-  // sane_strstatus's text, or one of ours for a status it has none for.
-  std::string statusText(SANE_Status status) const;
+  // sane_strstatus's text, or one of ours for a status SANE does not define.
+  std::string statusText(int status) const;
 };
+
+// What a backend wrote into one of SANE's enumerations (a status, a frame format, a value
+// type), read as the int it is: a backend may write a value the enumeration lacks, which
+// must not be read as the enumeration. Statuses are kept as such ints throughout.
+template <typename Enumeration>
+int valueOf(const Enumeration& field) {
+  static_assert(sizeof(Enumeration) == sizeof(int), "SANE's enumerations are ints");
+  int value;
+  std::memcpy(&value, &field, sizeof value);
+  return value;
+}
 
 // Loads `file` and binds every function: null with the reason (the loader's message, or
 // the function that is missing) when one cannot be had.

@@ -13,14 +13,14 @@ namespace {
 constexpr size_t kMaxDevices = 1024;
 
 struct Listed {
-  SANE_Status status = SANE_STATUS_GOOD;
+  int status = SANE_STATUS_GOOD;
   std::vector<SaneDeviceInfo> devices;
 };
 
 struct Opened {
-  SANE_Status status = SANE_STATUS_GOOD;
+  int status = SANE_STATUS_GOOD;
   SANE_Handle handle = nullptr;
-  SANE_Status readStatus = SANE_STATUS_GOOD;
+  int readStatus = SANE_STATUS_GOOD;
   std::vector<SaneOption> options;
   std::vector<SaneDataType> dataTypes;
 };

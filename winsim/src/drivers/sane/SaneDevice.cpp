@@ -15,13 +15,13 @@ namespace {
 constexpr size_t kReadSize = 256 * 1024;
 
 struct Started {
-  SANE_Status status = SANE_STATUS_GOOD;
-  SANE_Status parametersStatus = SANE_STATUS_GOOD;
+  int status = SANE_STATUS_GOOD;
+  int parametersStatus = SANE_STATUS_GOOD;
   SANE_Parameters parameters{};
 };
 
 struct Read {
-  SANE_Status status = SANE_STATUS_GOOD;
+  int status = SANE_STATUS_GOOD;
   SANE_Int length = 0;
 };
 
@@ -34,9 +34,9 @@ DriverStatus refused(const std::string& option, const std::string& why) {
 }  // namespace
 
 struct SaneDevice::Written {
-  SANE_Status status = SANE_STATUS_GOOD;
+  int status = SANE_STATUS_GOOD;
   SANE_Int info = 0;
-  SANE_Status readStatus = SANE_STATUS_GOOD;
+  int readStatus = SANE_STATUS_GOOD;
   std::vector<SaneOption> options;
 };
 
@@ -136,7 +136,7 @@ DriverStatus SaneDevice::setResolution(double dpi, double* taken) {
   return status;
 }
 
-DriverStatus SaneDevice::setDataType(const SaneDataType& type) {
+DriverStatus SaneDevice::setDataType(SaneDataType type) {
   if (!type.mode.empty()) {
     const SaneOption* mode = findSaneOption(options_, SANE_NAME_SCAN_MODE);
     if (!mode || !mode->hasValue || mode->text != type.mode) {

@@ -56,7 +56,7 @@ class SaneDevice {
   // depth); the area in pixels at `dpi`; the source of a document handling (FLATBED,
   // FEEDER, FEEDER | DUPLEX).
   DriverStatus setResolution(double dpi, double* taken = nullptr);
-  DriverStatus setDataType(const SaneDataType& type);
+  DriverStatus setDataType(SaneDataType type);  // a copy: the model it may come from changes
   DriverStatus setArea(const PixelArea& area, double dpi, PixelArea* taken = nullptr);
   DriverStatus setDocumentHandling(LONG handling);
 

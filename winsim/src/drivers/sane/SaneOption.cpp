@@ -13,14 +13,27 @@ constexpr SANE_Int kMaxValueSize = 1 << 20;
 
 std::string textOf(SANE_String_Const text) { return text ? text : ""; }
 
+// The descriptor's enumerations, each a value SANE defines or the harmless one.
+void copyKinds(const SANE_Option_Descriptor& descriptor, SaneOption* option) {
+  int type = valueOf(descriptor.type);
+  option->type = type >= SANE_TYPE_BOOL && type <= SANE_TYPE_GROUP ? static_cast<SANE_Value_Type>(type)
+                                                                   : SANE_TYPE_GROUP;
+  int unit = valueOf(descriptor.unit);
+  option->unit = unit >= SANE_UNIT_NONE && unit <= SANE_UNIT_MICROSECOND ? static_cast<SANE_Unit>(unit)
+                                                                        : SANE_UNIT_NONE;
+  int constraint = valueOf(descriptor.constraint_type);
+  option->constraint = constraint >= SANE_CONSTRAINT_NONE && constraint <= SANE_CONSTRAINT_STRING_LIST
+                           ? static_cast<SANE_Constraint_Type>(constraint)
+                           : SANE_CONSTRAINT_NONE;
+}
+
 void copyConstraint(const SANE_Option_Descriptor& descriptor, SaneOption* option) {
-  option->constraint = descriptor.constraint_type;
-  switch (descriptor.constraint_type) {
+  switch (option->constraint) {
     case SANE_CONSTRAINT_RANGE:
       if (const SANE_Range* range = descriptor.constraint.range) {
-        option->min = numberOfWord(descriptor.type, range->min);
-        option->max = numberOfWord(descriptor.type, range->max);
-        option->quant = numberOfWord(descriptor.type, range->quant);
+        option->min = numberOfWord(option->type, range->min);
+        option->max = numberOfWord(option->type, range->max);
+        option->quant = numberOfWord(option->type, range->quant);
       } else {
         option->constraint = SANE_CONSTRAINT_NONE;
       }
@@ -29,7 +42,7 @@ void copyConstraint(const SANE_Option_Descriptor& descriptor, SaneOption* option
       if (const SANE_Word* list = descriptor.constraint.word_list) {
         SANE_Int count = list[0] < 0 ? 0 : list[0] > kMaxListed ? kMaxListed : list[0];
         for (SANE_Int i = 1; i <= count; ++i)
-          option->numbers.push_back(numberOfWord(descriptor.type, list[i]));
+          option->numbers.push_back(numberOfWord(option->type, list[i]));
       }
       break;
     case SANE_CONSTRAINT_STRING_LIST:
@@ -58,14 +71,14 @@ bool wordOfNumber(SANE_Value_Type type, double number, SANE_Word* word) {
   return true;
 }
 
-SANE_Status readSaneValue(const SaneApi& api, SANE_Handle handle, SaneOption* option) {
+int readSaneValue(const SaneApi& api, SANE_Handle handle, SaneOption* option) {
   option->hasValue = false;
   bool readable = option->active() && (option->capabilities & SANE_CAP_SOFT_DETECT) &&
                   option->type != SANE_TYPE_BUTTON && option->type != SANE_TYPE_GROUP;
   if (!readable || option->size <= 0 || option->size > kMaxValueSize) return SANE_STATUS_GOOD;
   // Room for at least one word, and a terminating zero a string may lack.
   std::vector<char> buffer(static_cast<size_t>(option->size) + sizeof(SANE_Word) + 1, '\0');
-  SANE_Status status = api.controlOption(handle, option->index, SANE_ACTION_GET_VALUE, buffer.data(), nullptr);
+  int status = api.controlOption(handle, option->index, SANE_ACTION_GET_VALUE, buffer.data(), nullptr);
   if (status != SANE_STATUS_GOOD) return status;
   if (option->type == SANE_TYPE_STRING) {
     buffer[static_cast<size_t>(option->size)] = '\0';
@@ -79,12 +92,12 @@ SANE_Status readSaneValue(const SaneApi& api, SANE_Handle handle, SaneOption* op
   return SANE_STATUS_GOOD;
 }
 
-SANE_Status readSaneOptions(const SaneApi& api, SANE_Handle handle, std::vector<SaneOption>* options) {
+int readSaneOptions(const SaneApi& api, SANE_Handle handle, std::vector<SaneOption>* options) {
   options->clear();
   // Option 0 is the count, and its descriptor is read before its value like any other's.
   (void)api.getOptionDescriptor(handle, 0);
   SANE_Int count = 0;
-  SANE_Status status = api.controlOption(handle, 0, SANE_ACTION_GET_VALUE, &count, nullptr);
+  int status = api.controlOption(handle, 0, SANE_ACTION_GET_VALUE, &count, nullptr);
   if (status != SANE_STATUS_GOOD) return status;
   if (count > kMaxOptions) count = kMaxOptions;
   for (SANE_Int index = 1; index < count; ++index) {
@@ -94,10 +107,9 @@ SANE_Status readSaneOptions(const SaneApi& api, SANE_Handle handle, std::vector<
     option.index = index;
     option.name = descriptor->name;
     option.title = textOf(descriptor->title);
-    option.type = descriptor->type;
-    option.unit = descriptor->unit;
     option.size = descriptor->size;
     option.capabilities = descriptor->cap;
+    copyKinds(*descriptor, &option);
     copyConstraint(*descriptor, &option);
     // A value that cannot be read leaves the option without one; it is not the device's end.
     (void)readSaneValue(api, handle, &option);

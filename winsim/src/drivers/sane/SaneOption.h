@@ -43,12 +43,14 @@ bool wordOfNumber(SANE_Value_Type type, double number, SANE_Word* word);
 
 // Reads every option of an open device: descriptors (which some backends, SANE's test
 // backend among them, require before an option is used) and the values of the active
-// ones. Options without a descriptor or a name are left out. At most kMaxOptions are read.
+// ones. Options without a descriptor or a name are left out, and so are the values of
+// options of a type SANE does not define. At most kMaxOptions are read. Both answer a
+// SANE status.
 constexpr int kMaxOptions = 1024;
-SANE_Status readSaneOptions(const SaneApi& api, SANE_Handle handle, std::vector<SaneOption>* options);
+int readSaneOptions(const SaneApi& api, SANE_Handle handle, std::vector<SaneOption>* options);
 
 // Reads one option's current value into `option` again.
-SANE_Status readSaneValue(const SaneApi& api, SANE_Handle handle, SaneOption* option);
+int readSaneValue(const SaneApi& api, SANE_Handle handle, SaneOption* option);
 
 // The option named `name`, or null.
 const SaneOption* findSaneOption(const std::vector<SaneOption>& options, const std::string& name);

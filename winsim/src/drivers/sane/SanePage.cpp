@@ -14,7 +14,7 @@ DriverStatus oddFrame(const std::string& what) {
                        "sane_get_parameters");
 }
 
-int colourOf(SANE_Frame format) {
+int colourOf(int format) {
   return format == SANE_FRAME_RED ? 0 : format == SANE_FRAME_GREEN ? 1 : 2;
 }
 
@@ -30,16 +30,16 @@ void SaneRaster::rgbRow(LONG y, uint8_t* rgb) const {
 }
 
 DriverStatus SanePage::beginFrame(const SANE_Parameters& p) {
-  bool colourFrame = p.format == SANE_FRAME_RED || p.format == SANE_FRAME_GREEN ||
-                     p.format == SANE_FRAME_BLUE;
-  if (!colourFrame && p.format != SANE_FRAME_GRAY && p.format != SANE_FRAME_RGB)
-    return oddFrame("a frame of unknown format " + std::to_string(p.format));
+  int format = valueOf(p.format);
+  bool colourFrame = format == SANE_FRAME_RED || format == SANE_FRAME_GREEN || format == SANE_FRAME_BLUE;
+  if (!colourFrame && format != SANE_FRAME_GRAY && format != SANE_FRAME_RGB)
+    return oddFrame("a frame of unknown format " + std::to_string(format));
   if (p.depth != 1 && p.depth != 8 && p.depth != 16)
     return oddFrame("samples of " + std::to_string(p.depth) + " bits");
   if (p.pixels_per_line <= 0 || p.pixels_per_line > kMaxPixelsPerLine)
     return oddFrame("lines of " + std::to_string(p.pixels_per_line) + " pixels");
   if (p.lines < -1 || p.lines == 0) return oddFrame(std::to_string(p.lines) + " lines");
-  int channels = p.format == SANE_FRAME_RGB ? 3 : 1;
+  int channels = format == SANE_FRAME_RGB ? 3 : 1;
   uint64_t needed = (uint64_t(p.pixels_per_line) * channels * p.depth + 7) / 8;
   if (p.bytes_per_line < 0 || uint64_t(p.bytes_per_line) < needed || p.bytes_per_line > kMaxBytesPerLine)
     return oddFrame("lines of " + std::to_string(p.bytes_per_line) + " bytes for " +
@@ -48,7 +48,7 @@ DriverStatus SanePage::beginFrame(const SANE_Parameters& p) {
   bool first = colourFrames_ == 0 && !single_;
   if (!first) {
     if (complete() || !colourFrame || !ended_) return oddFrame("a frame after the page's last");
-    if (colourFrames_ & (1 << colourOf(p.format))) return oddFrame("the same colour twice");
+    if (colourFrames_ & (1 << colourOf(format))) return oddFrame("the same colour twice");
     if (p.pixels_per_line != raster_.width || (p.lines != -1 && p.lines != firstFrameLines_))
       return oddFrame("colour frames of different sizes");
   } else {
@@ -69,8 +69,8 @@ DriverStatus SanePage::beginFrame(const SANE_Parameters& p) {
   }
   frame_ = p;
   frameChannels_ = channels;
-  channelOffset_ = colourFrame ? colourOf(p.format) : 0;
-  if (colourFrame) colourFrames_ |= 1 << colourOf(p.format);
+  channelOffset_ = colourFrame ? colourOf(format) : 0;
+  if (colourFrame) colourFrames_ |= 1 << colourOf(format);
   single_ = !colourFrame;
   frameLines_ = 0;
   ended_ = false;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "../DriverStatus.h"
+#include "SaneApi.h"
 
 namespace winsim::drivers {
 

@@ -4,7 +4,7 @@ namespace winsim::drivers {
 namespace {
 
 struct Initialised {
-  SANE_Status status = SANE_STATUS_GOOD;
+  int status = SANE_STATUS_GOOD;
   SANE_Int version = 0;
 };
 

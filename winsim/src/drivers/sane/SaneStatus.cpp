@@ -4,7 +4,7 @@
 
 namespace winsim::drivers {
 
-HRESULT saneStatusCode(SANE_Status status) {
+HRESULT saneStatusCode(int status) {
   switch (status) {
     case SANE_STATUS_GOOD: return S_OK;
     case SANE_STATUS_UNSUPPORTED: return WIA_ERROR_INVALID_COMMAND;
@@ -26,7 +26,7 @@ HRESULT saneStatusCode(SANE_Status status) {
   return HRESULT(static_cast<unsigned>(kSaneOwnCodes) | (raw <= 0xFE ? raw : 0xFFu));
 }
 
-DriverStatus saneFailure(SANE_Status status, const std::string& text, const char* call) {
+DriverStatus saneFailure(int status, const std::string& text, const char* call) {
   HRESULT code = saneStatusCode(status);
   if (code == S_OK) code = WIA_ERROR_INVALID_DRIVER_RESPONSE;  // success where failure was due
   if ((code & HRESULT(0xFFFFFF00u)) == kSaneOwnCodes) rememberDriverText(code, text);

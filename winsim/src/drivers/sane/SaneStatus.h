@@ -12,10 +12,10 @@ namespace winsim::drivers {
 // The code for `status` where it came as a failure. Statuses with no WIA or system code of
 // the same meaning (SANE_STATUS_EOF where no frame was being read, a status this SANE does
 // not define) get a code of their own, kSaneOwnCodes + status.
-HRESULT saneStatusCode(SANE_Status status);
+HRESULT saneStatusCode(int status);
 
 // The failure report of `status` from `call`, with SANE's text for it; the text of a code
 // of SANE's own is left in DriverText for the service's message table.
-DriverStatus saneFailure(SANE_Status status, const std::string& text, const char* call);
+DriverStatus saneFailure(int status, const std::string& text, const char* call);
 
 }  // namespace winsim::drivers
