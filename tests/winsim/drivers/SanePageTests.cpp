@@ -22,16 +22,33 @@ SANE_Parameters frame(int format, int depth, int pixels, int lines, int bytesPer
   return p;
 }
 
-// One frame's bytes through a page, `chunk` bytes at a time.
+// One frame's bytes through a page into a raster, `chunk` bytes at a time.
 SaneRaster pageOf(const SANE_Parameters& p, const std::vector<uint8_t>& bytes, size_t chunk = 1 << 20) {
-  SanePage page;
+  SaneRaster raster;
+  SaneRasterSink sink(&raster);
+  SanePage page(sink);
   EXPECT_TRUE(page.beginFrame(p).ok());
   for (size_t at = 0; at < bytes.size(); at += chunk)
     EXPECT_TRUE(page.add(bytes.data() + at, std::min(chunk, bytes.size() - at)).ok());
   EXPECT_TRUE(page.endFrame().ok());
   EXPECT_TRUE(page.complete());
-  return page.take();
+  return raster;
 }
+
+// A sink that takes `rows` rows and fails the next, as a full disk would.
+struct FailingSink : SaneRowSink {
+  int rows;
+  int ended = 0;
+  explicit FailingSink(int rows) : rows(rows) {}
+  DriverStatus begin(LONG, LONG, int) override { return DriverStatus{}; }
+  DriverStatus row(const uint8_t*) override {
+    return rows-- > 0 ? DriverStatus{} : driverFailure(HRESULT(0x80070070u), "disk full", "write");
+  }
+  DriverStatus end(LONG, bool) override {
+    ++ended;
+    return DriverStatus{};
+  }
+};
 
 TEST(SanePage, OneBitGreyIsBlackForASetBitAndOneBitColourIsFullIntensity) {
   // Ten pixels from the high bit, a padding byte at the end of each line.
@@ -74,7 +91,9 @@ TEST(SanePage, ChunksOfAnySizeAndLinePaddingGiveTheSamePage) {
 }
 
 TEST(SanePage, ThreeColourFramesInAnyOrderMakeOneRgbPage) {
-  SanePage page;
+  SaneRaster rgb;
+  SaneRasterSink sink(&rgb);
+  SanePage page(sink);
   const std::pair<SANE_Frame, uint8_t> frames[] = {{SANE_FRAME_GREEN, 20}, {SANE_FRAME_BLUE, 30}, {SANE_FRAME_RED, 10}};
   for (size_t i = 0; i < 3; ++i) {
     ASSERT_TRUE(page.beginFrame(frame(frames[i].first, 8, 2, 2, 2, i == 2)).ok());
@@ -83,48 +102,66 @@ TEST(SanePage, ThreeColourFramesInAnyOrderMakeOneRgbPage) {
     ASSERT_TRUE(page.add(bytes.data(), bytes.size()).ok());
     ASSERT_TRUE(page.endFrame().ok());
     EXPECT_EQ(page.complete(), i == 2);
+    EXPECT_EQ(rgb.height, i == 2 ? 2 : 0);  // the rows come with the last colour
   }
   EXPECT_EQ(page.bytesRead(), 12u);
-  SaneRaster rgb = page.take();
   EXPECT_EQ(rgb.channels, 3);
   EXPECT_EQ(rgb.samples, (std::vector<uint8_t>{10, 20, 30, 10, 20, 30, 10, 20, 30, 10, 20, 30}));
 }
 
 TEST(SanePage, APageOfUnknownHeightTakesTheLinesThatCame) {
-  SanePage page;
+  SaneRaster raster;
+  SaneRasterSink sink(&raster);
+  SanePage page(sink);
   ASSERT_TRUE(page.beginFrame(frame(SANE_FRAME_GRAY, 8, 4, -1, 4)).ok());
   EXPECT_EQ(page.bytesExpected(), 0u);
   std::vector<uint8_t> bytes(4 * 9 + 2, 7);  // nine lines and part of a tenth
   ASSERT_TRUE(page.add(bytes.data(), bytes.size()).ok());
   ASSERT_TRUE(page.endFrame().ok());
-  SaneRaster raster = page.take();
   EXPECT_EQ(raster.height, 9);
   EXPECT_EQ(raster.samples.size(), 36u);
   EXPECT_FALSE(raster.shortened);
 }
 
 TEST(SanePage, AFrameEndingEarlyIsShortenedAndBytesBeyondItsLinesAreDropped) {
-  SanePage early;
+  SaneRaster shortened;
+  SaneRasterSink shortenedSink(&shortened);
+  SanePage early(shortenedSink);
   ASSERT_TRUE(early.beginFrame(frame(SANE_FRAME_GRAY, 8, 2, 10, 2)).ok());
   std::vector<uint8_t> three(6, 1);
   ASSERT_TRUE(early.add(three.data(), three.size()).ok());
   ASSERT_TRUE(early.endFrame().ok());
-  SaneRaster shortened = early.take();
   EXPECT_EQ(shortened.height, 3);
   EXPECT_TRUE(shortened.shortened);
 
-  SanePage late;
+  SaneRaster full;
+  SaneRasterSink fullSink(&full);
+  SanePage late(fullSink);
   ASSERT_TRUE(late.beginFrame(frame(SANE_FRAME_GRAY, 8, 2, 2, 2)).ok());
   std::vector<uint8_t> five(10, 2);
   ASSERT_TRUE(late.add(five.data(), five.size()).ok());
   ASSERT_TRUE(late.endFrame().ok());
   EXPECT_EQ(late.bytesRead(), 10u);
-  EXPECT_EQ(late.take().samples.size(), 4u);
+  EXPECT_EQ(full.samples.size(), 4u);
+  EXPECT_FALSE(full.shortened);
+}
+
+TEST(SanePage, ASinkThatFailsStopsThePageWithItsFailure) {
+  FailingSink sink(2);
+  SanePage page(sink);
+  ASSERT_TRUE(page.beginFrame(frame(SANE_FRAME_GRAY, 16, 2, 5, 4)).ok());
+  std::vector<uint8_t> bytes(20, 9);
+  DriverStatus added = page.add(bytes.data(), bytes.size());
+  EXPECT_EQ(added.code, HRESULT(0x80070070u));
+  EXPECT_EQ(added.text, "disk full");
+  EXPECT_EQ(sink.ended, 0);
 }
 
 TEST(SanePage, FramesNoPageCanHoldAreTheDriversFault) {
-  auto refused = [](const SANE_Parameters& p) {
-    SanePage page;
+  SaneRaster raster;
+  SaneRasterSink sink(&raster);
+  auto refused = [&](const SANE_Parameters& p) {
+    SanePage page(sink);
     DriverStatus status = page.beginFrame(p);
     return status.code == WIA_ERROR_INVALID_DRIVER_RESPONSE && !status.text.empty();
   };
@@ -136,7 +173,7 @@ TEST(SanePage, FramesNoPageCanHoldAreTheDriversFault) {
   EXPECT_TRUE(refused(frame(SANE_FRAME_GRAY, 8, 10, -2, 10)));
   EXPECT_TRUE(refused(frame(SANE_FRAME_RGB, 8, 1 << 20, 1 << 20, 3 << 20)));  // 3 TiB
 
-  SanePage mixed;
+  SanePage mixed(sink);
   ASSERT_TRUE(mixed.beginFrame(frame(SANE_FRAME_RED, 8, 2, 2, 2, false)).ok());
   std::vector<uint8_t> bytes(4, 1);
   ASSERT_TRUE(mixed.add(bytes.data(), bytes.size()).ok());
@@ -145,12 +182,12 @@ TEST(SanePage, FramesNoPageCanHoldAreTheDriversFault) {
   EXPECT_EQ(mixed.beginFrame(frame(SANE_FRAME_GREEN, 8, 3, 2, 3)).code, WIA_ERROR_INVALID_DRIVER_RESPONSE);
   EXPECT_EQ(mixed.beginFrame(frame(SANE_FRAME_GRAY, 8, 2, 2, 2)).code, WIA_ERROR_INVALID_DRIVER_RESPONSE);
 
-  SanePage empty;
+  SanePage empty(sink);
   ASSERT_TRUE(empty.beginFrame(frame(SANE_FRAME_GRAY, 8, 4, 4, 4)).ok());
   ASSERT_TRUE(empty.add(bytes.data(), 3).ok());  // less than a line
   EXPECT_EQ(empty.endFrame().code, WIA_ERROR_INVALID_DRIVER_RESPONSE);
 
-  SanePage done = SanePage{};
+  SanePage done(sink);
   ASSERT_TRUE(done.beginFrame(frame(SANE_FRAME_GRAY, 8, 2, 2, 2)).ok());
   ASSERT_TRUE(done.add(bytes.data(), bytes.size()).ok());
   ASSERT_TRUE(done.endFrame().ok());

@@ -10,9 +10,14 @@
 namespace winsim::drivers {
 namespace {
 
-// Bytes asked of each sane_read: large enough that the hand-over to the driver's thread
-// costs nothing next to the data.
-constexpr size_t kReadSize = 256 * 1024;
+// What one call on the driver's thread reads: sane_read after sane_read into a buffer of
+// kReadSize bytes, until it is full, the frame ends, a read gives nothing or fails, or
+// kReadBatch has passed (so that progress is told at least that often). Backends answer a
+// read with what they have (SANE's test backend, a pipe's 64 KiB); taking several per
+// hand-over to the driver's thread keeps the hand-overs' cost out of a scan's time. Each
+// read that brings data starts the call's time limit again: the limit bounds one read.
+constexpr size_t kReadSize = 1024 * 1024;
+constexpr std::chrono::milliseconds kReadBatch(50);
 
 struct Started {
   int status = SANE_STATUS_GOOD;
@@ -21,9 +26,30 @@ struct Started {
 };
 
 struct Read {
-  int status = SANE_STATUS_GOOD;
-  SANE_Int length = 0;
+  int status = SANE_STATUS_GOOD;  // of the last read
+  size_t length = 0;              // bytes read by all of them
+  bool overrun = false;           // a read returned more than it was given room for
 };
+
+Read readBatch(const SaneApi& api, SANE_Handle handle, std::vector<uint8_t>& buffer) {
+  Read batch;
+  auto started = std::chrono::steady_clock::now();
+  while (batch.length < buffer.size()) {
+    SANE_Int room = static_cast<SANE_Int>(buffer.size() - batch.length);
+    SANE_Int length = 0;
+    batch.status = api.read(handle, buffer.data() + batch.length, room, &length);
+    if (batch.status != SANE_STATUS_GOOD) break;
+    if (length < 0 || length > room) {
+      batch.overrun = true;
+      break;
+    }
+    if (length == 0) break;
+    batch.length += static_cast<size_t>(length);
+    DriverThread::keepCurrentCallAlive();
+    if (std::chrono::steady_clock::now() - started >= kReadBatch) break;
+  }
+  return batch;
+}
 
 DriverStatus cancelled() { return DriverStatus{S_FALSE, "the scan was cancelled", "sane_cancel"}; }
 
@@ -239,38 +265,32 @@ DriverStatus SaneDevice::readFrames(SanePage* page, const ScanProgress& progress
       Read read;
       called = session_->thread->call<Read>(
           "sane_read", session_->limits.transfer,
-          [api, handle = handle_, buffer = buffer_] {
-            Read result;
-            result.status = api->read(handle, buffer->data(), static_cast<SANE_Int>(buffer->size()),
-                                      &result.length);
-            return result;
-          },
-          &read, std::function<void(Read&)>(cancelAfter));
+          [api, handle = handle_, buffer = buffer_] { return readBatch(*api, handle, *buffer); }, &read,
+          std::function<void(Read&)>(cancelAfter));
       if (!called.ok()) return called;
       // After sane_cancel a backend may end the frame as if it were complete (SANE's test
       // backend answers EOF): what it says then is no page.
       if (cancelRequested_) return cancelled();
+      if (read.overrun)
+        return driverFailure(WIA_ERROR_INVALID_DRIVER_RESPONSE,
+                             "sane_read returned more bytes than the buffer it was given", "sane_read");
+      if (read.length > 0) {
+        lastData = Clock::now();
+        DriverStatus added = page->add(buffer_->data(), read.length);
+        if (!added.ok()) return added;
+        if (progress && !progress(page->bytesRead(), page->bytesExpected())) {
+          cancel();
+          return cancelled();
+        }
+      }
       if (read.status == SANE_STATUS_EOF) break;
       if (read.status != SANE_STATUS_GOOD)
         return saneFailure(read.status, api->statusText(read.status), "sane_read");
-      if (read.length < 0 || static_cast<size_t>(read.length) > buffer_->size())
-        return driverFailure(WIA_ERROR_INVALID_DRIVER_RESPONSE,
-                             "sane_read returned " + std::to_string(read.length) + " bytes for a buffer of " +
-                                 std::to_string(buffer_->size()),
-                             "sane_read");
       if (read.length == 0) {
         // Nothing yet, though the reads block: wait a little, up to the transfer limit.
         if (Clock::now() - lastData > session_->limits.transfer)
           return driverFailure(WIA_ERROR_BUSY, "the scanner sent no data within its time limit", "sane_read");
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        continue;
-      }
-      lastData = Clock::now();
-      DriverStatus added = page->add(buffer_->data(), static_cast<size_t>(read.length));
-      if (!added.ok()) return added;
-      if (progress && !progress(page->bytesRead(), page->bytesExpected())) {
-        cancel();
-        return cancelled();
       }
     }
     DriverStatus ended = page->endFrame();
@@ -283,12 +303,20 @@ DriverStatus SaneDevice::readFrames(SanePage* page, const ScanProgress& progress
 }
 
 DriverStatus SaneDevice::scanPage(SaneRaster* raster, const ScanProgress& progress, PageEnd end) {
+  SaneRaster page;
+  SaneRasterSink sink(&page);
+  DriverStatus status = scanPage(sink, progress, end);
+  if (status.ok()) *raster = std::move(page);
+  return status;
+}
+
+DriverStatus SaneDevice::scanPage(SaneRowSink& rows, const ScanProgress& progress, PageEnd end) {
   {
     std::lock_guard<std::mutex> guard(cancelLock_);
     scanning_ = true;
     cancelRequested_ = false;
   }
-  SanePage page;
+  SanePage page(rows);
   DriverStatus status = readFrames(&page, progress);
   {
     std::lock_guard<std::mutex> guard(cancelLock_);
@@ -298,7 +326,6 @@ DriverStatus SaneDevice::scanPage(SaneRaster* raster, const ScanProgress& progre
   if (cancelRequested_) status = cancelled();
   // A scan that ends, fails or is cancelled ends with sane_cancel; a feeder batch goes on.
   if (end == PageEnd::EndScan || !status.ok()) (void)cancelScan();
-  if (status.ok()) *raster = page.take();
   return status;
 }
 

@@ -61,8 +61,11 @@ class SaneDevice {
   DriverStatus setDocumentHandling(LONG handling);
 
   // Scans one page: sane_start, sane_get_parameters and sane_read until the last frame's
-  // end, three-pass frames put together and every depth made 8 bits a sample. S_FALSE when
-  // cancelled; a failure with SANE's status mapped (an empty feeder: WIA_ERROR_PAPER_EMPTY).
+  // end, three-pass frames put together and every depth made 8 bits a sample, each row to
+  // `rows` as it is complete. S_FALSE when cancelled; a failure with SANE's status mapped
+  // (an empty feeder: WIA_ERROR_PAPER_EMPTY), or the sink's own.
+  DriverStatus scanPage(SaneRowSink& rows, const ScanProgress& progress = {}, PageEnd end = PageEnd::EndScan);
+  // The same into a raster, which holds the page only when the scan succeeded.
   DriverStatus scanPage(SaneRaster* page, const ScanProgress& progress = {},
                         PageEnd end = PageEnd::EndScan);
   // Ends a feeder batch (sane_cancel).
