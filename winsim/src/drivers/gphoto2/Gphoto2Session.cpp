@@ -37,7 +37,7 @@ std::shared_ptr<Gphoto2Session> Gphoto2Session::start(const std::string& library
 
   Started started;
   DriverStatus called = session->thread->call<Started>(
-      "gp_abilities_list_load", limits.transfer,
+      "gp_abilities_list_load", limits.poll,
       [api] {
         Started result;
         result.context = api->contextNew();

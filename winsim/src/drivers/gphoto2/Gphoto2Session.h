@@ -21,7 +21,7 @@ struct Gphoto2Session {
 
   // Loads the libraries, makes the context (whose progress reports keep a download's
   // limit running) and loads the camera drivers' abilities: null with the reason when any
-  // of it fails or does not return within the transfer limit.
+  // of it fails or does not return within the poll limit.
   static std::shared_ptr<Gphoto2Session> start(const std::string& library, const std::string& portLibrary,
                                                const DriverLimits& limits, std::string* reason);
   ~Gphoto2Session();  // frees the list and the context, after what was posted before

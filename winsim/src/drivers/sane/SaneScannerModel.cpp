@@ -10,6 +10,10 @@ namespace {
 
 constexpr double kMillimetresPerInch = 25.4;
 
+LONG thousandthsOf(double millimetres) {
+  return static_cast<LONG>(std::lround(millimetres * 1000 / kMillimetresPerInch));
+}
+
 std::string lowerCase(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
@@ -137,10 +141,6 @@ LONG millimetresToPixels(double millimetres, double dpi) {
 
 double pixelsToMillimetres(LONG pixels, double dpi) {
   return dpi > 0 ? pixels * kMillimetresPerInch / dpi : 0;
-}
-
-static LONG thousandthsOf(double millimetres) {
-  return static_cast<LONG>(std::lround(millimetres * 1000 / kMillimetresPerInch));
 }
 
 LONG SaneArea::bedWidthThousandths() const { return thousandthsOf(bedRight - bedLeft); }
