@@ -13,6 +13,7 @@ readonly PACKAGES=(
   maven libsurefire-java libmaven-compiler-plugin-java libmaven-resources-plugin-java
   wine64 wine32:i386
   clang-14 libclang-rt-14-dev
+  libsane1 libsane-dev sane-utils libgphoto2-6 libgphoto2-dev
 )
 
 missing=()
