@@ -156,10 +156,7 @@ TEST_F(FolderCamera, AFolderRemovedBetweenPollsVanishesAndItsDeviceIsOffline) {
   EXPECT_FALSE(contains(ids, removedId));
   EXPECT_TRUE(contains(ids, keptId));
   Ptr<IWiaItem> gone;
-  std::u16string wide = winsim::toUtf16(removedId);
-  BSTR name = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-  EXPECT_EQ(manager()->CreateDevice(name, gone.put()), WIA_ERROR_OFFLINE);
-  SysFreeString(name);
+  EXPECT_EQ(createDevice(removedId, &gone), WIA_ERROR_OFFLINE);
 }
 
 TEST_F(FolderCamera, AFileGoneFromAnOpenCameraFailsItsTransferWithACode) {

@@ -46,7 +46,7 @@ void resolutionsOf(const SaneResolutions& r, LONG highest, DeviceSpec* d) {
   } else {
     for (double value : r.values) {
       const LONG dpi = static_cast<LONG>(std::lround(value));
-      if (dpi >= 1 && dpi <= highest) d->resolutions.push_back(dpi);
+      if (value >= 1 && dpi <= highest) d->resolutions.push_back(dpi);
     }
     std::sort(d->resolutions.begin(), d->resolutions.end());
     d->resolutions.erase(std::unique(d->resolutions.begin(), d->resolutions.end()), d->resolutions.end());

@@ -23,7 +23,8 @@ DeviceSpec saneDeviceInfo(const SaneDeviceInfo& device);
 // - resolutions: a range in whole dpi (steps of at least one) or a list, each direction
 //   the same (linked), none so high that the bed is beyond 65500 pixels; the nominal
 //   value the one nearest 150 dpi; a device without a resolution option has 150 alone;
-// - the bed from the area's ranges (A4 when the device has no area options);
+// - the bed from the area's ranges (the virtual scanners' bed when the device has no area
+//   options), at least an inch a side;
 // - a feeder where a source names one, duplex where one names that, sides in the order the
 //   device scans them (front first); no flatbed when only feeders are named.
 DeviceSpec saneScannerSpec(const SaneDeviceInfo& device, const SaneScannerModel& model);
