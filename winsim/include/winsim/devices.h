@@ -6,7 +6,17 @@
 //   winsim::reset() installs the set named by the environment variable WINSIM_DEVICES (a
 //   JSON file, format below) or, without it, defaultDevices(): one flatbed scanner and one
 //   camera with three pictures. setDevices()/loadDevices() replace the set at any time;
-//   objects already handed out keep the device they were made for.
+//   objects already handed out keep the device they were made for. The environment's set
+//   is installed only where the file winsim-virtual-devices lay beside libwinsim.so when it
+//   was loaded (the build tree's and the virtual artifact's have it); elsewhere it is empty,
+//   and a set installed through these functions is served all the same.
+//
+// Devices of real drivers (winsim on Linux)
+//   EnumDeviceInfo lists the virtual set first, then SANE's scanners and libgphoto2's
+//   cameras, as the setting vestaro.drivers / VESTARO_DRIVERS ("virtual,sane,gphoto2", all
+//   by default) says; docs/ARCHITECTURE.md ("Drivers on Linux") describes them. Their device
+//   IDs are "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\sane:<name>" and "...\gphoto2:<port>";
+//   restartDrivers() (control.h) starts them afresh.
 //
 // Names that fault rules (winsim::Fault::target) and read overrides match
 //   - IWiaDevMgr::CreateDevice: the requested device ID.
