@@ -139,8 +139,13 @@ HRESULT SaneScannerDriver::scanPage(const wia::ScanJob& job) {
     if (bytesExpected == 0) return true;  // a page of unknown length has no percentage
     return job.progress.advanced(static_cast<LONG>(bytesRead * 100 / bytesExpected));
   };
+  endAfterPage_ = false;
   const DriverStatus scanned = device_->scanPage(file, progress, job.feeder ? PageEnd::KeepBatch : PageEnd::EndScan);
   inBatch_ = job.feeder && scanned.ok();
+  if (inBatch_ && endAfterPage_.exchange(false)) {
+    inBatch_ = false;
+    (void)device_->endBatch();
+  }
   if (inBatch_) batch_ = settings;
   // A cancel from the progress ends the page as the caller's callback said.
   if (scanned.code == S_FALSE) return job.progress.stopReason() != S_OK ? job.progress.stopReason() : S_FALSE;
@@ -148,7 +153,11 @@ HRESULT SaneScannerDriver::scanPage(const wia::ScanJob& job) {
 }
 
 void SaneScannerDriver::endBatch() {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::unique_lock<std::mutex> guard(lock_, std::try_to_lock);
+  if (!guard.owns_lock()) {
+    endAfterPage_ = true;
+    return;
+  }
   if (!inBatch_) return;
   inBatch_ = false;
   (void)device_->endBatch();

@@ -3,6 +3,7 @@
 // bytes read against those expected, the caller's cancel as sane_cancel, feeder batches.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -21,6 +22,8 @@ class SaneScannerDriver final : public ServedDevice {
   // the batch the device is in when its settings are the batch's; anything else ends the
   // batch first.
   HRESULT scanPage(const wia::ScanJob& job) override;
+  // Never waits for a page being scanned (a caller's progress callback may ask, on the
+  // scanning thread): the batch then ends after that page.
   void endBatch() override;
 
  private:
@@ -29,6 +32,7 @@ class SaneScannerDriver final : public ServedDevice {
   std::mutex lock_;
   std::unique_ptr<SaneDevice> device_;
   bool inBatch_ = false;
+  std::atomic<bool> endAfterPage_{false};
   SaneScanSettings batch_;
 };
 
