@@ -300,6 +300,39 @@ TEST_F(SaneService, ACallbackCancelsThePageWithSaneCancelAndNoFileIsLeft) {
   EXPECT_EQ(transferPage(scanner.item.get()), S_OK);
 }
 
+// A callback that writes the root's source selection at its second message, the first of the
+// page's data, as an application that starts a new batch while a page comes in may.
+struct SelectingCallback final : IWiaDataCallback {
+  IWiaPropertyStorage* root = nullptr;
+  HRESULT written = E_FAIL;
+  int messages = 0;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
+    *ppv = this;
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE BandedDataCallback(LONG, LONG, LONG, LONG, LONG, LONG, LONG, BYTE*) override {
+    if (messages++ == 1) written = writeLong(root, WIA_DPS_DOCUMENT_HANDLING_SELECT, FEEDER);
+    return S_OK;
+  }
+};
+
+TEST_F(SaneService, ABatchEndedFromTheProgressCallbackEndsAfterItsPage) {
+  TestScanner scanner;
+  ASSERT_TRUE(scanner.item);
+  scanner.setRoot(WIA_DPS_DOCUMENT_HANDLING_SELECT, FEEDER);
+  scanner.setRoot(WIA_DPS_PAGES, 2);
+  scanner.small(100, 100, 100);
+  ASSERT_EQ(transferPage(scanner.item.get()), S_OK);
+  SelectingCallback selecting;
+  selecting.root = scanner.rootProperties.get();
+  EXPECT_EQ(transferPage(scanner.item.get(), nullptr, &selecting), S_OK);
+  EXPECT_EQ(selecting.written, S_OK);
+  // That page is the first of the new batch of two.
+  EXPECT_EQ(feederBatch(scanner), (std::vector<HRESULT>{S_OK, WIA_ERROR_PAPER_EMPTY}));
+}
+
 TEST_F(SaneService, EveryStatusTheBackendForcesIsItsWiaCode) {
   struct Forced {
     const char* status;
