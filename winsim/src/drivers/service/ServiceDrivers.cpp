@@ -72,8 +72,10 @@ class ServiceDrivers {
   DriverListing list(const DriverSelection& selection) {
     DriverListing listing;
     std::future<std::pair<DriverStatus, std::vector<SaneDeviceInfo>>> scanners;
-    if (selection.sane) {
-      scanners = std::async(std::launch::async, [backend = sane()] {
+    std::shared_ptr<SaneBackend> saneBackend = selection.sane ? sane() : nullptr;
+    const bool listScanners = saneBackend && saneBackend->available();
+    if (listScanners) {
+      scanners = std::async(std::launch::async, [backend = saneBackend] {
         std::vector<SaneDeviceInfo> devices;
         DriverStatus status = backend->listDevices(&devices);
         return std::make_pair(status, std::move(devices));
@@ -83,7 +85,7 @@ class ServiceDrivers {
     DriverStatus camerasListed;
     if (selection.gphoto2) camerasListed = gphoto2()->listCameras(folderCameras(), &cameras);
     std::vector<Listed> found;
-    if (selection.sane) {
+    if (listScanners) {
       auto [status, devices] = scanners.get();
       if (!status.ok()) listing.failure = status.code;
       for (const SaneDeviceInfo& device : devices) {
