@@ -1,6 +1,7 @@
 #include "SaneScannerDriver.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -21,7 +22,8 @@ DriverStatus writeFailed(int error) {
 // does not know (a hand scanner) is kept until its end, since the file's header needs it.
 class PageFile final : public SaneRowSink {
  public:
-  PageFile(const wia::ScanJob& job) : job_(job) {
+  // `dpi`: the resolution the device took, which the file records.
+  PageFile(const wia::ScanJob& job, LONG dpi) : job_(job), dpi_(dpi) {
     const wia::ItemSettings& s = job.settings;
     adjusted_ = s.brightness != 0 || s.contrast != 0;
     for (int level = 0; level < 256; ++level) {
@@ -70,14 +72,14 @@ class PageFile final : public SaneRowSink {
     wia::PixelFormat format;
     format.bitsPerPixel = channels_ == 3 ? 24 : job_.settings.dataType == WIA_DATA_THRESHOLD ? 1 : 8;
     format.threshold = job_.settings.threshold;
-    format.xdpi = job_.settings.xres;
-    format.ydpi = job_.settings.yres;
+    format.xdpi = format.ydpi = dpi_;
     writer_ = job_.jpeg ? wia::jpegRowWriter(job_.file, format) : wia::bmpRowWriter(job_.file, format);
     const int error = writer_->begin(width_, height, channels_);
     return error ? writeFailed(error) : DriverStatus{};
   }
 
   const wia::ScanJob& job_;
+  LONG dpi_;
   bool adjusted_ = false;
   uint8_t levels_[256] = {};
   LONG width_ = 0;
@@ -134,7 +136,8 @@ HRESULT SaneScannerDriver::scanPage(const wia::ScanJob& job) {
     DriverStatus applied = apply(settings);
     if (!applied.ok()) return applied.code;
   }
-  PageFile file(job);
+  const double taken = device_->model().resolution.current;
+  PageFile file(job, taken >= 1 ? static_cast<LONG>(std::lround(taken)) : s.xres);
   ScanProgress progress = [&job](uint64_t bytesRead, uint64_t bytesExpected) {
     if (bytesExpected == 0) return true;  // a page of unknown length has no percentage
     return job.progress.advanced(static_cast<LONG>(bytesRead * 100 / bytesExpected));
