@@ -65,9 +65,27 @@ public class RecordingScanner extends WIAScanner {
         cancelled = true;
     }
 
+    /** Calls cancel() on a thread of its own `millis` milliseconds from now. */
+    public void cancelAfter(long millis) {
+        Thread canceller = new Thread(() -> {
+            try {
+                Thread.sleep(millis);
+            } catch (InterruptedException e) {
+                return;
+            }
+            cancel();
+        }, "cancel after " + millis + " ms");
+        canceller.setDaemon(true);
+        canceller.start();
+    }
+
     /** System.nanoTime() of the last cancel(), 0 before any. */
     public long cancelledAt() {
         return cancelledAt;
+    }
+
+    public void clearProgress() {
+        progress.clear();
     }
 
     public int progressCount() {
