@@ -365,6 +365,7 @@ void BM_CancelLatency(benchmark::State& state) {
   install(feederScanner(millis));
   Library library;
   const jlong handle = library.takeOnlyDevice();
+  LibraryScanner owner(handle, kFeederDpi);  // gives the device back at the end
   double bands = 0;
   {
     winsim::setJournalEnabled(true);
