@@ -102,26 +102,38 @@ public class WIAScanner extends WIADevice {
     protected native void _transfer(long deviceHandle, boolean dialog);
 
     /**
-     * Reads the scanner's capabilities; {@link ScannerCapabilities} reads the answer's layout.
+     * Reads the scanner's capabilities; layout below.
+     *
+     * <p>All ints, -1 where the device lacks the property: [0] document handling
+     * capabilities, [1] its status, [2] its current selection, [3] the page count; [4] and
+     * [5] the bed's width and height, [6] and [7] the largest sheet the feeder takes
+     * (thousandths of an inch); [8] 1 when the page width and height can be written, else
+     * 0; [9] the current resolution; [10] its valid values' kind (0 unknown, 1 range, 2
+     * list), [11] n, then n values (a range's minimum, nominal, maximum and step, or the
+     * list); then m and m data types offered; then k and k depths offered for the current
+     * data type.
      *
      * @param deviceHandle the scanner's handle
-     * @return the capabilities as ints, -1 for a property the device lacks
+     * @return the capabilities
      * @hidden
      */
     protected native int[] _capabilities(long deviceHandle);
 
     /**
      * Scans pages from the source the root writes select, delivering each through
-     * {@link #fireTransferDone} in the order they arrive. Failures after some pages stay
-     * pending once those pages were delivered.
+     * fireTransferDone(path, "jpg"|"bmp") in the order they arrive.
      *
      * @param deviceHandle the scanner's handle
-     * @param rootWrites pairs of property and value written to the root item one at a time
-     *     before anything else; a refused one is reported and nothing is scanned
-     * @param itemWrites pairs of property and value written to the scan item after its format
-     *     and medium; a refused one prints a diagnostic line
-     * @param maxPages the most pages; 0 until the feeder is empty (the flatbed scans one)
-     * @return 0 completed, 1 cancelled, 2 the feeder was empty before the first page
+     * @param rootWrites (property id, VT_I4 value) pairs written to the device's root item,
+     *     one at a time, in order, before anything else; a refused one is reported and
+     *     nothing is scanned
+     * @param itemWrites (property id, VT_I4 value) pairs written to the scan item after its
+     *     format and medium, one at a time; a refused one only prints a diagnostic line
+     * @param maxPages stop after this many pages; 0 = until the feeder is empty (flatbed:
+     *     one page)
+     * @return the outcome: 0 completed, 1 cancelled (pages already delivered stay
+     *     delivered), 2 the feeder was empty before any page; not read when a
+     *     VestaroException is pending
      * @hidden
      */
     protected native int _scanPages(long deviceHandle, int[] rootWrites, int[] itemWrites, int maxPages);
