@@ -2,7 +2,9 @@ package kordin.vestaro.wia;
 
 /**
  * Follows the pages of a scan as the device makes them. For each page the percentages rise
- * from 0 to 100 (a page that is cancelled or fails stops short), each value once.
+ * from 0, each value once, to 100 when the page arrives (before the image listeners get it);
+ * a page that is cancelled or fails stops short. A device that reports nothing while it
+ * scans gives 0 and 100 as each page arrives.
  *
  * <p>The calls come while the device works, usually on the thread that scans; a driver that
  * runs in a process of its own may call from another thread, so a listener must not rely on

@@ -158,6 +158,22 @@ public class WIAScanner extends WIADevice {
     }
 
     /**
+     * Called by the library once per image that arrived; a page of a scan of pages first
+     * completes its progress.
+     *
+     * @param path the file that the platform wrote
+     * @param extension the file's format: "jpg" or "bmp"
+     */
+    @Override
+    protected void fireTransferDone(String path, String extension) {
+        BatchScan current = batch;
+        if (current != null) {
+            current.pageArrived();
+        }
+        super.fireTransferDone(path, extension);
+    }
+
+    /**
      * The resolution of an unattended scan.
      *
      * @return dots per inch; 300 unless set
@@ -416,16 +432,19 @@ public class WIAScanner extends WIADevice {
 
     /**
      * One scan in progress: whether it is cancelled, and its progress, passed on to the
-     * listener once for each value, rising within a page. The library may report from a
-     * thread of its own.
+     * listener once for each value, rising within a page, up to 100 when the page arrives.
+     * A page's 0 % waits for the page's next report or its arrival: the library asks before
+     * each page whether to go on, and a feeder that turns out to be empty has no page for it.
+     * The library may report from a thread of its own.
      */
     private static final class BatchScan {
         private final ScanProgressListener listener;
         final List<Throwable> failures = Collections.synchronizedList(new ArrayList<>());
         volatile boolean cancelled;
         volatile boolean duplex;
+        /** The latest page reported, and the latest percentage passed on for it (-1: none). */
         private int page;
-        private int percent = -1;
+        private int shown = -1;
 
         BatchScan(ScanSettings settings) {
             this.listener = settings.getProgressListener().orElse(null);
@@ -435,21 +454,44 @@ public class WIAScanner extends WIADevice {
             if (cancelled) {
                 return false;
             }
-            int clamped = Math.max(0, Math.min(100, reportedPercent));
             synchronized (this) {
-                if (listener != null && reportedPage >= 1 && (reportedPage > page || clamped > percent)
-                        && reportedPage >= page) {
+                if (reportedPage > page) {
                     page = reportedPage;
-                    percent = clamped;
-                    PageSide side = duplex && reportedPage % 2 == 0 ? PageSide.BACK : PageSide.FRONT;
-                    try {
-                        listener.progress(reportedPage, side, clamped);
-                    } catch (RuntimeException e) {
-                        failures.add(e);
-                    }
+                    shown = -1;
+                }
+                if (reportedPage == page && reportedPercent > 0) {
+                    show(Math.min(100, reportedPercent));
                 }
             }
             return !cancelled;
+        }
+
+        /** The page being scanned has arrived. */
+        synchronized void pageArrived() {
+            if (page >= 1) {
+                show(100);
+            }
+        }
+
+        private void show(int percent) {
+            if (shown < 0) {
+                tell(0);
+            }
+            if (percent > shown) {
+                tell(percent);
+            }
+        }
+
+        private void tell(int percent) {
+            shown = percent;
+            if (listener == null) {
+                return;
+            }
+            try {
+                listener.progress(page, duplex && page % 2 == 0 ? PageSide.BACK : PageSide.FRONT, percent);
+            } catch (RuntimeException e) {
+                failures.add(e);
+            }
         }
     }
 }

@@ -235,7 +235,7 @@ class FeederScanTest {
         try (WIAManager manager = WIAManager.open()) {
             assertEquals("A4 (210 x 297 mm) is larger than the largest sheet the feeder takes (215.9 x 279.4 mm)",
                     assertThrows(ScanRefusedException.class, () -> scanner(manager).scan(
-                            ScanSettings.of(ScanSource.DUPLEX).withPageSize(PageSize.A4), temp)).getMessage());
+                            ScanSettings.of(ScanSource.FEEDER).withPageSize(PageSize.A4), temp)).getMessage());
         }
         assertEquals(List.of(), Winsim.journal("IWiaDataTransfer::idtGetData"), "nothing scanned");
         assertEquals(List.of(), names(temp));
