@@ -362,6 +362,7 @@ public class WIAScanner extends WIADevice {
         Objects.requireNonNull(settings, "settings");
         synchronized (lock) {
             long deviceHandle = usableHandle();
+            BatchScan outer = batch; // a listener may scan again on this thread
             BatchScan current = new BatchScan(settings);
             batch = current;
             try {
@@ -375,7 +376,7 @@ public class WIAScanner extends WIADevice {
                 }
                 return new ScanResult(outcomeOf(delivered.answer()), pages, List.of());
             } finally {
-                batch = null;
+                batch = outer;
             }
         }
     }
