@@ -367,5 +367,30 @@ TEST_F(ScanPages, WrongHandlesAndArgumentsAreReported) {
   expectCensusUnchanged();
 }
 
+// A host whose WIAScanner has the natives but no scanProgress: its scans go on to the end,
+// with the library's callback answering every message, and it cannot cancel.
+class ScanPagesWithoutProgress : public ScanPages {
+ protected:
+  LoadSettings loadSettings() const override {
+    LoadSettings settings{"no-progress-host"};
+    settings.classPathFirst = {NO_PROGRESS_HOST_JAR};
+    return settings;
+  }
+};
+
+TEST_F(ScanPagesWithoutProgress, ScanEveryPageAndCannotCancel) {
+  openScanner(2, true);
+  LocalRef<jobject> scanner(env_, newScanner());
+  cancelAt(scanner.get(), 1, 0);  // the recording scanner's own method, which nothing calls
+  const ScanOutcome result = scan(scanner.get(), feederWrites(FEEDER | DUPLEX | FRONT_FIRST));
+  ASSERT_FALSE(result.thrown.thrown) << result.thrown.describe();
+  EXPECT_EQ(result.outcome, kCompleted);
+  EXPECT_EQ(deliveries(scanner.get()).size(), 4u);
+  EXPECT_TRUE(progress(scanner.get()).empty());
+  for (const auto& message : winsim::journal("IWiaDataCallback::BandedDataCallback")) EXPECT_EQ(message.result, S_OK);
+  close();
+  expectCensusUnchanged();
+}
+
 }  // namespace
 }  // namespace jvmtest
