@@ -44,7 +44,9 @@ import kordin.vestaro.VestaroException;
  *
  * <h2>Threads</h2>
  * Any thread may call any method. Each operation runs on the calling thread, and every
- * listener call of a transfer happens on that thread before the transfer method returns.
+ * listener call of a transfer happens on that thread before the transfer method returns
+ * (only a scan's {@link ScanProgressListener} may be called on a driver's thread of its own).
+ * {@link WIAScanner#cancel()} does not wait: it stops the scan in progress from any thread.
  * Operations on one device run one at a time: a transfer, a change of settings or a release
  * ({@link #release()} or {@link #close()}) waits for the transfer in progress on the same
  * device. Different devices may transfer at
