@@ -59,10 +59,15 @@ public class RecordingScanner extends WIAScanner {
         toThrow = thrown;
     }
 
-    /** From now on scanProgress answers false; any thread may call it. */
-    public void cancel() {
+    /**
+     * From now on scanProgress answers false; any thread may call it. The natives run
+     * directly here, outside the API's scan, so this answers true whether or not one runs.
+     */
+    @Override
+    public boolean cancel() {
         cancelledAt = System.nanoTime();
         cancelled = true;
+        return true;
     }
 
     /** Calls cancel() on a thread of its own `millis` milliseconds from now. */
