@@ -88,8 +88,10 @@ struct HostObject {
 
   explicit HostObject(jobject hostObject) : object(hostObject) {}
   ~HostObject() {
-    env->CallVoidMethod(object, strict::methodOf(env, object, "release", "(J)V"), handle);
-    strict::requireNoException(env, "release");
+    if (handle) {  // zero: the handle belongs to another host object
+      env->CallVoidMethod(object, strict::methodOf(env, object, "release", "(J)V"), handle);
+      strict::requireNoException(env, "release");
+    }
     env->DeleteLocalRef(object);
   }
   HostObject(const HostObject&) = delete;
@@ -141,10 +143,72 @@ struct LibraryDevice : HostObject {
   }
 };
 
+// A scanner of the library's host over a device taken, for batches of pages: JPEG pages at
+// `dpi` from the feeder, with the device's own page count 0 and the batch's count given. It
+// releases the device unless another host object `owns` it.
+struct LibraryScanner : HostObject {
+  jlong device;
+  jmethodID scanPages;
+  jintArray rootWrites, itemWrites;  // global references
+
+  LibraryScanner(jlong deviceHandle, LONG dpi, bool owns = true)
+      : HostObject(bench::newDevice(bench::kScanner)), device(deviceHandle) {
+    if (owns) handle = deviceHandle;
+    scanPages = strict::methodOf(env, object, "scanPages", "(J[I[II)I");
+    rootWrites = globalArray({WIA_DPS_DOCUMENT_HANDLING_SELECT, FEEDER, WIA_DPS_PAGES, ALL_PAGES});
+    itemWrites = globalArray({WIA_IPS_XRES, dpi, WIA_IPS_YRES, dpi});
+    strict::setBooleanField(env, object, "recordProgress", false);
+  }
+  ~LibraryScanner() {
+    env->DeleteGlobalRef(rootWrites);
+    env->DeleteGlobalRef(itemWrites);
+  }
+
+  static jintArray globalArray(std::vector<jint> values) {
+    jintArray local = env->NewIntArray(static_cast<jsize>(values.size()));
+    env->SetIntArrayRegion(local, 0, static_cast<jsize>(values.size()), values.data());
+    strict::requireNoException(env, "the writes");
+    auto global = static_cast<jintArray>(env->NewGlobalRef(local));
+    env->DeleteLocalRef(local);
+    return global;
+  }
+  // The batch's outcome.
+  jint scanOnce(jint pages) {
+    const jint outcome = env->CallIntMethod(object, scanPages, device, rootWrites, itemWrites, pages);
+    strict::requireNoException(env, "scanPages");
+    return outcome;
+  }
+};
+
+// A scanner whose feeder holds enough paper for every batch of a run, with a small page:
+// A4 at 50 dpi, 413 by 584 pixels.
+constexpr LONG kFeederDpi = 50;
+std::vector<winsim::DeviceSpec> feederScanner(unsigned transferMillis = 0) {
+  auto set = devices(1, winsim::DeviceKind::Scanner);
+  set[0].feeder = winsim::FeederSpec{winsim::kFeederCapacity, false, 0};
+  set[0].transferMillis = transferMillis;
+  return set;
+}
+
 // The direct session over the installed set, closed with the scope.
 struct Direct {
   bench::direct::Session session = bench::direct::open();
   ~Direct() { bench::direct::close(session); }
+};
+
+// The installed feeder scanner taken by both sides: the library's host scanner and the
+// direct session, each scanning batches of pages.
+struct FeederOnBothSides {
+  Library library;
+  LibraryScanner scanner{library.takeOnlyDevice(), kFeederDpi};
+  Direct direct;
+  DWORD cookie = bench::direct::takeFirstDevice(direct.session);
+
+  ~FeederOnBothSides() { bench::direct::releaseDevice(direct.session, cookie); }
+  void byLibrary(jint pages) { benchmark::DoNotOptimize(scanner.scanOnce(pages)); }
+  void byDirect(jint pages) {
+    benchmark::DoNotOptimize(bench::direct::feederBatch(direct.session, cookie, pages, kFeederDpi));
+  }
 };
 
 // The processor time the whole process spends on `run` (the VM's own threads and the
@@ -309,24 +373,99 @@ void BM_RatioSaneScan(benchmark::State& state) {
 }
 BENCHMARK(BM_RatioSaneScan)->ArgName("dpi")->Arg(300)->Iterations(21)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// A feeder batch of N pages through _scanPages (the host's scanProgress answering every
+// message, recording nothing), against the same calls made directly with a callback that
+// goes on.
+void BM_RatioFeederBatch(benchmark::State& state) {
+  const auto pages = static_cast<jint>(state.range(0));
+  install(feederScanner());
+  FeederOnBothSides feeder;
+  auto byLibrary = [&] { feeder.byLibrary(pages); };
+  auto byDirect = [&] { feeder.byDirect(pages); };
+  if (sameCalls(state, byLibrary, byDirect)) measurePairs(state, byLibrary, byDirect);
+}
+BENCHMARK(BM_RatioFeederBatch)->ArgName("pages")->Arg(100)->Iterations(31)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same batch with the host's scanProgress recording each page and percent, against one
+// that records nothing.
+void BM_RatioProgress(benchmark::State& state) {
+  const auto pages = static_cast<jint>(state.range(0));
+  install(feederScanner());
+  Library library;
+  const jlong handle = library.takeOnlyDevice();
+  LibraryScanner recording(handle, kFeederDpi, false);
+  LibraryScanner quiet(handle, kFeederDpi);
+  strict::setBooleanField(env, recording.object, "recordProgress", true);
+  jmethodID clear = strict::methodOf(env, recording.object, "clearProgress", "()V");
+  measurePairs(
+      state,
+      [&] {
+        benchmark::DoNotOptimize(recording.scanOnce(pages));
+        env->CallVoidMethod(recording.object, clear);  // what a progress bar keeps is its last value
+      },
+      [&] { benchmark::DoNotOptimize(quiet.scanOnce(pages)); });
+}
+BENCHMARK(BM_RatioProgress)->ArgName("pages")->Arg(100)->Iterations(31)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// From a host thread's cancel() in the middle of the second page to _scanPages returning,
+// on a device whose pages take `millis` each, against the interval of its progress
+// messages (the page's time over its bands of rows).
+void BM_CancelLatency(benchmark::State& state) {
+  const auto millis = static_cast<unsigned>(state.range(0));
+  install(feederScanner(millis));
+  Library library;
+  const jlong handle = library.takeOnlyDevice();
+  LibraryScanner owner(handle, kFeederDpi);  // gives the device back at the end
+  double bands = 0;
+  {
+    winsim::setJournalEnabled(true);
+    LibraryScanner counting(handle, kFeederDpi, false);
+    counting.scanOnce(1);
+    // The messages of a page: one at 0 % before the file, one per band, one when it is done.
+    bands = static_cast<double>(winsim::journal("IWiaDataCallback::BandedDataCallback").size()) - 2;
+    winsim::setJournalEnabled(false);
+  }
+  const double interval = millis / bands;
+  jclass system = env->FindClass("java/lang/System");
+  jmethodID nanoTime = env->GetStaticMethodID(system, "nanoTime", "()J");
+  std::vector<double> latencies;
+  for (auto _ : state) {
+    LibraryScanner scanner(handle, kFeederDpi, false);
+    env->CallVoidMethod(scanner.object, strict::methodOf(env, scanner.object, "cancelAfter", "(J)V"),
+                        static_cast<jlong>(millis * 3 / 2));
+    if (scanner.scanOnce(0) != 1) state.SkipWithError("the batch was not cancelled");
+    const jlong returned = env->CallStaticLongMethod(system, nanoTime);
+    const jlong cancelled = env->CallLongMethod(scanner.object, strict::methodOf(env, scanner.object, "cancelledAt", "()J"));
+    strict::requireNoException(env, "the times");
+    latencies.push_back((returned - cancelled) / 1e6);
+  }
+  env->DeleteLocalRef(system);
+  state.counters["latency_ms"] = quantile(latencies, 0.5);
+  state.counters["latency_max_ms"] = quantile(latencies, 1.0);
+  state.counters["interval_ms"] = interval;
+  state.counters["latency_intervals"] = quantile(latencies, 0.5) / interval;
+  state.counters["latency_max_intervals"] = quantile(latencies, 1.0) / interval;
+}
+BENCHMARK(BM_CancelLatency)->ArgName("page_ms")->Arg(400)->Iterations(15)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // Time per item against the number of items, library and direct, for the plot; the growth
 // of the resident size over the repeated calls (after the first has set everything up).
+// The state's first argument is 1 for the library, 0 for the direct calls.
+void runSweep(benchmark::State& state, int64_t items, const std::function<void()>& byLibrary,
+              const std::function<void()>& byDirect) {
+  const std::function<void()>& run = state.range(0) == 1 ? byLibrary : byDirect;
+  const double before = residentMB();
+  for (auto _ : state) run();
+  state.counters["rss_growth_MB"] = residentMB() - before;
+  state.SetItemsProcessed(state.iterations() * items);
+}
+
 void BM_SweepPoll(benchmark::State& state) {
-  const bool viaLibrary = state.range(0) == 1;
   const auto count = static_cast<int>(state.range(1));
   install(devices(count, winsim::DeviceKind::Scanner));
   Library library;
   Direct direct;
-  const double before = residentMB();
-  for (auto _ : state) {
-    if (viaLibrary) {
-      library.pollOnce();
-    } else {
-      bench::direct::poll(direct.session);
-    }
-  }
-  state.counters["rss_growth_MB"] = residentMB() - before;
-  state.SetItemsProcessed(state.iterations() * count);
+  runSweep(state, count, [&] { library.pollOnce(); }, [&] { bench::direct::poll(direct.session); });
   reportMemory(state);
 }
 BENCHMARK(BM_SweepPoll)
@@ -336,23 +475,14 @@ BENCHMARK(BM_SweepPoll)
     ->Unit(benchmark::kMicrosecond);
 
 void BM_SweepCameraTransfer(benchmark::State& state) {
-  const bool viaLibrary = state.range(0) == 1;
   const auto pictures = static_cast<int>(state.range(1));
   install(camera(pictures, 64, 48));
   Library library;
   LibraryDevice device(bench::kCamera, library.takeOnlyDevice());
   Direct direct;
   const DWORD cookie = bench::direct::takeFirstDevice(direct.session);
-  const double before = residentMB();
-  for (auto _ : state) {
-    if (viaLibrary) {
-      device.transferOnce();
-    } else {
-      benchmark::DoNotOptimize(bench::direct::cameraTransfer(direct.session, cookie));
-    }
-  }
-  state.counters["rss_growth_MB"] = residentMB() - before;
-  state.SetItemsProcessed(state.iterations() * pictures);
+  runSweep(state, pictures, [&] { device.transferOnce(); },
+           [&] { benchmark::DoNotOptimize(bench::direct::cameraTransfer(direct.session, cookie)); });
   bench::direct::releaseDevice(direct.session, cookie);
   reportMemory(state);
 }
@@ -361,6 +491,40 @@ BENCHMARK(BM_SweepCameraTransfer)
     ->ArgsProduct({{1, 0}, {10, 100, 1000, 10000}})
     ->MinTime(0.2)
     ->Unit(benchmark::kMillisecond);
+
+void BM_SweepFeederBatch(benchmark::State& state) {
+  const auto pages = static_cast<jint>(state.range(1));
+  install(feederScanner());
+  {
+    FeederOnBothSides feeder;
+    runSweep(state, pages, [&] { feeder.byLibrary(pages); }, [&] { feeder.byDirect(pages); });
+  }
+  reportMemory(state);
+}
+BENCHMARK(BM_SweepFeederBatch)
+    ->ArgNames({"library", "pages"})
+    ->ArgsProduct({{1, 0}, {10, 100, 1000}})
+    ->MinTime(0.2)
+    ->Unit(benchmark::kMillisecond);
+
+// The resident size over one batch of N pages through the library, from after a warm-up
+// batch of 100 to its end.
+void BM_MemoryLongBatch(benchmark::State& state) {
+  const auto pages = static_cast<jint>(state.range(0));
+  for (auto _ : state) {
+    install(feederScanner());
+    Library library;
+    LibraryScanner scanner(library.takeOnlyDevice(), kFeederDpi);
+    scanner.scanOnce(100);
+    const double before = residentMB();
+    if (scanner.scanOnce(pages) != 0) state.SkipWithError("the batch did not complete");
+    state.counters["rss_growth_MB"] = residentMB() - before;
+  }
+  state.SetItemsProcessed(state.iterations() * pages);
+  winsim::reset();
+  reportMemory(state);
+}
+BENCHMARK(BM_MemoryLongBatch)->ArgName("pages")->Arg(1000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The resident size across one long camera transfer through the library, on the platform
 // as it starts (its journal as reset() leaves it): the growth from after a warm-up transfer

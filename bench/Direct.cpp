@@ -71,6 +71,41 @@ void transferItem(IWiaItem* item, const GUID& format, const PROPSPEC* specs, con
   item->Release();
 }
 
+// The scanner's first item; the enumerator is given back.
+IWiaItem* scanItemOf(IWiaItem* root) {
+  IEnumWiaItem* children = nullptr;
+  require(root->EnumChildItems(&children), "EnumChildItems");
+  IWiaItem* item = nullptr;
+  ULONG fetched = 0;
+  require(children->Next(1, &item, &fetched), "Next");
+  children->Release();
+  return item;
+}
+
+// The host's share of the progress as plainly as C++ can take it: each message answered
+// "go on". Lives as long as the process.
+class GoOn final : public IWiaDataCallback {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+    *object = this;
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE BandedDataCallback(LONG, LONG, LONG, LONG, LONG, LONG, LONG, BYTE*) override {
+    return S_OK;
+  }
+};
+
+void writeNumber(IWiaPropertyStorage* storage, PROPID id, LONG value) {
+  const PROPSPEC spec = {PRSPEC_PROPID, {id}};
+  PROPVARIANT number;
+  PropVariantInit(&number);
+  number.vt = VT_I4;
+  number.lVal = value;
+  storage->WriteMultiple(1, &spec, &number, WIA_IPA_FIRST);
+}
+
 }  // namespace
 
 Session open() {
@@ -167,15 +202,49 @@ int cameraTransfer(const Session& session, DWORD deviceCookie) {
   return pictures;
 }
 
+int feederBatch(const Session& session, DWORD deviceCookie, int pages, LONG dpi) {
+  static GoOn goOn;
+  CoInitialize(nullptr);
+  IWiaItem* root = lookUp<IWiaItem>(session, deviceCookie, IID_IWiaItem);
+  IWiaItem* item = scanItemOf(root);
+  IWiaPropertyStorage* device = nullptr;
+  require(root->QueryInterface(IID_IWiaPropertyStorage, reinterpret_cast<void**>(&device)), "QueryInterface root");
+  writeNumber(device, WIA_DPS_DOCUMENT_HANDLING_SELECT, FEEDER);
+  writeNumber(device, WIA_DPS_PAGES, ALL_PAGES);
+  const PROPSPEC select = {PRSPEC_PROPID, {WIA_DPS_DOCUMENT_HANDLING_SELECT}};
+  PROPVARIANT selected;
+  PropVariantInit(&selected);
+  require(device->ReadMultiple(1, &select, &selected), "ReadMultiple");
+  IWiaPropertyStorage* storage = nullptr;
+  require(item->QueryInterface(IID_IWiaPropertyStorage, reinterpret_cast<void**>(&storage)), "QueryInterface item");
+  setFileFormat(storage, WiaImgFmt_JPEG);
+  writeNumber(storage, WIA_IPS_XRES, dpi);
+  writeNumber(storage, WIA_IPS_YRES, dpi);
+  IWiaDataTransfer* transfer = nullptr;
+  require(storage->QueryInterface(IID_IWiaDataTransfer, reinterpret_cast<void**>(&transfer)),
+          "QueryInterface transfer");
+  int delivered = 0;
+  for (int page = 0; page < pages; ++page) {
+    STGMEDIUM medium{};
+    medium.tymed = TYMED_FILE;
+    if (transfer->idtGetData(&medium, &goOn) != S_OK) break;
+    struct stat file {};
+    if (::stat(winsim::toUtf8(medium.lpszFileName).c_str(), &file) == 0) ++delivered;
+    ReleaseStgMedium(&medium);
+  }
+  transfer->Release();
+  storage->Release();
+  device->Release();
+  item->Release();
+  root->Release();
+  return delivered;
+}
+
 std::vector<uint8_t> scanPixels(const Session& session, DWORD deviceCookie, LONG dpi, LONG width,
                                 LONG height) {
   CoInitialize(nullptr);
   IWiaItem* root = lookUp<IWiaItem>(session, deviceCookie, IID_IWiaItem);
-  IEnumWiaItem* children = nullptr;
-  require(root->EnumChildItems(&children), "EnumChildItems");
-  IWiaItem* flatbed = nullptr;
-  ULONG fetched = 0;
-  require(children->Next(1, &flatbed, &fetched), "Next");
+  IWiaItem* flatbed = scanItemOf(root);
   const PROPID ids[] = {WIA_IPS_XRES, WIA_IPS_YRES, WIA_IPA_DATATYPE, WIA_IPA_DEPTH,
                         WIA_IPS_XPOS, WIA_IPS_YPOS, WIA_IPS_XEXTENT, WIA_IPS_YEXTENT};
   const LONG numbers[] = {dpi, dpi, WIA_DATA_COLOR, 24, 0, 0, width, height};
@@ -205,7 +274,6 @@ std::vector<uint8_t> scanPixels(const Session& session, DWORD deviceCookie, LONG
                    }
                  }
                });
-  children->Release();
   root->Release();
   return rgb;
 }

@@ -30,6 +30,11 @@ void releaseDevice(const Session& session, DWORD deviceCookie);
 // deleted (as WIACamera._transfer with a host that reads each file's size); the count.
 int cameraTransfer(const Session& session, DWORD deviceCookie);
 
+// A feeder batch of `pages` pages (as WIAScanner._scanPages with the feeder selected, the
+// device's page count 0, the item at `dpi` and a host whose scanProgress goes on and that
+// reads each file's size): the pages delivered.
+int feederBatch(const Session& session, DWORD deviceCookie, int pages, LONG dpi);
+
 // A colour scan of the scanner's first item at `dpi` over the given area, as BMP, returned
 // as top-down rows of RGB bytes: the pixels the library's JPEG scan of that area encodes.
 std::vector<uint8_t> scanPixels(const Session& session, DWORD deviceCookie, LONG dpi, LONG width,

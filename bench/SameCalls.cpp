@@ -10,10 +10,10 @@ namespace bench {
 namespace {
 
 std::string textOf(const winsim::JournalEntry& entry) {
-  static const std::regex fresh("(cookie=)[0-9]+|(file=).*");
+  static const std::regex fresh("(cookie=)[0-9]+|(sheet=)[0-9]+|(file=).*");
   std::ostringstream text;
   text << entry.method << " [" << entry.target << "] "
-       << std::regex_replace(entry.detail, fresh, "$1$2#") << " -> 0x" << std::hex
+       << std::regex_replace(entry.detail, fresh, "$1$2$3#") << " -> 0x" << std::hex
        << static_cast<unsigned>(entry.result);
   return text.str();
 }

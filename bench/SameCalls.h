@@ -1,7 +1,8 @@
 // The check that keeps the baseline honest: the library's call and its direct counterpart
 // run once each with the platform's journal on, and their journals must list the same calls
-// in the same order with the same arguments and results. Cookies and file names, which the
-// platform hands out afresh each time, are compared by position only.
+// in the same order with the same arguments and results. Cookies, file names and the sheets
+// a feeder takes, which the platform hands out afresh each time, are compared by position
+// only.
 #pragma once
 
 #include <functional>

@@ -20,6 +20,12 @@ RATIO_ROWS = [
     ("BM_RatioScan/dpi:300/",
      "full-bed colour scan at 300 dpi (2550x3507) / a plain libjpeg-turbo encode of the same pixels in memory",
      "7.3x", 1.2),
+    ("BM_RatioFeederBatch/pages:100/",
+     "feeder batch of 100 pages through `_scanPages` (A4 at 50 dpi, each progress message asked of the host)",
+     "new", 1.02),
+    ("BM_RatioProgress/pages:100/",
+     "the same batch with the host's `scanProgress` recording every message / recording nothing",
+     "new", 1.03),
     ("BM_RatioSaneScan/dpi:300/",
      "a page of SANE's test backend, colour, 200 x 200 mm at 300 dpi (2362x2362), from SANE's start to the JPEG file, "
      "through the JVM and the service's SANE driver / `scanimage` with the same settings writing a JPEG (on the clock)",
@@ -52,13 +58,21 @@ def ratio_cell(run):
             f"{run['library_ms']:.2f} ms against {run['floor_ms']:.2f} ms)"), True
 
 
+def memory_row(run, label, before, goal):
+    if run is None or run.get("error_occurred"):
+        return f"| {label} | not run | {before} | < {goal} MB | no |"
+    growth = run["rss_growth_MB"]
+    return (f"| {label} | {growth:+.1f} MB (peak {run['peak_rss_MB']:.0f} MB, live objects after "
+            f"{run['live_objects']:.0f}) | {before} | < {goal} MB | {'yes' if growth < goal else 'no'} |")
+
+
 def plot(panels, target):
     """panels: (title, ylabel, column, [(label, points)]) each; points are (n, us, MB)."""
     with tempfile.TemporaryDirectory() as folder:
         terminal = "pngcairo" if has_cairo() else "png"
-        script = [f"set terminal {terminal} size 1500,450 noenhanced", f"set output '{target}'",
+        script = [f"set terminal {terminal} size 2000,450 noenhanced", f"set output '{target}'",
                   f"set multiplot layout 1,{len(panels)}", "set logscale x", "set grid", "set key top left",
-                  "set xlabel 'N (devices or pictures)'"]
+                  "set xlabel 'N (devices, pictures or pages)'"]
         for number, (title, ylabel, column, series) in enumerate(panels):
             script += [f"set title '{title}'", f"set ylabel '{ylabel}'",
                        "set yrange [-1:10]" if column == 3 else "set yrange [0:*]"]
@@ -102,19 +116,26 @@ def main():
         cell, ok = ratio_cell(run)
         met = "yes" if ok and run["ratio"] <= goal else "no"
         lines.append(f"| {label} | {cell} | {before} | <= {goal:.2f}x | {met} |")
-    memory = find(results, "BM_MemoryLongTransfer/")
-    if memory and not memory.get("error_occurred"):
-        growth = memory["rss_growth_MB"]
-        lines.append(f"| resident memory over one 100,000-picture transfer | {growth:+.1f} MB "
-                     f"(peak {memory['peak_rss_MB']:.0f} MB, live objects after {memory['live_objects']:.0f}) "
-                     f"| +109 MB (journal) | < 1 MB | {'yes' if growth < 1 else 'no'} |")
+    lines.append(memory_row(find(results, "BM_MemoryLongTransfer/"), "resident memory over one 100,000-picture transfer",
+                            "+109 MB (journal)", 1))
+    cancel = find(results, "BM_CancelLatency/")
+    if cancel and not cancel.get("error_occurred"):
+        most = cancel["latency_max_intervals"]
+        lines.append(f"| cancel latency, from a host thread's `cancel()` mid-page to `_scanPages` returning "
+                     f"(pages of 400 ms) | {cancel['latency_ms']:.1f} ms median, {cancel['latency_max_ms']:.1f} ms "
+                     f"at most: {cancel['latency_intervals']:.2f} and {most:.2f} progress intervals of "
+                     f"{cancel['interval_ms']:.1f} ms | new | <= 2 intervals | {'yes' if most <= 2 else 'no'} |")
     else:
-        lines.append("| resident memory over one 100,000-picture transfer | not run | +109 MB (journal) | < 1 MB | no |")
+        lines.append("| cancel latency | not run | new | <= 2 intervals | no |")
+    lines.append(memory_row(find(results, "BM_MemoryLongBatch/"),
+                            "resident memory over one 1,000-page feeder batch, after a batch of 100", "new", 2))
 
     series = [("poll, library", sweep(results, "BM_SweepPoll", 1)),
               ("poll, direct", sweep(results, "BM_SweepPoll", 0)),
               ("camera 64x48, library", sweep(results, "BM_SweepCameraTransfer", 1)),
-              ("camera 64x48, direct", sweep(results, "BM_SweepCameraTransfer", 0))]
+              ("camera 64x48, direct", sweep(results, "BM_SweepCameraTransfer", 0)),
+              ("feeder page, library", sweep(results, "BM_SweepFeederBatch", 1)),
+              ("feeder page, direct", sweep(results, "BM_SweepFeederBatch", 0))]
     lines += ["", "## Time per item against N", "",
               "Processor time of the benchmark's thread per item, and the growth of the resident size",
               "from after the first call to the end of the run.", "",
@@ -142,7 +163,8 @@ def main():
     with open(page_path, "w") as page:
         page.write("\n".join(lines) + "\n")
     plot([("poll: time per device", "microseconds per device", 2, series[:2]),
-          ("camera transfer: time per picture", "microseconds per picture", 2, series[2:]),
+          ("camera transfer: time per picture", "microseconds per picture", 2, series[2:4]),
+          ("feeder batch: time per page", "microseconds per page", 2, series[4:]),
           ("growth of resident memory over the calls", "MB", 3, series)], plot_path)
 
 

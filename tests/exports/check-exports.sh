@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the export and import tables of both Windows DLLs with the MinGW-w64 objdump.
 #   check-exports.sh DLL64 DLL32
-# Exports: exactly JNI_OnLoad and the six natives, plain on x86-64 and only in the
+# Exports: exactly JNI_OnLoad and the eight natives, plain on x86-64 and only in the
 # decorated _Name@argbytes form on i386, with no ordinal-only entries beside them.
 # Imports: system DLLs only (the compiler's runtime is linked in statically).
 # With VERSION: a version resource naming the product and that file version, no debug
@@ -22,6 +22,8 @@ readonly EXPORTS=(
   Java_kordin_vestaro_wia_WIADevice__1release:16
   Java_kordin_vestaro_wia_WIACamera__1transfer:20
   Java_kordin_vestaro_wia_WIAScanner__1transfer:20
+  Java_kordin_vestaro_wia_WIAScanner__1capabilities:16
+  Java_kordin_vestaro_wia_WIAScanner__1scanPages:28
 )
 # Lower-case names of the DLLs the library may import.
 readonly SYSTEM_DLLS=" kernel32.dll msvcrt.dll ole32.dll oleaut32.dll user32.dll advapi32.dll "

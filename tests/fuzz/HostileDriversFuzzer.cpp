@@ -154,6 +154,27 @@ class Run {
         env->DeleteLocalRef(recorder);
         break;
       }
+      case Kind::ScanPages:
+        scanPages(op);
+        break;
+      case Kind::Capabilities: {
+        jobject capabilities = nullptr;
+        jthrowable thrown = call(scanner_, "capabilities", "(J)[I", [&](jmethodID m) {
+          capabilities = env->CallObjectMethod(scanner_, m, deviceHandle(op));
+        });
+        if (!thrown && !capabilities) finding("the capabilities were null and nothing was thrown");
+        env->DeleteLocalRef(capabilities);
+        check(thrown, "capabilities");
+        break;
+      }
+      case Kind::CancelProgress:
+        check(fuzz::callVoid(env, scanner_, "cancelAt", "(II)V", op.progressPage, op.progressPercent), "cancelAt");
+        break;
+      case Kind::ThrowFromProgress:
+        check(fuzz::callVoid(env, scanner_, "throwAt", "(IILjava/lang/RuntimeException;)V", op.progressPage,
+                             op.progressPercent, hostThrows_),
+              "throwAt");
+        break;
       default:
         break;
     }
@@ -188,6 +209,41 @@ class Run {
     const bool defined = env->IsInstanceOf(thrown, vestaroException) || env->IsSameObject(thrown, hostThrows_);
     if (!defined) finding(std::string(what) + " threw " + fuzz::describe(env, thrown));
     env->DeleteLocalRef(thrown);
+  }
+
+  // Calls `name` through `invoke` and returns what it threw (cleared), else null.
+  template <typename Invoke>
+  static jthrowable call(jobject target, const char* name, const char* signature, Invoke invoke) {
+    jclass cls = env->GetObjectClass(target);
+    jmethodID method = env->GetMethodID(cls, name, signature);
+    env->DeleteLocalRef(cls);
+    fuzz::requireNoException(env, name);
+    invoke(method);
+    jthrowable thrown = env->ExceptionOccurred();
+    if (thrown) env->ExceptionClear();
+    return thrown;
+  }
+
+  static jintArray intArray(const std::vector<jint>& values) {
+    jintArray array = env->NewIntArray(static_cast<jsize>(values.size()));
+    fuzz::requireNoException(env, "NewIntArray");
+    env->SetIntArrayRegion(array, 0, static_cast<jsize>(values.size()), values.data());
+    return array;
+  }
+
+  // A batch of pages ends with one of its three outcomes, or with a defined exception.
+  void scanPages(const fuzz::Operation& op) {
+    jintArray root = intArray(op.rootWrites);
+    jintArray item = intArray(op.itemWrites);
+    jint outcome = -1;
+    jthrowable thrown = call(scanner_, "scanPages", "(J[I[II)I", [&](jmethodID m) {
+      outcome = env->CallIntMethod(scanner_, m, deviceHandle(op), root, item, op.maxPages);
+    });
+    if (tracing && !thrown) std::fprintf(stderr, "  scan pages: outcome %d\n", static_cast<int>(outcome));
+    if (!thrown && (outcome < 0 || outcome > 2)) finding("scan pages ended with outcome " + std::to_string(outcome));
+    env->DeleteLocalRef(root);
+    env->DeleteLocalRef(item);
+    check(thrown, "scan pages");
   }
 
   // The device information storages the enumerations have handed out so far.

@@ -41,6 +41,8 @@ const char* const kMethods[] = {
     "IWiaItem::GetItemType",
     "IEnumWiaItem::Next",
     "IWiaDataTransfer::idtGetData",
+    "IWiaDataCallback::BandedDataCallback",
+    "IWiaPropertyStorage::GetPropertyAttributes",
     "SysAllocStringLen",
 };
 
@@ -48,7 +50,10 @@ const char* const kMethods[] = {
 constexpr PROPID kProperties[] = {
     WIA_DIP_DEV_ID, WIA_DIP_VEND_DESC, WIA_DIP_DEV_DESC, WIA_DIP_DEV_TYPE, WIA_DIP_PORT_NAME,
     WIA_DIP_DEV_NAME, WIA_DIP_SERVER_NAME, WIA_DIP_WIA_VERSION, WIA_DPS_HORIZONTAL_BED_SIZE,
-    WIA_DPS_VERTICAL_BED_SIZE, WIA_IPA_ITEM_NAME, WIA_IPA_FULL_ITEM_NAME, WIA_IPA_ITEM_TIME,
+    WIA_DPS_VERTICAL_BED_SIZE, WIA_DPS_HORIZONTAL_SHEET_FEED_SIZE, WIA_DPS_VERTICAL_SHEET_FEED_SIZE,
+    WIA_DPS_DOCUMENT_HANDLING_CAPABILITIES, WIA_DPS_DOCUMENT_HANDLING_STATUS,
+    WIA_DPS_DOCUMENT_HANDLING_SELECT, WIA_DPS_PAGES, WIA_DPS_PAGE_SIZE, WIA_DPS_PAGE_WIDTH,
+    WIA_DPS_PAGE_HEIGHT, WIA_IPA_ITEM_NAME, WIA_IPA_FULL_ITEM_NAME, WIA_IPA_ITEM_TIME,
     WIA_IPA_ITEM_FLAGS, WIA_IPA_DATATYPE, WIA_IPA_DEPTH, WIA_IPA_PREFERRED_FORMAT,
     WIA_IPA_FORMAT, WIA_IPA_TYMED, WIA_IPA_FILENAME_EXTENSION, WIA_IPS_CUR_INTENT,
     WIA_IPS_XRES, WIA_IPS_YRES, WIA_IPS_XPOS, WIA_IPS_YPOS, WIA_IPS_XEXTENT, WIA_IPS_YEXTENT};
@@ -183,6 +188,15 @@ winsim::DeviceSpec device(FuzzedDataProvider& in, int index) {
     // Beds stay small enough that a whole-bed scan is quick.
     d.bedWidth = in.ConsumeIntegralInRange(1, 1500);
     d.bedHeight = in.ConsumeIntegralInRange(1, 1500);
+    if (in.ConsumeBool()) {  // so are the feeder's sheets, and they are few
+      winsim::FeederSpec feeder;
+      feeder.sheets = in.ConsumeIntegralInRange(0u, 6u);
+      feeder.duplex = in.ConsumeBool();
+      feeder.jamAt = in.ConsumeIntegralInRange(0u, 6u);
+      feeder.sheetWidth = in.ConsumeIntegralInRange(winsim::kSmallestPage, 1500);
+      feeder.sheetHeight = in.ConsumeIntegralInRange(winsim::kSmallestPage, 1500);
+      d.feeder = feeder;
+    }
   } else {
     const int pictures = in.ConsumeIntegralInRange(0, 3);
     for (int i = 0; i < pictures; ++i) {
@@ -203,6 +217,45 @@ winsim::DeviceSpec device(FuzzedDataProvider& in, int index) {
   return d;
 }
 
+// Writes as a host might ask them: the document handling's flags (valid and not), page
+// counts and sizes in and out of range, and any property with any value.
+std::vector<jint> rootWrites(FuzzedDataProvider& in) {
+  std::vector<jint> writes;
+  const int count = in.ConsumeIntegralInRange(0, 4);
+  for (int i = 0; i < count; ++i) {
+    switch (in.ConsumeIntegralInRange(0, 3)) {
+      case 0:
+        writes.insert(writes.end(), {WIA_DPS_DOCUMENT_HANDLING_SELECT,
+                                     pick(in, {FEEDER, FLATBED, FEEDER | DUPLEX, FEEDER | DUPLEX | FRONT_FIRST,
+                                               FEEDER | DUPLEX | BACK_FIRST, FEEDER | FLATBED, 0, -1})});
+        break;
+      case 1:
+        writes.insert(writes.end(), {WIA_DPS_PAGES, static_cast<jint>(in.ConsumeIntegralInRange(-1, 8))});
+        break;
+      case 2:
+        writes.insert(writes.end(), {pick(in, {WIA_DPS_PAGE_WIDTH, WIA_DPS_PAGE_HEIGHT, WIA_DPS_PAGE_SIZE}),
+                                     static_cast<jint>(in.ConsumeIntegralInRange(-1, 2000))});
+        break;
+      default:
+        writes.insert(writes.end(), {static_cast<jint>(pick(in, kProperties)), static_cast<jint>(number(in))});
+        break;
+    }
+  }
+  if (!writes.empty() && in.ConsumeIntegralInRange(0, 15) == 0) writes.pop_back();  // an id without its value
+  return writes;
+}
+
+std::vector<jint> itemWrites(FuzzedDataProvider& in) {
+  std::vector<jint> writes;
+  const int count = in.ConsumeIntegralInRange(0, 3);
+  for (int i = 0; i < count; ++i) {
+    writes.push_back(pick(in, {WIA_IPS_XRES, WIA_IPS_YRES, WIA_IPA_DATATYPE, WIA_IPA_DEPTH, WIA_IPS_XEXTENT,
+                               WIA_IPS_YEXTENT, WIA_IPA_FORMAT}));
+    writes.push_back(static_cast<jint>(in.ConsumeIntegralInRange(-5, 400)));
+  }
+  return writes;
+}
+
 Operation operation(FuzzedDataProvider& in, const std::vector<winsim::DeviceSpec>& devices) {
   Operation op;
   op.kind = static_cast<Operation::Kind>(
@@ -217,6 +270,13 @@ Operation operation(FuzzedDataProvider& in, const std::vector<winsim::DeviceSpec
   }
   op.listenerCall = in.ConsumeIntegralInRange(0, 3);
   op.fault = fault(in, devices);
+  if (op.kind == Operation::Kind::ScanPages) {
+    op.rootWrites = rootWrites(in);
+    op.itemWrites = itemWrites(in);
+    op.maxPages = static_cast<jint>(in.ConsumeIntegralInRange(-1, 8));
+  }
+  op.progressPage = static_cast<jint>(in.ConsumeIntegralInRange(1, 4));
+  op.progressPercent = static_cast<jint>(in.ConsumeIntegralInRange(0, 100));
   return op;
 }
 

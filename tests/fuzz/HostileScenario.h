@@ -30,6 +30,10 @@ struct Operation {
     RefuseOffers,   // the host's add returns false from now on
     ThrowFromAdd,   // the host's add throws
     ThrowFromListener,
+    ScanPages,          // WIAScanner._scanPages with the operation's writes and count
+    Capabilities,       // WIAScanner._capabilities
+    CancelProgress,     // the scanner's scanProgress answers false from a page and percent on
+    ThrowFromProgress,  // the scanner's scanProgress throws the host's exception there
     kCount
   };
   Kind kind = Kind::Poll;
@@ -41,6 +45,11 @@ struct Operation {
   jint scan[6] = {};  // bit depth, resolution, x, y, width, height
   int listenerCall = 0;
   winsim::Fault fault;
+  // ScanPages: (id, value) pairs for the root and the scan item, and the page count.
+  std::vector<jint> rootWrites, itemWrites;
+  jint maxPages = 0;
+  // CancelProgress and ThrowFromProgress: where.
+  jint progressPage = 1, progressPercent = 0;
 };
 
 struct Scenario {

@@ -189,6 +189,53 @@ std::vector<Delivery> DeviceTest::deliveries(jobject device) {
                              });
 }
 
+ScanOutcome DeviceTest::scanPages(jobject scanner, jlong deviceHandle, const std::vector<jint>& rootWrites,
+                                  const std::vector<jint>& itemWrites, jint maxPages) {
+  auto array = [this](const std::vector<jint>& values) {
+    jintArray made = env_->NewIntArray(static_cast<jsize>(values.size()));
+    env_->SetIntArrayRegion(made, 0, static_cast<jsize>(values.size()), values.data());
+    expectNoException(env_, "the writes' array");
+    return made;
+  };
+  LocalRef<jintArray> root(env_, array(rootWrites));
+  LocalRef<jintArray> item(env_, array(itemWrites));
+  LocalRef<jclass> cls(env_, env_->GetObjectClass(scanner));
+  ScanOutcome result;
+  result.outcome = detail::call<jint>(env_, scanner, cls.get(), "scanPages", "(J[I[II)I", &result.thrown, deviceHandle,
+                                      static_cast<jobject>(root.get()), static_cast<jobject>(item.get()), maxPages);
+  return result;
+}
+
+JavaException DeviceTest::capabilitiesThrown(jobject scanner, jlong deviceHandle, std::vector<jint>* capabilities) {
+  JavaException thrown;
+  LocalRef<jclass> cls(env_, env_->GetObjectClass(scanner));
+  LocalRef<jintArray> array(env_, detail::call<jintArray>(env_, scanner, cls.get(), "capabilities", "(J)[I", &thrown,
+                                                           deviceHandle));
+  capabilities->clear();
+  if (array) {
+    capabilities->resize(static_cast<size_t>(env_->GetArrayLength(array.get())));
+    env_->GetIntArrayRegion(array.get(), 0, static_cast<jsize>(capabilities->size()), capabilities->data());
+  }
+  return thrown;
+}
+
+std::vector<Progress> DeviceTest::progress(jobject scanner) {
+  return recordsOf<Progress>(env_, scanner, "progressCount", "progressAt", "(I)[I", [this](jobject pair) {
+    jint values[2] = {};
+    env_->GetIntArrayRegion(static_cast<jintArray>(pair), 0, 2, values);
+    return Progress{values[0], values[1]};
+  });
+}
+
+void DeviceTest::cancelAt(jobject scanner, jint page, jint percent) {
+  callMethod(env_, scanner, "cancelAt", "(II)V", page, percent);
+}
+
+void DeviceTest::throwAt(jobject scanner, jint page, jint percent, const char* exceptionClass, const char* message) {
+  LocalRef<jobject> thrown(env_, newThrowable(env_, exceptionClass, message));
+  callMethod(env_, scanner, "throwAt", "(IILjava/lang/RuntimeException;)V", page, percent, thrown.get());
+}
+
 void DeviceTest::copyInto(jobject device, const std::string& directory) {
   LocalRef<jobject> recorder(env_, recorderOf(env_, device));
   LocalRef<jstring> dir(env_, javaString(env_, directory));

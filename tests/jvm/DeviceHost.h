@@ -17,6 +17,9 @@ constexpr const char* kDeviceSource = "src/jni/wia/WIADevice.cpp";
 constexpr const char* kCameraSource = "src/jni/wia/WIACamera.cpp";
 constexpr const char* kScannerSource = "src/jni/wia/WIAScanner.cpp";
 constexpr const char* kUtilsSource = "src/jni/wia/WIAUtils.cpp";
+constexpr const char* kScanBatchSource = "src/jni/wia/ScanBatch.cpp";
+constexpr const char* kScanItemSource = "src/jni/wia/ScanItem.cpp";
+constexpr const char* kCapabilitiesSource = "src/jni/wia/ScannerCapabilities.cpp";
 
 // One call of the host's add.
 struct Offer {
@@ -33,6 +36,18 @@ struct Delivery {
   bool existed = false;
   jlong size = 0;
   std::string copy;  // the copy made during the call, when the test asked for one
+};
+
+// What _scanPages returned and threw (the outcome is not read when it threw).
+struct ScanOutcome {
+  jint outcome = -1;
+  JavaException thrown;
+};
+
+// One scanProgress call.
+struct Progress {
+  jint page = 0, percent = 0;
+  bool operator==(const Progress& other) const { return page == other.page && percent == other.percent; }
 };
 
 // A device set of `count` scanners or cameras with IDs "<prefix>\0000", "<prefix>\0001", ...
@@ -86,6 +101,15 @@ class DeviceTest : public JvmTest {
   void setScan(jobject scanner, jint bitDepth, jint resolution, jint x, jint y, jint width,
                jint height);
   std::vector<Delivery> deliveries(jobject device);
+  // The scanner's batch of pages and capabilities; `rootWrites` and `itemWrites` as
+  // (id, value) pairs.
+  ScanOutcome scanPages(jobject scanner, jlong deviceHandle, const std::vector<jint>& rootWrites,
+                        const std::vector<jint>& itemWrites, jint maxPages);
+  JavaException capabilitiesThrown(jobject scanner, jlong deviceHandle, std::vector<jint>* capabilities);
+  // What the recording scanner's scanProgress received, and where it cancels or throws.
+  std::vector<Progress> progress(jobject scanner);
+  void cancelAt(jobject scanner, jint page, jint percent);
+  void throwAt(jobject scanner, jint page, jint percent, const char* exceptionClass, const char* message);
   // Copies each file into `directory` during its callback; throws from the `call`-th callback
   // (0: every one) an exception of `exceptionClass` with `message`.
   void copyInto(jobject device, const std::string& directory);

@@ -110,9 +110,28 @@ class FaultSweep : public DeviceTest {
     record(transferThrown(device.get(), deviceHandle(id), dialog));
   }
 
+  // A batch of pages or the capabilities of the default scanner, given a duplex feeder.
+  void scanPagesOn(const char* id) {
+    LocalRef<jobject> scanner(env_, newScanner());
+    const std::vector<jint> feeder = {WIA_DPS_DOCUMENT_HANDLING_SELECT, FEEDER | DUPLEX | FRONT_FIRST,
+                                      WIA_DPS_PAGES, ALL_PAGES};
+    record(scanPages(scanner.get(), deviceHandle(id), feeder, {WIA_IPS_XRES, 50, WIA_IPS_YRES, 50}, 0).thrown);
+  }
+  void capabilitiesOn(const char* id) {
+    LocalRef<jobject> scanner(env_, newScanner());
+    std::vector<jint> capabilities;
+    record(capabilitiesThrown(scanner.get(), deviceHandle(id), &capabilities));
+  }
+
   std::vector<Scenario> scenarios() {
     auto none = [] {};
     auto open = [this] { openAndPoll(); };
+    auto openWithFeeder = [this] {
+      std::vector<winsim::DeviceSpec> devices = winsim::defaultDevices();
+      devices[0].feeder = winsim::FeederSpec{1, true, 0};
+      winsim::setDevices(devices);
+      openAndPoll();
+    };
     return {
         {"initialize, poll and both releases", none, [this] {
            openAndPoll();
@@ -122,6 +141,8 @@ class FaultSweep : public DeviceTest {
         {"camera transfer with dialog", open, [this] { transferOn(kCameraId, true); }},
         {"scanner transfer", open, [this] { transferOn(kScannerId, false); }},
         {"scanner transfer with dialog", open, [this] { transferOn(kScannerId, true); }},
+        {"scanner pages from a duplex feeder, with progress", openWithFeeder, [this] { scanPagesOn(kScannerId); }},
+        {"scanner capabilities", openWithFeeder, [this] { capabilitiesOn(kScannerId); }},
     };
   }
 

@@ -135,6 +135,56 @@ TEST_F(RealDrivers, AStatusTheScannerAnswersIsTheExceptionsCodeAndText) {
   expectCensusUnchanged();
 }
 
+TEST_F(RealDrivers, ASaneFeederBatchThroughScanPagesRunsToTheEmptyFeederWithProgressAndCancel) {
+  open();
+  const Offer* scanner = offered(kTest0);
+  ASSERT_TRUE(scanner);
+  LocalRef<jobject> host(env_, newScanner());
+  std::vector<jint> capabilities;
+  ASSERT_FALSE(capabilitiesThrown(host.get(), scanner->handle, &capabilities).thrown);
+  ASSERT_GE(capabilities.size(), 16u);
+  EXPECT_EQ(capabilities[0], FLAT | FEED);  // the source option's flatbed and feeder
+  EXPECT_EQ(capabilities[2], FLATBED);
+  EXPECT_EQ(capabilities[4], 7874);  // 200 mm
+  EXPECT_EQ(capabilities[9], 150);
+  EXPECT_EQ(std::vector<jint>(capabilities.begin() + 10, capabilities.begin() + 16),
+            (std::vector<jint>{1, 4, 1, 150, 1200, 1}));
+
+  const std::vector<jint> feeder = {WIA_DPS_DOCUMENT_HANDLING_SELECT, FEEDER, WIA_DPS_PAGES, ALL_PAGES};
+  const std::vector<jint> small = {WIA_IPS_XRES, 50, WIA_IPS_XEXTENT, 60, WIA_IPS_YEXTENT, 40};
+  const ScanOutcome batch = scanPages(host.get(), scanner->handle, feeder, small, 0);
+  ASSERT_FALSE(batch.thrown.thrown) << batch.thrown.message;
+  EXPECT_EQ(batch.outcome, 0) << "completed: the test backend's feeder is empty after 10 pages";
+  const std::vector<Delivery> pages = deliveries(host.get());
+  ASSERT_EQ(pages.size(), 10u);
+  for (const Delivery& page : pages) {
+    EXPECT_TRUE(page.existed);
+    EXPECT_EQ(page.extension, "jpg");
+    EXPECT_FALSE(fs::exists(page.path));
+  }
+  std::vector<jint> finished;  // the pages whose progress reached 100
+  for (const Progress& p : progress(host.get())) {
+    if (p.percent == 100 && (finished.empty() || finished.back() != p.page)) finished.push_back(p.page);
+  }
+  EXPECT_EQ(finished, (std::vector<jint>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+
+  // A batch of a count, and one the host cancels in its second page.
+  LocalRef<jobject> counted(env_, newScanner());
+  EXPECT_EQ(scanPages(counted.get(), scanner->handle, feeder, small, 3).outcome, 0);
+  EXPECT_EQ(deliveries(counted.get()).size(), 3u);
+  LocalRef<jobject> cancelling(env_, newScanner());
+  cancelAt(cancelling.get(), 2, 1);
+  EXPECT_EQ(scanPages(cancelling.get(), scanner->handle, feeder, small, 0).outcome, 1);
+  EXPECT_EQ(deliveries(cancelling.get()).size(), 1u);
+  // The flatbed: one page.
+  LocalRef<jobject> flatbed(env_, newScanner());
+  EXPECT_EQ(scanPages(flatbed.get(), scanner->handle, {WIA_DPS_DOCUMENT_HANDLING_SELECT, FLATBED}, small, 0).outcome, 0);
+  EXPECT_EQ(deliveries(flatbed.get()).size(), 1u);
+  close();
+  EXPECT_EQ(takeErr(), "");
+  expectCensusUnchanged();
+}
+
 TEST_F(RealDrivers, AFolderCamerasPicturesArriveByteForByteInOrderUnderTheirNames) {
   PictureFolder pictures;
   pictures.add("b.jpg", 40, 30, 10);

@@ -1,7 +1,7 @@
 // The virtual scanner's document feeder, progress and cancel on Wine's COM: a duplex batch
 // with progress to the end of the paper, a cancel and a jam, driven through the system's
-// interface table with Wine's OLE automation, task memory and files, as the DLLs' feeder
-// transfers will meet them.
+// interface table with Wine's OLE automation, task memory and files; then the same through
+// the DLL's batch of pages and capabilities.
 #include <algorithm>
 
 #include "ComPtr.h"
@@ -102,6 +102,110 @@ TEST_F(FeederScenario, ADuplexBatchReportsProgressCancelsAndJams) {
     EXPECT_FALSE(Scenario::fileExists(cancelled.substr(cancelled.find("file=") + 5)));
   }
   EXPECT_EQ(table->RevokeInterfaceFromGlobal(cookie), S_OK);
+}
+
+// ---- through the DLL ----
+
+const std::vector<jint> kSmallPages = {WIA_IPS_XRES, 50, WIA_IPS_YRES, 50};
+
+std::vector<jint> feederWrites(jint select) { return {WIA_DPS_DOCUMENT_HANDLING_SELECT, select, WIA_DPS_PAGES, ALL_PAGES}; }
+
+// The default scanner with a feeder of `sheets`.
+void installFeeder(unsigned sheets, bool duplex, unsigned jamAt = 0) {
+  std::vector<winsim::DeviceSpec> devices = winsim::defaultDevices();
+  devices[0].feeder = winsim::FeederSpec{sheets, duplex, jamAt};
+  winsim::setDevices(devices);
+}
+
+// Every page was a file during its callback and is gone now.
+void expectPagesGone(const std::vector<Delivery>& pages) {
+  for (const Delivery& page : pages) {
+    EXPECT_TRUE(page.existed) << page.path;
+    EXPECT_GT(page.size, 100u);
+    EXPECT_FALSE(Scenario::fileExists(page.path)) << page.path << " left behind";
+  }
+}
+
+TEST_F(FeederScenario, TheDllScansADuplexBatchWithProgressToTheEndOfThePaper) {
+  installFeeder(2, true);
+  const jlong manager = discover();
+  const long globals = host->vm.liveGlobals();
+  EXPECT_EQ(library->scanPages(handleOf(scannerId()), feederWrites(FEEDER | DUPLEX | FRONT_FIRST), kSmallPages, 0), 0);
+  EXPECT_TRUE(nothingThrown());
+  EXPECT_EQ(host->vm.liveGlobals(), globals) << "the callback's reference to the scanner is given back";
+  ASSERT_EQ(host->deliveries.size(), 4u);
+  expectPagesGone(host->deliveries);
+  std::vector<std::string> sides;
+  for (const std::string& detail : details("IWiaDataTransfer::idtGetData")) {
+    sides.push_back(detail.find("sheet=") == std::string::npos ? "empty" : detail.substr(detail.find("sheet=") + 6, 7));
+  }
+  EXPECT_EQ(sides, (std::vector<std::string>{"1 front", "1 back ", "2 front", "2 back ", "empty"}));
+  for (jint page = 1; page <= 4; ++page) {
+    std::vector<jint> percents;
+    for (const auto& [at, percent] : host->progress) {
+      if (at == page) percents.push_back(percent);
+    }
+    SCOPED_TRACE("page " + std::to_string(page));
+    ASSERT_GE(percents.size(), 3u);
+    EXPECT_EQ(percents.front(), 0);
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+    EXPECT_EQ(percents.back(), 100);
+  }
+  releaseAll(manager);
+}
+
+// A cancel in the second page keeps the first and deletes the second's file; a jam is
+// reported from the batch after the pages before it.
+TEST_F(FeederScenario, TheDllCancelsInAPageAndReportsAJam) {
+  installFeeder(5, false, 4);
+  const jlong manager = discover();
+  host->cancelPage = 2;
+  host->cancelPercent = 40;
+  EXPECT_EQ(library->scanPages(handleOf(scannerId()), feederWrites(FEEDER), kSmallPages, 0), 1);
+  EXPECT_TRUE(nothingThrown());
+  EXPECT_EQ(host->deliveries.size(), 1u);
+  const std::string cancelled = details("IWiaDataTransfer::idtGetData").at(1);
+  ASSERT_NE(cancelled.find("sheet=2 front cancelled file="), std::string::npos) << cancelled;
+  EXPECT_FALSE(Scenario::fileExists(cancelled.substr(cancelled.find("file=") + 5)));
+
+  host->cancelPage = -1;
+  host->deliveries.clear();
+  library->scanPages(handleOf(scannerId()), feederWrites(FEEDER), kSmallPages, 0);
+  Host::Thrown thrown;
+  ASSERT_TRUE(reportedFrom("ScanBatch.cpp", WIA_ERROR_PAPER_JAM, &thrown));
+  EXPECT_EQ(host->deliveries.size(), 1u) << "sheet 2 left with the cancel, sheet 3 arrives, sheet 4 jams";
+  expectPagesGone(host->deliveries);
+  releaseAll(manager);
+}
+
+TEST_F(FeederScenario, TheDllReadsTheCapabilitiesOfADuplexFeeder) {
+  installFeeder(1, true);
+  const jlong manager = discover();
+  const std::vector<jint> capabilities = library->capabilities(handleOf(scannerId()));
+  EXPECT_TRUE(nothingThrown());
+  ASSERT_GE(capabilities.size(), 16u);
+  EXPECT_EQ(std::vector<jint>(capabilities.begin(), capabilities.begin() + 12),
+            (std::vector<jint>{FLAT | FEED | DETECT_FEED | DUP, FLAT_READY | FEED_READY, FLATBED, 1, 8500, 11693, 8500,
+                               14000, 1, 150, 1, 4}));
+  releaseAll(manager);
+}
+
+// A host whose scanner has no scanProgress scans to the end: no progress, no cancel.
+class FeederWithoutProgress : public Scenario {
+ protected:
+  FeederWithoutProgress() { options.omitMember = "WIAScanner.scanProgress"; }
+};
+
+TEST_F(FeederWithoutProgress, TheDllScansEveryPage) {
+  ASSERT_EQ(library->onLoad(), JNI_VERSION_1_4);
+  installFeeder(2, false);
+  const jlong manager = discover();
+  EXPECT_EQ(library->scanPages(handleOf(scannerId()), feederWrites(FEEDER), kSmallPages, 0), 0);
+  EXPECT_TRUE(nothingThrown());
+  EXPECT_EQ(host->deliveries.size(), 2u);
+  expectPagesGone(host->deliveries);
+  EXPECT_TRUE(host->progress.empty());
+  releaseAll(manager);
 }
 
 }  // namespace

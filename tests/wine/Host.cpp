@@ -147,6 +147,14 @@ void Host::defineHost(const HostOptions& options) {
   for (const char* field : {"bitDepth", "resolution", "x", "y", "width", "height"}) {
     if (wanted((std::string("WIAScanner.") + field).c_str())) scannerClass.field(field, "I");
   }
+  if (wanted("WIAScanner.scanProgress")) {
+    scannerClass.method("scanProgress", "(II)Z", [this](Env&, Object*, const std::vector<Value>& a) {
+      const auto page = static_cast<jint>(a[0].j), percent = static_cast<jint>(a[1].j);
+      progress.emplace_back(page, percent);
+      const bool stop = cancelPage >= 0 && (page > cancelPage || (page == cancelPage && percent >= cancelPercent));
+      return Value::ofInt('Z', !stop);
+    });
+  }
 
   manager = vm.newObject(&managerClass);
   camera = vm.newObject(vm.findClass("kordin/vestaro/wia/WIACamera"));

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "jvm/FakeJvm.h"
@@ -15,7 +16,8 @@ namespace wine {
 struct HostOptions {
   bool debug = false;       // kordin.vestaro.Manager.debug
   std::string omitMember;   // "Class.member" left out of the host ("WIADevice.fireTransferFailed";
-                            // "VestaroException.deviceName" leaves out both device fields)
+                            // "VestaroException.deviceName" leaves out both device fields;
+                            // "WIAScanner.scanProgress")
 };
 
 struct Offer {  // one call of WIAManager.add
@@ -48,6 +50,10 @@ class Host {
   AddAnswer addAnswer = AddAnswer::Keep;
   std::vector<Delivery> deliveries;
   bool throwFromTransferDone = false;
+  // WIAScanner.scanProgress: each call as {page, percent}; it answers false from the first
+  // call at cancelPage with cancelPercent or more on.
+  std::vector<std::pair<jint, jint>> progress;
+  jint cancelPage = -1, cancelPercent = 0;
   std::vector<std::string> errLines;  // System.err.println
 
   void setInt(fakejvm::Object* object, const std::string& field, jint value);

@@ -10,6 +10,8 @@ using InitializeFn = jlong(JNICALL*)(JNIEnv*, jobject);
 using HandleFn = void(JNICALL*)(JNIEnv*, jobject, jlong);
 using TransferFn = void(JNICALL*)(JNIEnv*, jobject, jlong, jboolean);
 using OnLoadFn = jint(JNICALL*)(JavaVM*, void*);
+using ScanPagesFn = jint(JNICALL*)(JNIEnv*, jobject, jlong, jintArray, jintArray, jint);
+using CapabilitiesFn = jintArray(JNICALL*)(JNIEnv*, jobject, jlong);
 
 }  // namespace
 
@@ -99,6 +101,36 @@ void Library::transferScanner(jlong device, bool dialog) {
   auto fn = reinterpret_cast<TransferFn>(entry("Java_kordin_vestaro_wia_WIAScanner__1transfer", 20));
   inFrame("WIAScanner._transfer", host_.scanner,
           [&](JNIEnv* env, jobject self) { fn(env, self, device, dialog ? JNI_TRUE : JNI_FALSE); });
+}
+
+// The arrays are the caller's: local references of the calling thread's frame, given back
+// once the native has returned.
+jint Library::scanPages(jlong device, const std::vector<jint>& rootWrites, const std::vector<jint>& itemWrites,
+                        jint maxPages) {
+  auto fn = reinterpret_cast<ScanPagesFn>(entry("Java_kordin_vestaro_wia_WIAScanner__1scanPages", 28));
+  fakejvm::Env& caller = *host_.vm.envOfThisThread();
+  auto root = static_cast<jintArray>(caller.local(host_.vm.newIntArray(rootWrites)));
+  auto item = static_cast<jintArray>(caller.local(host_.vm.newIntArray(itemWrites)));
+  jint outcome = -1;
+  inFrame("WIAScanner._scanPages", host_.scanner,
+          [&](JNIEnv* env, jobject self) { outcome = fn(env, self, device, root, item, maxPages); });
+  caller.DeleteLocalRef(root);
+  caller.DeleteLocalRef(item);
+  return outcome;
+}
+
+// The array the native returns is read before its frame ends, as the VM would hand it on.
+std::vector<jint> Library::capabilities(jlong device) {
+  auto fn = reinterpret_cast<CapabilitiesFn>(entry("Java_kordin_vestaro_wia_WIAScanner__1capabilities", 16));
+  std::vector<jint> values;
+  inFrame("WIAScanner._capabilities", host_.scanner, [&](JNIEnv* env, jobject self) {
+    jintArray array = fn(env, self, device);
+    if (!array) return;
+    fakejvm::Object* returned = static_cast<fakejvm::Env*>(env)->deref(array, "the returned array");
+    if (returned) values = returned->ints;
+    env->DeleteLocalRef(array);
+  });
+  return values;
 }
 
 }  // namespace wine

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "Host.h"
 
@@ -30,6 +31,11 @@ class Library {
   void releaseDevice(jlong device);
   void transferCamera(jlong device, bool dialog);
   void transferScanner(jlong device, bool dialog);
+  // WIAScanner._scanPages with (id, value) pairs; its outcome.
+  jint scanPages(jlong device, const std::vector<jint>& rootWrites, const std::vector<jint>& itemWrites,
+                 jint maxPages);
+  // WIAScanner._capabilities; empty when it returned null.
+  std::vector<jint> capabilities(jlong device);
 
  private:
   void* entry(const char* name, int argumentBytes);

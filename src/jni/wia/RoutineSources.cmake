@@ -4,6 +4,7 @@ set(vestaro_routine_sources
   ${CMAKE_CURRENT_LIST_DIR}/DiagnosticLine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HostErrorStream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PendingException.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ProgressCallback.cpp
   ${CMAKE_CURRENT_LIST_DIR}/WIALibrary.cpp
   ${CMAKE_CURRENT_LIST_DIR}/WIAUtils.cpp
 )

@@ -1,8 +1,14 @@
 // Natives of kordin.vestaro.wia.WIAScanner: one page scanned unattended with the host's
-// settings, or the page chosen in the scanner's dialog, into a file handed to the host.
+// settings, or the page chosen in the scanner's dialog, into a file handed to the host; a
+// batch of pages from the flatbed or the document feeder; the scanner's capabilities.
+#include <vector>
+
 #include "DialogItems.h"
 #include "Handles.h"
 #include "RequireOut.h"
+#include "ScanBatch.h"
+#include "ScanItem.h"
+#include "ScannerCapabilities.h"
 
 namespace {
 
@@ -87,6 +93,22 @@ ScanSettings scanSettingsOf(JNIEnv* env, jobject scanner) {
   return settings;
 }
 
+// The (property id, value) pairs of a host array; null holds none. False after reporting an
+// array whose last id has no value, or with the array's error pending.
+bool propertyWritesOf(JNIEnv* env, jintArray pairs, PropertyWrites* writes) {
+  if (!pairs) return true;
+  const jsize length = env->GetArrayLength(pairs);
+  if (length % 2 != 0) {
+    THROW_HRESULT(env, E_INVALIDARG);  // scan pages: a property without its value
+    return false;
+  }
+  std::vector<jint> numbers(static_cast<size_t>(length));
+  env->GetIntArrayRegion(pairs, 0, length, numbers.data());
+  if (env->ExceptionCheck()) return false;
+  for (jsize i = 0; i < length; i += 2) writes->add(static_cast<PROPID>(numbers[i]), numbers[i + 1]);
+  return true;
+}
+
 }  // namespace
 
 // A failing dialog, child enumeration or fetch is reported; a cancelled dialog (S_FALSE), a
@@ -132,4 +154,32 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAScanner__1transfer(
   PROPVARIANT values[kMaxScanProperties];
   const ULONG count = buildScanProperties(scanSettingsOf(env, self), specs, values);
   (void)transferItem(env, self, std::move(first), count, specs, values);  // last act either way
+}
+
+extern "C" JNIEXPORT jintArray JNICALL Java_kordin_vestaro_wia_WIAScanner__1capabilities(JNIEnv* env, jobject,
+                                                                                        jlong deviceHandle) {
+  CoInitialize(nullptr);
+  ComPtr<IWiaItem> root, item;
+  if (!lookUpScanItem(env, deviceHandle, root, item)) return nullptr;
+  return readScannerCapabilities(env, root.get(), item.get());
+}
+
+// A negative page count, or a write without its value, is reported before the device is used.
+extern "C" JNIEXPORT jint JNICALL Java_kordin_vestaro_wia_WIAScanner__1scanPages(JNIEnv* env, jobject self,
+                                                                                jlong deviceHandle,
+                                                                                jintArray rootWrites,
+                                                                                jintArray itemWrites,
+                                                                                jint maxPages) {
+  CoInitialize(nullptr);
+  if (maxPages < 0) {
+    THROW_HRESULT(env, E_INVALIDARG);  // scan pages: a negative page count
+    return 0;
+  }
+  PropertyWrites rootProperties, itemProperties;
+  if (!propertyWritesOf(env, rootWrites, &rootProperties) || !propertyWritesOf(env, itemWrites, &itemProperties)) {
+    return 0;
+  }
+  ComPtr<IWiaItem> root, item;
+  if (!lookUpScanItem(env, deviceHandle, root, item)) return 0;
+  return scanPageBatch(env, self, root.get(), std::move(item), rootProperties, itemProperties, maxPages);
 }

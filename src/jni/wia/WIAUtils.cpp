@@ -160,6 +160,52 @@ jsize lengthOf(const WCHAR* text) {
 
 }  // namespace
 
+jstring writeFileFormat(IWiaPropertyStorage* storage, HRESULT* result) {
+  const PROPSPEC pairSpecs[2] = {{PRSPEC_PROPID, {WIA_IPA_FORMAT}}, {PRSPEC_PROPID, {WIA_IPA_TYMED}}};
+  PROPVARIANT pair[2];
+  PropVariantInit(&pair[0]);
+  PropVariantInit(&pair[1]);
+  pair[0].vt = VT_CLSID;
+  pair[0].puuid = const_cast<GUID*>(&kFormatJpeg);
+  pair[1].vt = VT_I4;
+  pair[1].lVal = TYMED_FILE;
+  *result = storage->WriteMultiple(2, pairSpecs, pair, WIA_IPA_FIRST);
+  if (*result == S_OK) return bindingCache.jpgExtension;
+  pair[0].puuid = const_cast<GUID*>(&kFormatBmp);
+  *result = storage->WriteMultiple(2, pairSpecs, pair, WIA_IPA_FIRST);
+  return *result == S_OK ? bindingCache.bmpExtension : nullptr;
+}
+
+void writeItemProperties(IWiaPropertyStorage* storage, ULONG count, const PROPSPEC* propSpecs,
+                         const PROPVARIANT* propValues) {
+  // One at a time, so that a refused one leaves the rest in force.
+  if (propSpecs && propValues) {
+    for (ULONG i = 0; i < count; ++i) {
+      if (storage->WriteMultiple(1, &propSpecs[i], &propValues[i], WIA_IPA_FIRST) != S_OK &&
+          bindingCache.debugEnabled) {
+        debugPrintf("Failed to set property[%d] %d to %d", static_cast<int>(i),
+                    static_cast<int>(propSpecs[i].propid), static_cast<int>(propValues[i].lVal));
+      }
+    }
+  }
+  if (bindingCache.debugEnabled) {
+    debugPrintf("\nItem property storage:");
+    dumpPropertyStorage(storage);
+  }
+}
+
+JavaState deliverFile(JNIEnv* env, jobject deviceObject, const WCHAR* fileName, jstring extension) {
+  // The path goes to the host as the UTF-16 text WIA returned. No callback with a string
+  // that could not be made: its error is pending instead.
+  LocalRef<jstring> path(env, env->NewString(reinterpret_cast<const jchar*>(fileName), lengthOf(fileName)));
+  if (!path) return JavaState::ExceptionPending;
+  jvalue arguments[2];
+  arguments[0].l = path.get();
+  arguments[1].l = extension;
+  env->CallVoidMethodA(deviceObject, bindingCache.fireTransferDoneMethod, arguments);
+  return env->ExceptionCheck() ? JavaState::ExceptionPending : JavaState::Clear;
+}
+
 JavaState transferItem(JNIEnv* env, jobject deviceObject, ComPtr<IWiaItem> item, ULONG count,
                        const PROPSPEC* propSpecs, const PROPVARIANT* propValues) {
   // `item` is released last, after the property storage and the data-transfer interface.
@@ -174,42 +220,13 @@ JavaState transferItem(JNIEnv* env, jobject deviceObject, ComPtr<IWiaItem> item,
     return JavaState::ExceptionPending;
   }
 
-  // Format and medium in one write: a JPEG file, else a BMP file. Only the second attempt's
-  // failure is reported.
-  const PROPSPEC pairSpecs[2] = {{PRSPEC_PROPID, {WIA_IPA_FORMAT}}, {PRSPEC_PROPID, {WIA_IPA_TYMED}}};
-  PROPVARIANT pair[2];
-  PropVariantInit(&pair[0]);
-  PropVariantInit(&pair[1]);
-  pair[0].vt = VT_CLSID;
-  pair[0].puuid = const_cast<GUID*>(&kFormatJpeg);
-  pair[1].vt = VT_I4;
-  pair[1].lVal = TYMED_FILE;
-  jstring extension = bindingCache.jpgExtension;
-  if (storage->WriteMultiple(2, pairSpecs, pair, WIA_IPA_FIRST) != S_OK) {
-    pair[0].puuid = const_cast<GUID*>(&kFormatBmp);
-    extension = bindingCache.bmpExtension;
-    hr = storage->WriteMultiple(2, pairSpecs, pair, WIA_IPA_FIRST);
-    if (hr != S_OK) {
-      THROW_HRESULT(env, hr);  // transfer: neither JPEG nor BMP
-      return JavaState::ExceptionPending;
-    }
+  // Only the second attempt's failure is reported.
+  jstring extension = writeFileFormat(storage.get(), &hr);
+  if (!extension) {
+    THROW_HRESULT(env, hr);  // transfer: neither JPEG nor BMP
+    return JavaState::ExceptionPending;
   }
-
-  // The caller's properties, one at a time so that a refused one leaves the rest in force.
-  if (propSpecs && propValues) {
-    for (ULONG i = 0; i < count; ++i) {
-      if (storage->WriteMultiple(1, &propSpecs[i], &propValues[i], WIA_IPA_FIRST) != S_OK &&
-          bindingCache.debugEnabled) {
-        debugPrintf("Failed to set property[%d] %d to %d", static_cast<int>(i),
-                    static_cast<int>(propSpecs[i].propid), static_cast<int>(propValues[i].lVal));
-      }
-    }
-  }
-
-  if (bindingCache.debugEnabled) {
-    debugPrintf("\nItem property storage:");
-    dumpPropertyStorage(storage.get());
-  }
+  writeItemProperties(storage.get(), count, propSpecs, propValues);
 
   ComPtr<IWiaDataTransfer> transfer;
   hr = requireOut(storage->QueryInterface(IID_IWiaDataTransfer, transfer.putVoid()), transfer, E_NOINTERFACE);
@@ -226,17 +243,7 @@ JavaState transferItem(JNIEnv* env, jobject deviceObject, ComPtr<IWiaItem> item,
     THROW_HRESULT(env, hr);  // transfer: data not written
     return JavaState::ExceptionPending;
   }
-
-  // The path goes to the host as the UTF-16 text WIA returned. No callback with a string
-  // that could not be made: its error is pending instead.
-  const WCHAR* fileName = medium.get().lpszFileName;
-  LocalRef<jstring> path(env, env->NewString(reinterpret_cast<const jchar*>(fileName), lengthOf(fileName)));
-  if (!path) return JavaState::ExceptionPending;
-  jvalue arguments[2];
-  arguments[0].l = path.get();
-  arguments[1].l = extension;
-  env->CallVoidMethodA(deviceObject, bindingCache.fireTransferDoneMethod, arguments);
-  return env->ExceptionCheck() ? JavaState::ExceptionPending : JavaState::Clear;
+  return deliverFile(env, deviceObject, medium.get().lpszFileName, extension);
 }
 
 void dumpPropertyStorage(IWiaPropertyStorage* storage) {

@@ -76,6 +76,21 @@ jstring bstrToJstring(JNIEnv* env, BSTR bstr);
                                      ULONG count, const PROPSPEC* propSpecs,
                                      const PROPVARIANT* propValues);
 
+// The pieces of an item transfer that a batch of pages shares with it:
+// - writeFileFormat writes the format and medium as a pair, a JPEG file, else a BMP file, and
+//   gives the extension the host is told ("jpg" or "bmp", a global reference of the load),
+//   or null with `result` holding the second attempt's result;
+// - writeItemProperties writes `count` properties one at a time (a refusal only prints
+//   "Failed to set property[i] id to value" when debugging is on), then lists the storage's
+//   properties when debugging is on;
+// - deliverFile calls deviceObject.fireTransferDone(path, extension) with the file WIA named;
+//   ExceptionPending when the path cannot be made or the callback threw.
+jstring writeFileFormat(IWiaPropertyStorage* storage, HRESULT* result);
+void writeItemProperties(IWiaPropertyStorage* storage, ULONG count, const PROPSPEC* propSpecs,
+                         const PROPVARIANT* propValues);
+[[nodiscard]] JavaState deliverFile(JNIEnv* env, jobject deviceObject, const WCHAR* fileName,
+                                    jstring extension);
+
 // Prints every property of `storage` as a diagnostic line, whatever the debug switch:
 // "  <id> - <name> - " followed by "\"<text>\"" for a string, "0x<hex> (<decimal>)" for a
 // 32-bit integer, "<TYPE>" for any other type and "ERROR" for a property that cannot be read.

@@ -161,6 +161,7 @@ Vm::Vm() {
   functions = invokeInterface();
   defineClass("java/lang/Object", "");
   defineClass("java/lang/Class", "java/lang/Object");
+  defineClass("[I", "java/lang/Object");
   auto env = std::make_unique<Env>(*this, GetCurrentThreadId());
   main_ = env.get();
   envs_[GetCurrentThreadId()] = std::move(env);
@@ -200,6 +201,12 @@ Object* Vm::newString(const std::u16string& text) {
   Object* s = newObject(findClass("java/lang/String"));
   s->text = text;
   return s;
+}
+
+Object* Vm::newIntArray(const std::vector<jint>& values) {
+  Object* array = newObject(findClass("[I"));
+  array->ints = values;
+  return array;
 }
 
 Object* Vm::mirror(Class* cls) {

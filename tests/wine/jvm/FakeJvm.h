@@ -74,6 +74,7 @@ struct Object {
   Class* mirrorOf = nullptr;  // for class objects
   std::map<const Field*, Value> fields;
   std::u16string text;  // strings
+  std::vector<jint> ints;  // int arrays
   // Throwables
   std::string message;
   std::vector<Object*> suppressed;
@@ -129,6 +130,7 @@ class Vm : public JavaVM {
   Class* findClass(const std::string& name);
   Object* newObject(Class* cls);
   Object* newString(const std::u16string& text);
+  Object* newIntArray(const std::vector<jint>& values);
   Object* mirror(Class* cls);
 
   // The environment of the calling thread, made when the test itself attaches the thread

@@ -1,6 +1,7 @@
 // The fake VM's JNI function tables. Each function the library uses checks its thread, the
 // pending exception (the exception and reference functions excepted) and its arguments'
 // classes against the signature; every other entry records a violation naming its slot.
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <utility>
@@ -502,13 +503,19 @@ jstring JNICALL NewStringUTF(JNIEnv* env, const char* utf) {
   return static_cast<jstring>(e.local(e.vm().newString(text)));
 }
 
-Object* stringOf(Env& e, jstring s, const char* function) {
-  Object* o = e.deref(s, function);
-  if (!o || o->cls != e.vm().findClass("java/lang/String")) {
-    e.vm().violation(std::string(function) + " of something that is not a String");
+// The object `ref` refers to when it is of class `className` (`what` names it), else null
+// after a violation.
+Object* objectOfClass(Env& e, jobject ref, const char* className, const char* what, const char* function) {
+  Object* o = e.deref(ref, function);
+  if (!o || o->cls != e.vm().findClass(className)) {
+    e.vm().violation(std::string(function) + " of something that is not " + what);
     return nullptr;
   }
   return o;
+}
+
+Object* stringOf(Env& e, jstring s, const char* function) {
+  return objectOfClass(e, s, "java/lang/String", "a String", function);
 }
 
 jsize JNICALL GetStringLength(JNIEnv* env, jstring s) {
@@ -540,6 +547,55 @@ void JNICALL ReleaseStringChars(JNIEnv* env, jstring s, const jchar* chars) {
     return;
   }
   delete[] chars;
+}
+
+// ---- Int arrays ----------------------------------------------------------------------------
+
+Object* intArrayOf(Env& e, jarray array, const char* function) {
+  return objectOfClass(e, array, "[I", "an int[]", function);
+}
+
+// A region within the array; anything else is a violation (the VM would throw).
+bool inRange(Env& e, const Object* array, jsize start, jsize length, const void* buffer, const char* function) {
+  if (start < 0 || length < 0 || static_cast<size_t>(start) + static_cast<size_t>(length) > array->ints.size() ||
+      (length > 0 && !buffer)) {
+    e.vm().violation(std::string(function) + " outside the array");
+    return false;
+  }
+  return true;
+}
+
+jsize JNICALL GetArrayLength(JNIEnv* env, jarray array) {
+  Env& e = envOf(env);
+  if (!e.enter("GetArrayLength")) return 0;
+  Object* o = intArrayOf(e, array, "GetArrayLength");
+  return o ? static_cast<jsize>(o->ints.size()) : 0;
+}
+
+jintArray JNICALL NewIntArray(JNIEnv* env, jsize length) {
+  Env& e = envOf(env);
+  if (!e.enter("NewIntArray")) return nullptr;
+  if (length < 0) {
+    e.vm().violation("NewIntArray of a negative length");
+    return nullptr;
+  }
+  return static_cast<jintArray>(e.local(e.vm().newIntArray(std::vector<jint>(static_cast<size_t>(length)))));
+}
+
+void JNICALL GetIntArrayRegion(JNIEnv* env, jintArray array, jsize start, jsize length, jint* buffer) {
+  Env& e = envOf(env);
+  if (!e.enter("GetIntArrayRegion")) return;
+  Object* o = intArrayOf(e, array, "GetIntArrayRegion");
+  if (!o || !inRange(e, o, start, length, buffer, "GetIntArrayRegion")) return;
+  std::copy(o->ints.begin() + start, o->ints.begin() + start + length, buffer);
+}
+
+void JNICALL SetIntArrayRegion(JNIEnv* env, jintArray array, jsize start, jsize length, const jint* buffer) {
+  Env& e = envOf(env);
+  if (!e.enter("SetIntArrayRegion")) return;
+  Object* o = intArrayOf(e, array, "SetIntArrayRegion");
+  if (!o || !inRange(e, o, start, length, buffer, "SetIntArrayRegion")) return;
+  std::copy(buffer, buffer + length, o->ints.begin() + start);
 }
 
 // ---- The invocation interface --------------------------------------------------------------
@@ -621,6 +677,10 @@ JNINativeInterface_ makeNativeInterface() {
   table.GetStringLength = GetStringLength;
   table.GetStringChars = GetStringChars;
   table.ReleaseStringChars = ReleaseStringChars;
+  table.GetArrayLength = GetArrayLength;
+  table.NewIntArray = NewIntArray;
+  table.GetIntArrayRegion = GetIntArrayRegion;
+  table.SetIntArrayRegion = SetIntArrayRegion;
   return table;
 }
 

@@ -7,13 +7,17 @@ import java.util.Arrays;
 import java.util.List;
 import java.util.Locale;
 import java.util.Map;
+import java.util.regex.Matcher;
+import java.util.regex.Pattern;
 import kordin.vestaro.wia.ColorMode;
+import kordin.vestaro.wia.PageSize;
+import kordin.vestaro.wia.ScanSource;
 
 /** The command line, parsed: what to do and with which settings. */
 final class CommandLine {
     /** What the command line asks for. */
     enum Command {
-        LIST, SCAN, CAMERA, HELP, VERSION
+        LIST, SCAN, CAMERA, INFO, HELP, VERSION
     }
 
     /** A command line that cannot be run; the message says why. */
@@ -47,9 +51,17 @@ final class CommandLine {
             Map.entry("--debug", false), Map.entry("--trace", false), Map.entry("--json", false),
             Map.entry("--dialog", false), Map.entry("--output", true), Map.entry("--device", true),
             Map.entry("--prefix", true), Map.entry("--resolution", true), Map.entry("--mode", true),
-            Map.entry("--area", true));
-    private static final List<String> TRANSFER_OPTIONS = List.of("--output", "--device", "--dialog", "--prefix");
-    private static final List<String> SCAN_OPTIONS = List.of("--resolution", "--mode", "--area");
+            Map.entry("--area", true), Map.entry("--source", true), Map.entry("--pages", true),
+            Map.entry("--page-size", true), Map.entry("--progress", false));
+    private static final List<String> TRANSFER_OPTIONS = List.of("--output", "--dialog", "--prefix");
+    private static final List<String> SCAN_OPTIONS = List.of("--resolution", "--mode", "--area", "--source", "--pages",
+            "--page-size", "--progress");
+    /** The options of a scan of pages, which a single-page scan (its dialog or an area in pixels) does not take. */
+    private static final List<String> PAGE_OPTIONS = List.of("--source", "--pages", "--page-size", "--progress");
+
+    static final Map<String, PageSize> PAGE_SIZES = Map.of(
+            "a4", PageSize.A4, "a5", PageSize.A5, "letter", PageSize.LETTER, "legal", PageSize.LEGAL);
+    private static final Pattern CUSTOM_SIZE = Pattern.compile("([0-9]{1,7}(?:\\.[0-9]{1,4})?)x([0-9]{1,7}(?:\\.[0-9]{1,4})?)(mm|in)");
 
     Command command;
     /** For {@link Command#HELP}: the command whose usage is asked for, null for the whole. */
@@ -64,6 +76,12 @@ final class CommandLine {
     Integer resolution;
     ColorMode mode;
     int[] area;
+    /** The source of a scan of pages; null when not given. */
+    ScanSource source;
+    /** The pages of a scan from the feeder, 0 for all; null when not given. */
+    Integer pages;
+    PageSize pageSize;
+    boolean progress;
 
     private CommandLine() {
     }
@@ -125,13 +143,38 @@ final class CommandLine {
             return line;
         }
         // Options that the command does not use are refused, so that a typo is not ignored.
+        boolean acquires = line.command == Command.SCAN || line.command == Command.CAMERA;
         for (String name : options) {
-            if ((TRANSFER_OPTIONS.contains(name) && line.command != Command.SCAN && line.command != Command.CAMERA)
+            if ((TRANSFER_OPTIONS.contains(name) && !acquires)
+                    || (name.equals("--device") && !acquires && line.command != Command.INFO)
                     || (SCAN_OPTIONS.contains(name) && line.command != Command.SCAN)) {
                 throw new UsageException(name + " is not an option of " + line.name());
             }
         }
+        line.checkPageOptions(options);
         return line;
+    }
+
+    /**
+     * A single-page scan (the dialog, or an area in pixels) takes none of the options of a
+     * scan of pages, and the flatbed gives one page.
+     */
+    private void checkPageOptions(List<String> options) throws UsageException {
+        for (String single : List.of("--dialog", "--area")) {
+            for (String paged : PAGE_OPTIONS) {
+                if (options.contains(single) && options.contains(paged)) {
+                    throw new UsageException(single + " cannot be combined with " + paged);
+                }
+            }
+        }
+        if (pages != null && pages > 1 && (source == null || source == ScanSource.FLATBED)) {
+            throw new UsageException("--pages " + pages + " needs --source feeder or duplex: the flatbed scans one page");
+        }
+    }
+
+    /** Whether a scan runs as a scan of pages: every unattended scan but one of an area in pixels. */
+    boolean scansPages() {
+        return !dialog && area == null;
     }
 
     /**
@@ -208,6 +251,8 @@ final class CommandLine {
                 return Command.SCAN;
             case "camera":
                 return Command.CAMERA;
+            case "info":
+                return Command.INFO;
             case "help":
                 return Command.HELP;
             default:
@@ -257,6 +302,18 @@ final class CommandLine {
             case "--area":
                 area = area(value);
                 break;
+            case "--source":
+                source = source(value);
+                break;
+            case "--pages":
+                pages = pages(value);
+                break;
+            case "--page-size":
+                pageSize = pageSize(value);
+                break;
+            case "--progress":
+                progress = true;
+                break;
             default:
                 throw new IllegalArgumentException(name); // OPTIONS and this switch list the same options
         }
@@ -267,6 +324,51 @@ final class CommandLine {
             return Integer.parseInt(value.strip());
         } catch (NumberFormatException e) {
             throw new UsageException(option + " needs a whole number: " + value);
+        }
+    }
+
+    private static ScanSource source(String value) throws UsageException {
+        for (ScanSource source : ScanSource.values()) {
+            if (sourceName(source).equalsIgnoreCase(value)) {
+                return source;
+            }
+        }
+        throw new UsageException("unknown source " + value + " (flatbed, feeder, duplex)");
+    }
+
+    /** The command line's name of a source, as --source takes it. */
+    static String sourceName(ScanSource source) {
+        return source.name().toLowerCase(Locale.ROOT);
+    }
+
+    private static int pages(String value) throws UsageException {
+        if (value.equalsIgnoreCase("all")) {
+            return 0;
+        }
+        int pages = number("--pages", value);
+        if (pages < 1) {
+            throw new UsageException("--pages needs a count of 1 or more, or all: " + value);
+        }
+        return pages;
+    }
+
+    /** A named size, or a custom one such as {@code 210x297mm} or {@code 8.5x11in}. */
+    static PageSize pageSize(String value) throws UsageException {
+        String lower = value.strip().toLowerCase(Locale.ROOT);
+        PageSize named = PAGE_SIZES.get(lower);
+        if (named != null) {
+            return named;
+        }
+        Matcher custom = CUSTOM_SIZE.matcher(lower);
+        if (!custom.matches()) {
+            throw new UsageException("unknown page size " + value + " (a4, a5, letter, legal, WxHmm or WxHin)");
+        }
+        double width = Double.parseDouble(custom.group(1));
+        double height = Double.parseDouble(custom.group(2));
+        try {
+            return custom.group(3).equals("mm") ? PageSize.millimetres(width, height) : PageSize.inches(width, height);
+        } catch (IllegalArgumentException e) {
+            throw new UsageException("--page-size " + value + ": " + e.getMessage());
         }
     }
 
@@ -297,6 +399,7 @@ final class CommandLine {
     @Override
     public String toString() {
         return command + " device=" + device + " output=" + output + " dialog=" + dialog + " resolution="
-                + resolution + " mode=" + mode + " area=" + Arrays.toString(area);
+                + resolution + " mode=" + mode + " area=" + Arrays.toString(area) + " source=" + source + " pages=" + pages
+                + " pageSize=" + pageSize + " progress=" + progress;
     }
 }

@@ -10,16 +10,22 @@ import java.util.List;
 import java.util.Locale;
 import kordin.vestaro.Manager;
 import kordin.vestaro.VestaroException;
+import kordin.vestaro.wia.ColorMode;
 import kordin.vestaro.wia.ImageFolder;
 import kordin.vestaro.wia.ImageHeader;
 import kordin.vestaro.wia.ImageListener;
+import kordin.vestaro.wia.ScanRefusedException;
+import kordin.vestaro.wia.ScanResult;
+import kordin.vestaro.wia.ScanSettings;
+import kordin.vestaro.wia.ScanSource;
+import kordin.vestaro.wia.ScannerCapabilities;
 import kordin.vestaro.wia.WIACamera;
 import kordin.vestaro.wia.WIADevice;
 import kordin.vestaro.wia.WIAManager;
 import kordin.vestaro.wia.WIAScanner;
 
 /**
- * The command line: {@code java -jar vestaro.jar list | scan | camera | help}. Run it with
+ * The command line: {@code java -jar vestaro.jar list | scan | camera | info | help}. Run it with
  * {@code help} for the options and exit statuses. Results go to standard output (with
  * {@code --json} as one JSON document), progress, warnings and failures to standard error.
  */
@@ -29,6 +35,8 @@ public final class Main {
     static final int USAGE = 2;
     static final int NOTHING = 3;
     static final int NO_DEVICE = 4;
+    /** A scan cancelled by Ctrl-C: the status the Java VM exits with after SIGINT. */
+    static final int CANCELLED = 130;
 
     /** The version when the jar's manifest does not give one (classes run from a folder). */
     private static final String BUILT_VERSION = "12.0.0";
@@ -46,6 +54,12 @@ public final class Main {
     private final Opener opener;
     /** The command that started the command line, as the usage texts name it. */
     private final String program;
+    /** Whether standard error is a terminal, where progress is a bar drawn in place. */
+    private final boolean terminal;
+    /** Whether Ctrl-C cancels a scan of pages: in the command line's own VM, not in a host's. */
+    private final boolean cancelsOnInterrupt;
+    /** The Ctrl-C handler of the scan of this run, told when the run has written everything. */
+    private CancelOnInterrupt interrupt;
     private boolean debug;
     private boolean trace;
     private Report report;
@@ -55,10 +69,16 @@ public final class Main {
     }
 
     Main(PrintStream out, PrintStream err, Opener opener, String program) {
+        this(out, err, opener, program, false, false);
+    }
+
+    Main(PrintStream out, PrintStream err, Opener opener, String program, boolean terminal, boolean cancelsOnInterrupt) {
         this.out = out;
         this.err = err;
         this.opener = opener;
         this.program = program;
+        this.terminal = terminal;
+        this.cancelsOnInterrupt = cancelsOnInterrupt;
     }
 
     /**
@@ -67,7 +87,8 @@ public final class Main {
      * @param args the command line
      */
     public static void main(String[] args) {
-        System.exit(new Main(System.out, System.err, WIAManager::open, Program.ofThisVm()).run(args));
+        System.exit(new Main(System.out, System.err, WIAManager::open, Program.ofThisVm(), System.console() != null, true)
+                .run(args));
     }
 
     /** The jar's version, from its manifest. */
@@ -123,6 +144,10 @@ public final class Main {
         }
         out.flush();
         err.flush();
+        if (interrupt != null) {
+            interrupt.finished();
+            interrupt = null;
+        }
         return status;
     }
 
@@ -135,7 +160,16 @@ public final class Main {
         }
         int status;
         try {
-            status = line.command == CommandLine.Command.LIST ? list(manager) : acquire(line, manager);
+            switch (line.command) {
+                case LIST:
+                    status = list(manager);
+                    break;
+                case INFO:
+                    status = info(line, manager);
+                    break;
+                default:
+                    status = acquire(line, manager);
+            }
         } catch (VestaroException | IOException | RuntimeException e) {
             status = failed("", e);
         }
@@ -190,6 +224,9 @@ public final class Main {
         }
         report.folder(folder);
         keeper.prepare(); // a folder that cannot take the images fails before the device runs
+        if (scan && line.scansPages()) {
+            return scanPages((WIAScanner) device, line, keeper);
+        }
         ScanRequest[] asked = new ScanRequest[1];
         ImageListener printer = image -> {
             Path kept = keeper.keep(image);
@@ -232,6 +269,105 @@ public final class Main {
             return NOTHING;
         }
         summary(keeper, "");
+        return OK;
+    }
+
+    /**
+     * A scan of pages: from the flatbed or the feeder, each page kept and printed with its
+     * side as it arrives; Ctrl-C cancels it.
+     */
+    private int scanPages(WIAScanner scanner, CommandLine line, ImageFolder keeper) throws VestaroException, IOException {
+        ScanSource source = line.source != null ? line.source : ScanSource.FLATBED;
+        ScanSettings settings = ScanSettings.of(source).withPageSize(line.pageSize)
+                .withResolution(line.resolution != null ? line.resolution : 300)
+                .withColorMode(line.mode != null ? line.mode : ColorMode.COLOR_24);
+        settings = line.pages == null || line.pages == 0 ? settings.withAllPages() : settings.withPages(line.pages);
+        boolean duplex = source == ScanSource.DUPLEX;
+        ProgressPrinter progress = line.progress ? new ProgressPrinter(err, terminal, duplex) : null;
+        settings = settings.withProgressListener(progress);
+        err.println(scanning(scanner, settings));
+        ScanRequest asked = ScanRequest.of(settings);
+        ImageListener printer = image -> {
+            if (progress != null) {
+                progress.endLine();
+            }
+            Path kept = keeper.keep(image);
+            long size = Files.size(kept);
+            report.image(image.getIndex(), image.getSide(), kept, image.getHeader(), size);
+            String side = duplex ? String.format(Locale.ROOT, "%-5s  ", image.getSide().name().toLowerCase(Locale.ROOT)) : "";
+            results.printf(Locale.ROOT, "%3d  %s%s  %s%,d bytes%n", image.getIndex(), side, kept.getFileName(),
+                    values(image.getHeader()), size);
+            results.flush();
+            for (String difference : asked.differences(image.getHeader())) {
+                warn(difference);
+            }
+        };
+        if (cancelsOnInterrupt) {
+            interrupt = CancelOnInterrupt.install(scanner);
+        }
+        ScanResult result;
+        try {
+            result = scanner.scan(settings, printer);
+        } catch (ScanRefusedException e) {
+            throw e; // nothing was scanned
+        } catch (VestaroException | IOException | RuntimeException e) {
+            endProgress(progress);
+            summary(keeper, " before the failure");
+            throw e;
+        }
+        endProgress(progress);
+        switch (result.getOutcome()) {
+            case FEEDER_EMPTY:
+                err.println("vestaro: no image: the feeder is empty");
+                return NOTHING;
+            case CANCELLED:
+                summary(keeper, " before the scan was cancelled");
+                err.println("vestaro: the scan was cancelled");
+                return CANCELLED;
+            default:
+                if (result.getPages().isEmpty()) {
+                    err.println("vestaro: no image: the scanner had nothing to scan");
+                    return NOTHING;
+                }
+                summary(keeper, "");
+                return OK;
+        }
+    }
+
+    private static void endProgress(ProgressPrinter progress) {
+        if (progress != null) {
+            progress.endLine();
+        }
+    }
+
+    /** What a scan of pages asks: {@code scanning with "Scanner" from its feeder, both sides, all pages, ...}. */
+    private static String scanning(WIAScanner scanner, ScanSettings settings) {
+        StringBuilder text = new StringBuilder("scanning with ").append(quoted(scanner));
+        if (settings.getSource().isFeeder()) {
+            text.append(" from its feeder");
+            if (settings.getSource() == ScanSource.DUPLEX) {
+                text.append(", both sides");
+            }
+            text.append(settings.isAllPages() ? ", all pages"
+                    : settings.getPages() == 1 ? ", 1 page" : ", " + settings.getPages() + " pages");
+        }
+        settings.getPageSize().ifPresent(size -> text.append(", page size ").append(size));
+        return text.append(String.format(Locale.ROOT, ", asking %d dpi, mode %s", settings.getResolution(),
+                CommandLine.modeName(settings.getColorMode()))).toString();
+    }
+
+    /** {@code info}: what a scanner offers. */
+    private int info(CommandLine line, WIAManager manager) throws VestaroException {
+        Selection selected = select(manager, line.device, WIAScanner.class);
+        if (selected.device == null) {
+            return selected.status;
+        }
+        WIAScanner scanner = (WIAScanner) selected.device;
+        report.device(scanner, manager.getDevices().indexOf(scanner) + 1);
+        ScannerCapabilities capabilities = scanner.getCapabilities();
+        report.capabilities(ScannerInfo.json(capabilities));
+        results.println(quoted(scanner) + " (" + TerminalText.printable(scanner.getId()) + ")");
+        results.print(ScannerInfo.text(capabilities));
         return OK;
     }
 

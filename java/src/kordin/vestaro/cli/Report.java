@@ -5,9 +5,12 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.LinkedHashMap;
 import java.util.List;
+import java.util.Locale;
 import java.util.Map;
 import kordin.vestaro.VestaroException;
 import kordin.vestaro.wia.ImageHeader;
+import kordin.vestaro.wia.PageSide;
+import kordin.vestaro.wia.ScanRefusedException;
 import kordin.vestaro.wia.WIADevice;
 
 /**
@@ -24,6 +27,7 @@ final class Report {
     private final List<Object> warnings = new ArrayList<>();
     private Map<String, Object> failure;
     private final Map<String, Object> texts = new LinkedHashMap<>();
+    private Map<String, Object> capabilities;
 
     /** A report of a command; null for a command line that names none. */
     Report(String command) {
@@ -46,16 +50,30 @@ final class Report {
     }
 
     void image(int index, Path kept, ImageHeader header, long size) {
+        image(index, null, kept, header, size);
+    }
+
+    /** An image kept; a page of a scan of pages has its side, which other images leave out. */
+    void image(int index, PageSide side, Path kept, ImageHeader header, long size) {
         boolean known = header.isKnown();
         boolean dpi = header.getXResolution() != 0 || header.getYResolution() != 0;
-        images.add(Json.object(
-                "index", index,
+        Map<String, Object> image = Json.object("index", index);
+        if (side != null) {
+            image.put("side", side.name().toLowerCase(Locale.ROOT));
+        }
+        images.add(image);
+        image.putAll(Json.object(
                 "path", kept.toString(),
                 "format", header.getFormat(),
                 "size", size,
                 "pixels", known ? Json.object("width", header.getWidth(), "height", header.getHeight()) : null,
                 "dpi", dpi ? Json.object("x", header.getXResolution(), "y", header.getYResolution()) : null,
                 "depth", known && header.getBitsPerPixel() != 0 ? header.getBitsPerPixel() : null));
+    }
+
+    /** A scanner's capabilities, for info. */
+    void capabilities(Map<String, Object> described) {
+        capabilities = described;
     }
 
     /** A text the command shows, such as the usage of help. */
@@ -111,10 +129,12 @@ final class Report {
 
     /**
      * Whether a failure's message is a sentence of its own, to show without the exception's
-     * class: a library that cannot load, and the file failures that the API words itself.
+     * class: a library that cannot load, the file failures that the API words itself, and a
+     * scan the scanner cannot make.
      */
     static boolean saysItsOwnWords(Throwable thrown) {
-        return thrown.getMessage() != null && (thrown instanceof LinkageError || thrown.getClass() == IOException.class);
+        return thrown.getMessage() != null && (thrown instanceof LinkageError || thrown.getClass() == IOException.class
+                || thrown instanceof ScanRefusedException);
     }
 
     /** A failure that is no device's, as its text: the message, with the exception's class unless it words itself. */
@@ -140,6 +160,9 @@ final class Report {
             document.put("device", device);
             document.put("folder", folder);
             document.put("images", images);
+        } else if ("info".equals(command)) {
+            document.put("device", device);
+            document.put("capabilities", capabilities);
         }
         document.putAll(texts);
         document.put("warnings", warnings);

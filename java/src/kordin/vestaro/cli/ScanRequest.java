@@ -5,6 +5,8 @@ import java.util.List;
 import java.util.Locale;
 import kordin.vestaro.wia.ColorMode;
 import kordin.vestaro.wia.ImageHeader;
+import kordin.vestaro.wia.PageSize;
+import kordin.vestaro.wia.ScanSettings;
 import kordin.vestaro.wia.WIAScanner;
 
 /**
@@ -16,18 +18,26 @@ final class ScanRequest {
     private final ColorMode mode;
     private final int width;
     private final int height;
+    private final PageSize pageSize;
 
-    private ScanRequest(int resolution, ColorMode mode, int width, int height) {
+    private ScanRequest(int resolution, ColorMode mode, int width, int height, PageSize pageSize) {
         this.resolution = resolution;
         this.mode = mode;
         this.width = width;
         this.height = height;
+        this.pageSize = pageSize;
     }
 
-    /** The settings the scanner is about to scan with. */
+    /** The settings the scanner is about to scan one page with. */
     static ScanRequest of(WIAScanner scanner) {
         int[] area = scanner.getArea();
-        return new ScanRequest(scanner.getResolution(), scanner.getColorMode(), area[2], area[3]);
+        return new ScanRequest(scanner.getResolution(), scanner.getColorMode(), area[2], area[3], null);
+    }
+
+    /** The settings of a scan of pages. */
+    static ScanRequest of(ScanSettings settings) {
+        return new ScanRequest(settings.getResolution(), settings.getColorMode(), -1, -1,
+                settings.getPageSize().orElse(null));
     }
 
     /**
@@ -57,6 +67,18 @@ final class ScanRequest {
             String asked = width != -1 && height != -1 ? "an area of " + width + "x" + height + " pixels"
                     : width != -1 ? "a width of " + width + " pixels" : "a height of " + height + " pixels";
             warnings.add("asked " + asked + ", the image is " + header.getWidth() + "x" + header.getHeight());
+        }
+        if (pageSize != null) {
+            // The page in whole pixels at the image's own resolution; a pixel either way is the
+            // rounding of a device that laid the area out at another resolution first.
+            int pageXDpi = xDpi != 0 ? xDpi : resolution;
+            int pageYDpi = yDpi != 0 ? yDpi : resolution;
+            if (Math.abs(header.getWidth() - pageSize.widthPixels(pageXDpi)) > 1
+                    || Math.abs(header.getHeight() - pageSize.heightPixels(pageYDpi)) > 1) {
+                warnings.add(String.format(Locale.ROOT, "asked %s, the image is %dx%d at %s dpi", pageSize,
+                        header.getWidth(), header.getHeight(),
+                        pageXDpi == pageYDpi ? String.valueOf(pageXDpi) : pageXDpi + "x" + pageYDpi));
+            }
         }
         return warnings;
     }

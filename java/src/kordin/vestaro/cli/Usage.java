@@ -10,8 +10,9 @@ final class Usage {
             "",
             "commands:",
             "  list      list the WIA devices",
-            "  scan      scan one page into a folder",
+            "  scan      scan pages into a folder, from the flatbed or the feeder",
             "  camera    transfer a camera's pictures into a folder",
+            "  info      show what a scanner offers",
             "  help      show this text; 'help COMMAND' shows a command's options",
             "",
             "options of every command:",
@@ -26,12 +27,16 @@ final class Usage {
             "",
             "exit status:",
             "  0  every image arrived (list: the devices were listed)",
-            "  1  a failure of the device, of the platform or of keeping an image",
+            "  1  a failure of the device, of the platform or of keeping an image; a scan",
+            "     the scanner cannot make (a source it lacks, a page larger than its glass);",
+            "     a paper jam, after the pages before it were kept",
             "  2  a wrong command line",
             "  3  nothing to acquire: the dialog was cancelled or nothing was picked, the",
-            "     camera holds no picture, the scanner had nothing to scan",
+            "     camera holds no picture, the scanner had nothing to scan, the feeder is",
+            "     empty",
             "  4  no such device: none with the number, name or identifier given, or none of",
             "     the command's kind",
+            "  130  cancelled with Ctrl-C: the pages that arrived are kept",
             "");
 
     static final String LIST = String.join("\n",
@@ -51,15 +56,25 @@ final class Usage {
     static final String SCAN = String.join("\n",
             "usage: java -jar vestaro.jar [--json] scan [OPTIONS]",
             "",
-            "Scans one page into a folder as scan-001.jpg (or .bmp), and prints what the",
-            "file holds. Warns when the device did not take a setting that was asked.",
+            "Scans pages into a folder as scan-001.jpg (or .bmp), scan-002.jpg, ..., and",
+            "prints what each file holds. Warns when the device did not take a setting that",
+            "was asked. Ctrl-C cancels: the pages that arrived are kept (exit status 130).",
             "",
             TRANSFER_OPTIONS + " (default: scan)",
             "  -r, --resolution DPI  dots per inch (default: 300)",
             "  -m, --mode MODE       bw, gray, gray16, color or color48 (default: color)",
-            "      --area X,Y,W,H    scan area in pixels at the resolution; -1 for the",
-            "                        device's own value (default: the whole area)",
-            "The device's dialog, when asked for, makes the settings instead.",
+            "      --source SOURCE   flatbed, feeder, or duplex for both sides of each sheet",
+            "                        (default: flatbed)",
+            "      --pages N|all     how many pages the feeder gives at most (default: all;",
+            "                        the flatbed gives one)",
+            "      --page-size SIZE  a4, a5, letter, legal, or WxHmm or WxHin such as",
+            "                        100x150mm or 4x6in, from the top left corner (default:",
+            "                        the whole bed, or the feeder's own page size)",
+            "      --progress        each page's progress on standard error",
+            "      --area X,Y,W,H    one page, the scan area in pixels at the resolution; -1",
+            "                        for the device's own value",
+            "The device's dialog, when asked for, makes the settings instead; the dialog and",
+            "--area scan one page and take no option of the four before --area.",
             "");
 
     static final String CAMERA = String.join("\n",
@@ -69,6 +84,17 @@ final class Usage {
             "folder as picture-001.jpg, picture-002.jpg, ..., and prints what each file holds.",
             "",
             TRANSFER_OPTIONS + " (default: picture)",
+            "");
+
+    static final String INFO = String.join("\n",
+            "usage: java -jar vestaro.jar [--json] info [-d DEVICE]",
+            "",
+            "Shows what a scanner offers: its sources, the sizes of its bed and of the",
+            "largest sheet its feeder takes, whether paper is ready in the feeder, its",
+            "resolutions and its colour modes.",
+            "",
+            "  -d, --device DEVICE   the scanner's number in 'list', its name or its",
+            "                        identifier (default: the first scanner)",
             "");
 
     static final String HELP = String.join("\n",
@@ -94,6 +120,8 @@ final class Usage {
                 return SCAN;
             case CAMERA:
                 return CAMERA;
+            case INFO:
+                return INFO;
             default:
                 return HELP;
         }

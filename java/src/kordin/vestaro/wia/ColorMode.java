@@ -7,22 +7,29 @@ package kordin.vestaro.wia;
  */
 public enum ColorMode {
     /** Black and white, 1 bit per pixel (code 1). */
-    BLACK_AND_WHITE(1, 1),
+    BLACK_AND_WHITE(1, 1, 0),
     /** Greyscale, 8 bits per pixel (code -8). */
-    GRAY_8(-8, 8),
+    GRAY_8(-8, 8, 2),
     /** Greyscale, 16 bits per pixel (code -16); only devices with deep modes accept it. */
-    GRAY_16(-16, 16),
+    GRAY_16(-16, 16, 2),
     /** Colour, 8 bits per channel, 24 per pixel (code 8). */
-    COLOR_24(8, 24),
+    COLOR_24(8, 24, 3),
     /** Colour, 16 bits per channel, 48 per pixel (code 16); only devices with deep modes accept it. */
-    COLOR_48(16, 48);
+    COLOR_48(16, 48, 3);
 
     private final int bitDepth;
     private final int bitsPerPixel;
+    private final int dataType;
 
-    ColorMode(int bitDepth, int bitsPerPixel) {
+    ColorMode(int bitDepth, int bitsPerPixel, int dataType) {
         this.bitDepth = bitDepth;
         this.bitsPerPixel = bitsPerPixel;
+        this.dataType = dataType;
+    }
+
+    /** The device's data type (WIA_IPA_DATATYPE): threshold 0, greyscale 2, colour 3. */
+    int dataType() {
+        return dataType;
     }
 
     /**

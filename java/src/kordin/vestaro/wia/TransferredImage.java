@@ -15,13 +15,15 @@ public final class TransferredImage {
     private final Path file;
     private final String extension;
     private final int index;
+    private final PageSide side;
     private final ImageHeader header;
 
-    TransferredImage(WIADevice device, Path file, String extension, int index, ImageHeader header) {
+    TransferredImage(WIADevice device, Path file, String extension, int index, PageSide side, ImageHeader header) {
         this.device = device;
         this.file = file;
         this.extension = extension;
         this.index = index;
+        this.side = side;
         this.header = header;
     }
 
@@ -54,12 +56,22 @@ public final class TransferredImage {
     }
 
     /**
-     * The image's position within its transfer, counting from 1.
+     * The image's position within its transfer, counting from 1: a scanned page's number.
      *
      * @return the position
      */
     public int getIndex() {
         return index;
+    }
+
+    /**
+     * The side of the sheet the image shows: {@link PageSide#BACK} for every second page of a
+     * duplex scan, {@link PageSide#FRONT} for every other image.
+     *
+     * @return the side
+     */
+    public PageSide getSide() {
+        return side;
     }
 
     /**
@@ -88,6 +100,7 @@ public final class TransferredImage {
 
     @Override
     public String toString() {
-        return "image " + index + " (" + extension + ") " + file + ": " + header;
+        return "image " + index + (side == PageSide.BACK ? " back" : "") + " (" + extension + ") " + file + ": "
+                + header;
     }
 }

@@ -4,6 +4,7 @@ import java.io.IOException;
 import java.io.UncheckedIOException;
 import java.nio.file.Path;
 import java.util.ArrayList;
+import java.util.Collection;
 import java.util.List;
 import java.util.Objects;
 import java.util.concurrent.CopyOnWriteArrayList;
@@ -43,7 +44,9 @@ import kordin.vestaro.VestaroException;
  *
  * <h2>Threads</h2>
  * Any thread may call any method. Each operation runs on the calling thread, and every
- * listener call of a transfer happens on that thread before the transfer method returns.
+ * listener call of a transfer happens on that thread before the transfer method returns
+ * (only a scan's {@link ScanProgressListener} may be called on a driver's thread of its own).
+ * {@link WIAScanner#cancel()} does not wait: it stops the scan in progress from any thread.
  * Operations on one device run one at a time: a transfer, a change of settings or a release
  * ({@link #release()} or {@link #close()}) waits for the transfer in progress on the same
  * device. Different devices may transfer at
@@ -228,20 +231,47 @@ public class WIADevice implements AutoCloseable {
      * @return the number of images that arrived
      */
     final int runTransfer(boolean dialog, ImageListener listener) throws VestaroException, IOException {
+        return runTransfer(listener, false, List.of(), deviceHandle -> {
+            transferNative(deviceHandle, dialog);
+            return 0;
+        }).count();
+    }
+
+    /** One call of a native that hands its images to {@link #fireTransferDone}; returns the native's answer. */
+    @FunctionalInterface
+    interface NativeTransfer {
+        int run(long deviceHandle);
+    }
+
+    /**
+     * What one transfer delivered.
+     *
+     * @param answer what the native returned
+     * @param images the images that reached the listeners, in order
+     * @param count the images the library handed over, those that could not be delivered included
+     */
+    record Delivered(int answer, List<TransferredImage> images, int count) {
+    }
+
+    /**
+     * Runs one transfer through {@code call}, on the thread that holds the lock: the images
+     * go to {@code listener} and then to the registered listeners, every second one a back
+     * side when {@code duplex}. When the call returns, the native's failure is thrown if there
+     * is one, else the first failure of the listeners, then of {@code laterFailures} (read
+     * once the call is over), the others attached to it.
+     */
+    final Delivered runTransfer(ImageListener listener, boolean duplex, Collection<Throwable> laterFailures,
+            NativeTransfer call) throws VestaroException, IOException {
         synchronized (lock) {
-            if (released) {
-                throw new IllegalStateException(this + " is released");
-            }
-            if (handle == 0) {
-                throw new IllegalStateException(this + " has no device handle");
-            }
+            long deviceHandle = usableHandle();
             prepareFolders(listener);
             Transfer outer = transfer;
-            Transfer current = new Transfer(listener);
+            Transfer current = new Transfer(listener, duplex);
             transfer = current;
             Throwable failure = null;
+            int answer = 0;
             try {
-                transferNative(handle, dialog);
+                answer = call.run(deviceHandle);
             } catch (Throwable thrown) {
                 failure = thrown;
             } finally {
@@ -250,9 +280,27 @@ public class WIADevice implements AutoCloseable {
             for (Throwable listenerFailure : current.failures) {
                 failure = Failures.merge(failure, listenerFailure);
             }
+            for (Throwable later : List.copyOf(laterFailures)) {
+                failure = Failures.merge(failure, later);
+            }
             Failures.rethrow(failure);
-            return current.count;
+            return new Delivered(answer, List.copyOf(current.images), current.count);
         }
+    }
+
+    /**
+     * The handle for an operation, called with the lock held.
+     *
+     * @throws IllegalStateException when the device is released or has no handle
+     */
+    final long usableHandle() {
+        if (released) {
+            throw new IllegalStateException(this + " is released");
+        }
+        if (handle == 0) {
+            throw new IllegalStateException(this + " has no device handle");
+        }
+        return handle;
     }
 
     /** Prepares each image folder that the transfer delivers to, so that none loses an image it was handed. */
@@ -297,7 +345,7 @@ public class WIADevice implements AutoCloseable {
         // A transfer that a subclass started through the natives directly: no transfer
         // method will report the failure, so it goes back to the library, which leaves it
         // pending for the native call.
-        Transfer own = new Transfer(null);
+        Transfer own = new Transfer(null, false);
         own.deliver(this, path, extension, listeners);
         if (!own.failures.isEmpty()) {
             Throwable failure = own.failures.get(0);
@@ -334,11 +382,14 @@ public class WIADevice implements AutoCloseable {
     private static final class Transfer {
         final Thread thread = Thread.currentThread();
         final ImageListener listener;
+        final boolean duplex;
         final List<Throwable> failures = new ArrayList<>();
+        final List<TransferredImage> images = new ArrayList<>();
         int count;
 
-        Transfer(ImageListener listener) {
+        Transfer(ImageListener listener, boolean duplex) {
             this.listener = listener;
+            this.duplex = duplex;
         }
 
         void deliver(WIADevice device, String path, String extension, List<ImageListener> registered) {
@@ -346,11 +397,13 @@ public class WIADevice implements AutoCloseable {
             TransferredImage image;
             try {
                 Path file = Path.of(path);
-                image = new TransferredImage(device, file, extension, count, ImageHeader.readOrUnknown(file));
+                PageSide side = duplex && count % 2 == 0 ? PageSide.BACK : PageSide.FRONT;
+                image = new TransferredImage(device, file, extension, count, side, ImageHeader.readOrUnknown(file));
             } catch (RuntimeException e) {
                 failures.add(e);
                 return;
             }
+            images.add(image);
             LOG.log(System.Logger.Level.DEBUG, () -> device + ": " + image);
             if (listener != null) {
                 call(listener, image);

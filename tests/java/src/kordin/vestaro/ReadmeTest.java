@@ -83,4 +83,42 @@ class ReadmeTest {
                 run.out().lines().toList());
         assertEquals("2550x3506 color", Images.describe(work.resolve("images/scan-001.jpg")));
     }
+
+    /**
+     * Compiles the example of a document that defines {@code className} and runs it in a
+     * folder of its own on the device set; it must exit with 0.
+     */
+    private Jar.Result runExample(String property, Pattern blocks, String className, String devices) throws Exception {
+        Matcher block = blocks.matcher(Files.readString(Path.of(System.getProperty(property))));
+        String code = null;
+        while (code == null && block.find()) {
+            code = block.group(1).contains("class " + className + " ") ? block.group(1) : null;
+        }
+        assertNotNull(code, property + " has an example of class " + className);
+        Path classes = compile(className, code);
+        Jar.Result run = Jar.runClass(Files.createDirectories(temp.resolve(className)), devices, classes, className);
+        assertEquals(0, run.status(), run.toString());
+        return run;
+    }
+
+    /**
+     * The feeder examples of the README and of the Javadoc's overview scan a batch, follow
+     * its progress and cancel it, keeping the pages before the cancel.
+     */
+    @Test
+    void theFeederExamplesScanABatchAndCancelIt() throws Exception {
+        String duplexFeeder = "[{\"kind\": \"scanner\", \"id\": \"adf\", \"name\": \"Duplex Feeder\","
+                + " \"feeder\": {\"sheets\": 5, \"duplex\": true}}]";
+        Jar.Result batch = runExample("vestaro.readme", Pattern.compile("(?s)```java\\n(.*?)```"), "FeederBatch",
+                duplexFeeder);
+        assertEquals(List.of("page 1 FRONT", "page 2 BACK", "page 3 FRONT",
+                "CANCELLED [batch/scan-001.jpg, batch/scan-002.jpg, batch/scan-003.jpg]"), batch.out().lines().toList());
+        assertEquals("1240x1753 gray", Images.describe(temp.resolve("FeederBatch/batch/scan-003.jpg")));
+        assertEquals(List.of(), Images.names(batch.tmp()));
+
+        Jar.Result pages = runExample("vestaro.overview", Pattern.compile("(?s)<pre>\\{@code\\n(.*?)\\}</pre>"), "Batch",
+                duplexFeeder);
+        assertEquals(List.of("page 1 scanned", "page 2 scanned", "CANCELLED, 2 pages: [batch/scan-001.jpg, batch/scan-002.jpg]"),
+                pages.out().lines().toList());
+    }
 }

@@ -11,6 +11,7 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.List;
 import java.util.Map;
+import java.util.concurrent.TimeUnit;
 import java.util.regex.Pattern;
 import kordin.vestaro.testsupport.Jar;
 import kordin.vestaro.testsupport.JsonParser;
@@ -183,5 +184,37 @@ class JarCommandTest {
         assertEquals(0, scan.status(), scan.toString());
         assertTrue(scan.err().contains("Item property storage:"), scan.toString());
         assertFalse(scan.err().contains("vestaro: loaded"), "the Java side's debug messages need --debug\n" + scan);
+    }
+
+    /**
+     * Ctrl-C while a slow feeder makes its second page: the scan is cancelled, the first page
+     * stays whole, no partial page or temporary file is left, the JSON is still written and the
+     * VM exits with 130.
+     */
+    @Test
+    void ctrlCCancelsAScanOfPagesAndKeepsThePagesThatArrived() throws Exception {
+        String slowFeeder = "[{\"kind\": \"scanner\", \"id\": \"slow\", \"name\": \"Slow Feeder\","
+                + " \"transferMillis\": 2000, \"feeder\": {\"sheets\": 5}}]";
+        Path work = Files.createDirectories(temp.resolve("interrupt"));
+        Path out = work.resolve("pages");
+        Jar.Running scan = Jar.start(work, slowFeeder, "--json", "scan", "--source", "feeder", "-r", "50", "--progress",
+                "-o", out.toString());
+        long deadline = System.nanoTime() + TimeUnit.SECONDS.toNanos(40);
+        Pattern secondPageUnderWay = Pattern.compile("(?s).*page 2: [1-9][0-9]%.*");
+        while (!secondPageUnderWay.matcher(scan.errSoFar()).matches()) {
+            assertTrue(System.nanoTime() < deadline, "the second page got under way: " + scan.errSoFar());
+            Thread.sleep(20);
+        }
+        scan.signal("INT");
+        Jar.Result result = scan.waitFor();
+
+        assertEquals(130, result.status(), result.toString());
+        assertEquals(List.of("scan-001.jpg"), names(out));
+        assertEquals("413x584 color", describe(out.resolve("scan-001.jpg")));
+        assertEquals(List.of(), names(result.tmp()), "no temporary file left\n" + result);
+        assertTrue(result.err().endsWith("vestaro: the scan was cancelled" + System.lineSeparator()), result.toString());
+        Map<String, Object> json = JsonParser.object(result.out());
+        assertEquals(130L, json.get("status"));
+        assertEquals(1, list(json.get("images")).size());
     }
 }

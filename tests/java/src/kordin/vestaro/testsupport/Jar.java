@@ -50,10 +50,15 @@ public final class Jar {
     /** {@link #run}, with options for the VM before the class path. */
     public static Result runWith(Path work, String devices, List<String> vmOptions, String... args)
             throws IOException, InterruptedException {
+        return java(work, devices, Map.of(), commandLine(vmOptions, args));
+    }
+
+    /** The VM's arguments that run the command line with both artifacts on the class path. */
+    private static List<String> commandLine(List<String> vmOptions, String... args) {
         List<String> command = new ArrayList<>(vmOptions);
         command.addAll(List.of("-cp", jar() + File.pathSeparator + virtualJar(), "kordin.vestaro.cli.Main"));
         command.addAll(List.of(args));
-        return java(work, devices, Map.of(), command);
+        return command;
     }
 
     /** {@code java -jar vestaro.jar ...} with the main artifact alone, as production on any platform runs it. */
@@ -115,6 +120,56 @@ public final class Jar {
 
     private static Result java(Path work, String devices, Map<String, String> environment, List<String> args)
             throws IOException, InterruptedException {
+        return start(work, devices, environment, args).waitFor();
+    }
+
+    /**
+     * The command line started as {@link #run} starts it, left running: to signal it as a
+     * terminal would, then wait for its end.
+     */
+    public static Running start(Path work, String devices, String... args) throws IOException {
+        return start(work, devices, Map.of(), commandLine(List.of(), args));
+    }
+
+    /** A Java VM started by {@link #start}, its output going into files of its folder. */
+    public static final class Running {
+        private final Process vm;
+        private final Path work;
+        private final Path tmp;
+        private final List<String> command;
+
+        private Running(Process vm, Path work, Path tmp, List<String> command) {
+            this.vm = vm;
+            this.work = work;
+            this.tmp = tmp;
+            this.command = command;
+        }
+
+        /** What the VM has written on standard error so far. */
+        public String errSoFar() throws IOException {
+            return Files.readString(work.resolve("stderr"), StandardCharsets.UTF_8);
+        }
+
+        /** Sends a signal by name ({@code INT} for Ctrl-C), as the terminal does. */
+        public void signal(String name) throws IOException, InterruptedException {
+            Process kill = new ProcessBuilder("kill", "-s", name, Long.toString(vm.pid())).inheritIO().start();
+            assertTrue(kill.waitFor(10, TimeUnit.SECONDS) && kill.exitValue() == 0, "kill -s " + name + " " + vm.pid());
+        }
+
+        /** Waits at most a minute for the VM to end. */
+        public Result waitFor() throws IOException, InterruptedException {
+            boolean ended = vm.waitFor(60, TimeUnit.SECONDS);
+            if (!ended) {
+                vm.destroyForcibly();
+            }
+            assertTrue(ended, "the command ended within a minute: " + command);
+            return new Result(vm.exitValue(), Files.readString(work.resolve("stdout"), StandardCharsets.UTF_8),
+                    errSoFar(), tmp);
+        }
+    }
+
+    private static Running start(Path work, String devices, Map<String, String> environment, List<String> args)
+            throws IOException {
         Path tmp = Files.createDirectories(work.resolve("tmp"));
         Path noLibraries = Files.createDirectories(work.resolve("no-libraries"));
         List<String> command = new ArrayList<>(List.of(Path.of(System.getProperty("java.home"), "bin", "java").toString(),
@@ -130,9 +185,6 @@ public final class Jar {
             Files.writeString(set, devices);
             builder.environment().put("WINSIM_DEVICES", set.toString());
         }
-        Process vm = builder.start();
-        assertTrue(vm.waitFor(60, TimeUnit.SECONDS), "the command ended within a minute: " + command);
-        return new Result(vm.exitValue(), Files.readString(work.resolve("stdout"), StandardCharsets.UTF_8),
-                Files.readString(work.resolve("stderr"), StandardCharsets.UTF_8), tmp);
+        return new Running(builder.start(), work, tmp, command);
     }
 }
