@@ -48,7 +48,7 @@ class JpegRowWriter final : public RowWriter {
     info_.input_components = colour ? 3 : 1;
     info_.in_color_space = colour ? JCS_RGB : JCS_GRAYSCALE;
     jpeg_set_defaults(&info_);
-    jpeg_set_quality(&info_, 90, TRUE);
+    jpeg_set_quality(&info_, format_.jpegQuality, TRUE);
     info_.density_unit = 1;  // dots per inch
     info_.X_density = static_cast<UINT16>(format_.xdpi);
     info_.Y_density = static_cast<UINT16>(format_.ydpi);

@@ -14,6 +14,7 @@ struct PixelFormat {
   LONG threshold = 128;    // 1 bit: pixels at least this bright are white
   LONG xdpi = 72;
   LONG ydpi = 72;
+  int jpegQuality = 90;  // libjpeg-turbo's scale, 1 to 100 (winsim's runtime)
 };
 
 // Told how far a writer is, so that a transfer can report its progress, pace itself and

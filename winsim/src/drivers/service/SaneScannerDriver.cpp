@@ -13,6 +13,10 @@
 namespace winsim::drivers {
 namespace {
 
+// libjpeg's own default quality, the one SANE's scanimage writes its pages with: a scanned
+// page's JPEG is the size a SANE user knows (the virtual devices' pictures keep 90).
+constexpr int kPageQuality = 75;
+
 DriverStatus writeFailed(int error) {
   return driverFailure(wia::writeFailure(error), std::string("the image file: ") + std::strerror(error), "write");
 }
@@ -73,6 +77,7 @@ class PageFile final : public SaneRowSink {
     format.bitsPerPixel = channels_ == 3 ? 24 : job_.settings.dataType == WIA_DATA_THRESHOLD ? 1 : 8;
     format.threshold = job_.settings.threshold;
     format.xdpi = format.ydpi = dpi_;
+    format.jpegQuality = kPageQuality;
     writer_ = job_.jpeg ? wia::jpegRowWriter(job_.file, format) : wia::bmpRowWriter(job_.file, format);
     const int error = writer_->begin(width_, height, channels_);
     return error ? writeFailed(error) : DriverStatus{};
