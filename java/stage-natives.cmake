@@ -5,7 +5,7 @@
 #   one this jar was built with.
 # FILES: "<platform>|<path>" pairs separated by commas. A file that does not exist is left
 # out (and a stale copy of it removed). STAMP is touched only when something staged changed.
-# With STRIP, the files of STRIP_FOLDER lose their debug sections in the jar, and their
+# With STRIP, the libraries of STRIP_FOLDER lose their debug sections in the jar, and their
 # library search path becomes their own folder ($ORIGIN) alone.
 set(root "${STAGE}/kordin/vestaro/native")
 string(REPLACE "," ";" wanted "${FILES}")
@@ -24,7 +24,7 @@ foreach(pair IN LISTS wanted)
         OR "${CMAKE_CURRENT_LIST_FILE}" IS_NEWER_THAN "${target}")
       file(MAKE_DIRECTORY "${root}/${folder}")
       file(COPY_FILE "${source}" "${target}" ONLY_IF_DIFFERENT)
-      if(STRIP AND folder STREQUAL STRIP_FOLDER)
+      if(STRIP AND folder STREQUAL STRIP_FOLDER AND name MATCHES "\\.so$")
         execute_process(COMMAND "${STRIP}" --strip-debug "${target}" COMMAND_ERROR_IS_FATAL ANY)
         # The build's search path names its own folders; the shipped copy looks only in
         # the folder it was extracted to.

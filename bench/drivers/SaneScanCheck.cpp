@@ -10,11 +10,7 @@
 // and everything closed again; scanimage does the same and writes the page as PNM to
 // /dev/null. Two more figures: the page alone on a device already open, as a running
 // service scans, rows counted and rows kept in a SaneRaster (the whole page in memory).
-#include <fcntl.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,10 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "Scanimage.h"
 #include "sane/SaneBackend.h"
 #include "sane/SaneDevice.h"
-
-extern char** environ;
 
 namespace {
 
@@ -89,26 +84,9 @@ double backendScan(double dpi, size_t* bytes) {
 }
 
 double scanimageScan(double dpi) {
-  std::string resolution = std::to_string(static_cast<int>(dpi));
-  std::vector<std::string> arguments = {"scanimage", "-d", "test:0", "--mode", "Color", "--depth", "8",
-                                        "--resolution", resolution, "-l", "0", "-t", "0", "-x", "200",
-                                        "-y", "200", "--test-picture", "Color pattern", "--format=pnm"};
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  Clock::time_point start = Clock::now();
-  pid_t child = 0;
-  int spawned = posix_spawnp(&child, "scanimage", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return -1;
-  int status = 0;
-  waitpid(child, &status, 0);
-  double elapsed = seconds(start);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? elapsed : -1;
+  return bench::scanimageSeconds({"-d", "test:0", "--mode", "Color", "--depth", "8", "--resolution",
+                                  std::to_string(static_cast<int>(dpi)), "-l", "0", "-t", "0", "-x", "200", "-y",
+                                  "200", "--test-picture", "Color pattern", "--format=pnm"});
 }
 
 }  // namespace
@@ -116,10 +94,8 @@ double scanimageScan(double dpi) {
 int main(int argc, char** argv) {
   int pairs = argc > 1 ? std::atoi(argv[1]) : 11;
   double dpi = argc > 2 ? std::atof(argv[2]) : 300;
-  char folder[] = "/tmp/vestaro-sane-check-XXXXXX";
-  if (!mkdtemp(folder)) return 1;
-  std::ofstream(std::string(folder) + "/dll.conf") << "test\n";
-  setenv("SANE_CONFIG_DIR", folder, 1);
+  const std::string folder = bench::useTestBackend("");
+  if (folder.empty()) return 1;
 
   std::vector<double> backend, scanimage;
   size_t bytes = 0;

@@ -7,6 +7,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${1:-$here/../../build/linux}"
 export WINSIM_DEVICES="$here/devices.json"
+export VESTARO_DRIVERS=virtual  # the machine's own scanners and cameras stay out
 exec java -Xms64m -Xmx64m -XX:+AlwaysPreTouch -XX:+UseSerialGC \
   -cp "$build/java/vestaro/vestaro.jar:$build/java/vestaro-virtual/vestaro-virtual.jar:$build/bench/vestaro-long-use.jar" \
   kordin.vestaro.longuse.LongUse "${2:-1000000}" "${3:-100000}"

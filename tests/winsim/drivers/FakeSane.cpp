@@ -1,7 +1,9 @@
 // A strict stand-in for SANE's front library, for the one thing the real one cannot be
-// made to do: a sane_get_devices that hangs, as a network scanner's can. It lists one
-// device, "fake:0", and nothing can be opened. The test sets how long the next listing
-// hangs (fake_sane_hang_next_listing) and reads how many calls came (fake_sane_calls).
+// made to do: a sane_get_devices that hangs, as a network scanner's can, or that answers a
+// status of no meaning SANE defines. It lists one device, "fake:0", and nothing can be
+// opened. The test sets how long the next listing hangs (fake_sane_hang_next_listing) or
+// what it answers (fake_sane_fail_next_listing) and reads how many calls came
+// (fake_sane_calls).
 //
 // Strict: a call before sane_init or after sane_exit, or a call made while another is still
 // inside the library (which the service's driver thread must never allow), ends the
@@ -20,6 +22,7 @@ std::atomic<bool> initialised{false};
 std::atomic<bool> inside{false};
 std::atomic<int> calls{0};
 std::atomic<int> hangMilliseconds{0};
+std::atomic<int> nextListingStatus{SANE_STATUS_GOOD};
 
 void violation(const char* what) {
   std::fprintf(stderr, "fake SANE: %s\n", what);
@@ -47,6 +50,7 @@ extern "C" {
 __attribute__((visibility("default"))) void fake_sane_hang_next_listing(int milliseconds) {
   hangMilliseconds = milliseconds;
 }
+__attribute__((visibility("default"))) void fake_sane_fail_next_listing(int status) { nextListingStatus = status; }
 __attribute__((visibility("default"))) int fake_sane_calls() { return calls; }
 
 SANE_Status sane_init(SANE_Int* version, SANE_Auth_Callback) {
@@ -66,7 +70,7 @@ SANE_Status sane_get_devices(const SANE_Device*** list, SANE_Bool) {
   int hang = hangMilliseconds.exchange(0);
   if (hang > 0) std::this_thread::sleep_for(std::chrono::milliseconds(hang));
   *list = fakeList;
-  return SANE_STATUS_GOOD;
+  return static_cast<SANE_Status>(nextListingStatus.exchange(SANE_STATUS_GOOD));
 }
 
 SANE_Status sane_open(SANE_String_Const, SANE_Handle*) {

@@ -88,6 +88,37 @@ TEST_F(FeederTest, TheRootDeclaresItsDocumentHandlingAndRefusesWhatTheDeviceCann
   EXPECT_EQ(FLAT_READY | FEED_READY | DUP_READY, duplex.status());
 }
 
+// A sheet-fed scanner (no flatbed) with a duplexer that scans the front first, and one
+// resolution for both directions, as a SANE device can be.
+TEST_F(FeederTest, ASheetFedScannerHasItsFeederSelectedAndOneResolution) {
+  winsim::DeviceSpec scanner = winsim::defaultDevices()[0];
+  scanner.id = kFeederId;
+  scanner.flatbed = false;
+  scanner.linkedResolutions = true;
+  scanner.feeder = winsim::FeederSpec{2, true};
+  scanner.feeder->backFirst = false;
+  winsim::setDevices({scanner});
+  Session sheetFed;
+  EXPECT_EQ(FEED | DETECT_FEED | DUP, readLong(sheetFed.device.get(), WIA_DPS_DOCUMENT_HANDLING_CAPABILITIES));
+  EXPECT_EQ(FEEDER, readLong(sheetFed.device.get(), WIA_DPS_DOCUMENT_HANDLING_SELECT));
+  EXPECT_EQ(FEED_READY, sheetFed.status());
+  ULONG flags = 0;
+  EXPECT_EQ((std::vector<LONG>{FEEDER, FEEDER | DUPLEX | FRONT_FIRST}),
+            validValues(sheetFed.device.get(), WIA_DPS_DOCUMENT_HANDLING_SELECT, &flags));
+  EXPECT_EQ(E_INVALIDARG, writeLong(sheetFed.device.get(), WIA_DPS_DOCUMENT_HANDLING_SELECT, FLATBED));
+  EXPECT_EQ(E_INVALIDARG, writeLong(sheetFed.device.get(), WIA_DPS_DOCUMENT_HANDLING_SELECT, FEEDER | DUPLEX | BACK_FIRST));
+  EXPECT_EQ(8267 * 50 / 1000, readLong(sheetFed.scan.get(), WIA_IPS_XEXTENT)) << "the A4 page in the feeder";
+
+  EXPECT_EQ(S_OK, writeLong(sheetFed.scan.get(), WIA_IPS_XRES, 100));
+  EXPECT_EQ(100, readLong(sheetFed.scan.get(), WIA_IPS_YRES));
+  sheetFed.select(FEEDER | DUPLEX | FRONT_FIRST);
+  sheetFed.pages(5);
+  EXPECT_EQ(fedSides(), (std::vector<std::string>{"1 front", "1 back", "2 front", "2 back", "empty"}));
+
+  scanner.feeder.reset();
+  EXPECT_THROW(winsim::setDevices({scanner}), std::invalid_argument) << "neither flatbed nor feeder";
+}
+
 // The page in the feeder is the glass of a feeder scan: a new source or page makes the scan
 // area the whole of it at the item's resolution, and the area's ranges follow it.
 TEST_F(FeederTest, ThePageInTheFeederIsTheScanArea) {

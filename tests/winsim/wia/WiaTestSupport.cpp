@@ -33,13 +33,17 @@ Ptr<IWiaDevMgr> manager() {
   return result;
 }
 
-Ptr<IWiaItem> openDevice(const std::string& id) {
-  Ptr<IWiaItem> root;
-  auto devices = manager();
+HRESULT createDevice(const std::string& id, Ptr<IWiaItem>* root) {
   std::u16string wide = winsim::toUtf16(id);
   BSTR name = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-  EXPECT_EQ(S_OK, devices->CreateDevice(name, root.put()));
+  const HRESULT hr = manager()->CreateDevice(name, root->put());
   SysFreeString(name);
+  return hr;
+}
+
+Ptr<IWiaItem> openDevice(const std::string& id) {
+  Ptr<IWiaItem> root;
+  EXPECT_EQ(S_OK, createDevice(id, &root));
   return root;
 }
 

@@ -56,6 +56,8 @@ class WiaTest : public ::testing::Test {
 
 Ptr<IWiaDevMgr> manager();
 Ptr<IWiaItem> openDevice(const std::string& id);
+// CreateDevice's result for `id`; the root, when there is one, in `*root`.
+HRESULT createDevice(const std::string& id, Ptr<IWiaItem>* root);
 Ptr<IWiaItem> childAt(IWiaItem* root, unsigned position);
 Ptr<IWiaPropertyStorage> storageOf(IUnknown* item);
 

@@ -76,6 +76,12 @@ WINSIM_API void clearTimeZoneBias();
 WINSIM_API void setSystemMessage(HRESULT code, const std::u16string& text);
 WINSIM_API void clearSystemMessageOverrides();
 
+// Starts the drivers of real devices afresh at the next enumeration, with the settings and the
+// environment as they are then (SANE reads its configuration as it starts): for tests that
+// change them. Throws std::logic_error while a device that such a driver serves is still
+// open. Does nothing where there are no such drivers (the Windows test programs).
+WINSIM_API void restartDrivers();
+
 // Back to a fresh state: faults, journal (emptied and off), test settings and the virtual device set
 // (the set named by WINSIM_DEVICES, else the built-in default). Objects still held keep
 // working and stay in the census.

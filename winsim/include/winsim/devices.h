@@ -6,7 +6,17 @@
 //   winsim::reset() installs the set named by the environment variable WINSIM_DEVICES (a
 //   JSON file, format below) or, without it, defaultDevices(): one flatbed scanner and one
 //   camera with three pictures. setDevices()/loadDevices() replace the set at any time;
-//   objects already handed out keep the device they were made for.
+//   objects already handed out keep the device they were made for. The environment's set
+//   is installed only where the file winsim-virtual-devices lay beside libwinsim.so when it
+//   was loaded (the build tree's and the virtual artifact's have it); elsewhere it is empty,
+//   and a set installed through these functions is served all the same.
+//
+// Devices of real drivers (winsim on Linux)
+//   EnumDeviceInfo lists the virtual set first, then SANE's scanners and libgphoto2's
+//   cameras, as the setting vestaro.drivers / VESTARO_DRIVERS ("virtual,sane,gphoto2", all
+//   by default) says; docs/ARCHITECTURE.md ("Drivers on Linux") describes them. Their device
+//   IDs are "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\sane:<name>" and "...\gphoto2:<port>";
+//   restartDrivers() (control.h) starts them afresh.
 //
 // Names that fault rules (winsim::Fault::target) and read overrides match
 //   - IWiaDevMgr::CreateDevice: the requested device ID.
@@ -188,6 +198,7 @@ struct FeederSpec {
   unsigned jamAt = 0;    // the sheet (1 for the first one fed) that jams; 0: none does
   LONG sheetWidth = 8500;    // the widest sheet it takes (WIA_DPS_HORIZONTAL_SHEET_FEED_SIZE)
   LONG sheetHeight = 14000;  // the longest (WIA_DPS_VERTICAL_SHEET_FEED_SIZE), 1/1000 inch
+  bool backFirst = true;     // the duplexer can scan the back of a sheet first (BACK_FIRST)
 };
 
 // The most sheets a feeder holds, and the smallest side of a page it takes (1/1000 inch).
@@ -227,8 +238,13 @@ struct DeviceSpec {
   std::vector<LONG> resolutions;
   LONG bedWidth = 8500;
   LONG bedHeight = 11693;
-  // Scanner: a document feeder beside the flatbed, or none.
+  // Scanner: one resolution for both directions, so that writing WIA_IPS_XRES or
+  // WIA_IPS_YRES sets both (a write of the two that differ is refused).
+  bool linkedResolutions = false;
+  // Scanner: a document feeder beside the flatbed, or none; without the flatbed (a sheet-fed
+  // scanner) the feeder is the only source and is selected from the start.
   std::optional<FeederSpec> feeder;
+  bool flatbed = true;
 
   // Camera: the pictures, then `generatedPictures` more named "IMG_0001", "IMG_0002", ...
   // (numbered after the listed ones) of the generated size, a minute apart.
@@ -252,8 +268,8 @@ WINSIM_API std::vector<DeviceSpec> defaultDevices();
 // picture names, a listed picture with the name of one of the generated pictures, an empty
 // ID, a nominal resolution outside its range, an unknown data type, a bed of zero size or of
 // more than 65500 pixels a side at the highest resolution, a picture side outside 1 to 65500,
-// a feeder on a camera, more than kFeederCapacity sheets, a sheet side below kSmallestPage or
-// above 65500 pixels at the highest resolution).
+// a feeder on a camera, a scanner with neither flatbed nor feeder, more than kFeederCapacity
+// sheets, a sheet side below kSmallestPage or above 65500 pixels at the highest resolution).
 WINSIM_API void setDevices(std::vector<DeviceSpec> devices);
 WINSIM_API std::vector<DeviceSpec> devices();
 

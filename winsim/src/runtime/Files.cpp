@@ -5,6 +5,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <mutex>
+#include <set>
+#include <vector>
 
 #include "Internal.h"
 #include "wia/Runtime.h"
@@ -32,6 +35,16 @@ HRESULT streamOf(int fd, const std::string& path, std::FILE** file) {
   ::close(fd);
   ::unlink(path.c_str());
   return writeFailure(error);
+}
+
+// The folders createTransferFolder made that still exist.
+struct TransferFolders {
+  std::mutex lock;
+  std::set<std::string> made;
+};
+TransferFolders& transferFolders() {
+  static TransferFolders* instance = new TransferFolders;  // media may be released at exit
+  return *instance;
 }
 
 }  // namespace
@@ -74,5 +87,29 @@ HRESULT openNamedFile(const std::string& path, std::FILE** file) {
 }
 
 void removeFile(const std::string& path) { ::unlink(path.c_str()); }
+
+HRESULT createTransferFolder(std::string* folder) {
+  std::string pattern = temporaryDirectory() + "/vestaro-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  if (!::mkdtemp(name.data())) return writeFailure(errno);  // mode 0700
+  *folder = name.data();
+  TransferFolders& folders = transferFolders();
+  std::lock_guard<std::mutex> guard(folders.lock);
+  folders.made.insert(*folder);
+  return S_OK;
+}
+
+void removeTransferFolder(const std::string& folder) {
+  TransferFolders& folders = transferFolders();
+  std::lock_guard<std::mutex> guard(folders.lock);
+  if (folders.made.erase(folder) > 0) ::rmdir(folder.c_str());
+}
+
+void removeTransferFolderOf(const std::string& file) {
+  const size_t slash = file.rfind('/');
+  if (slash == std::string::npos || slash == 0) return;
+  removeTransferFolder(file.substr(0, slash));
+}
 
 }  // namespace winsim::wia

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "Internal.h"
+#include "drivers/DriverText.h"
 #include "winsim/control.h"
 
 namespace winsim {
@@ -68,8 +69,13 @@ std::optional<std::u16string> systemText(DWORD code) {
     if (found != o.messages.end()) return found->second;
   }
   auto found = systemTexts().find(key);
-  if (found == systemTexts().end()) return std::nullopt;
-  return std::u16string(found->second);
+  if (found != systemTexts().end()) return std::u16string(found->second);
+  // The codes the drivers of real devices make up for their own statuses say the driver's
+  // words, as a driver's message table would.
+  if (std::optional<std::string> text = drivers::driverText(static_cast<HRESULT>(key))) {
+    return toUtf16(*text + "\r\n");
+  }
+  return std::nullopt;
 }
 
 bool languageServed(DWORD language) {

@@ -1,6 +1,7 @@
 // IWiaDevMgr, IEnumWIA_DEV_INFO and the device information storages.
 #include <algorithm>
 
+#include "Drivers.h"
 #include "Objects.h"
 #include "Service.h"
 
@@ -28,10 +29,12 @@ class DeviceInfo final : public StorageObject, private detail::RefCounted {
   ULONG releaseObject() override { return releaseImpl(); }
 };
 
+// The devices of one enumeration; a drivers' listing that failed answers Next at the end.
 class DeviceInfoEnumerator final : public Enumerator<IEnumWIA_DEV_INFO, IWiaPropertyStorage*> {
  public:
-  explicit DeviceInfoEnumerator(std::shared_ptr<const DeviceList> devices, size_t position = 0)
-      : Enumerator("VirtualEnumDevInfo", position), devices_(std::move(devices)) {}
+  explicit DeviceInfoEnumerator(std::shared_ptr<const DeviceList> devices, size_t position = 0,
+                                HRESULT listingFailure = S_OK)
+      : Enumerator("VirtualEnumDevInfo", position), devices_(std::move(devices)), listingFailure_(listingFailure) {}
 
   HRESULT STDMETHODCALLTYPE GetCount(ULONG* celt) override { return countInto(celt); }
 
@@ -45,12 +48,33 @@ class DeviceInfoEnumerator final : public Enumerator<IEnumWIA_DEV_INFO, IWiaProp
   }
   void discard(IWiaPropertyStorage** element) override { (*element)->Release(); }
   IEnumWIA_DEV_INFO* clone(size_t position) override {
-    return new DeviceInfoEnumerator(devices_, position);
+    return new DeviceInfoEnumerator(devices_, position, listingFailure_);
   }
   const IID& iid() const override { return IID_IEnumWIA_DEV_INFO; }
+  HRESULT endOfSequence() const override { return FAILED(listingFailure_) ? listingFailure_ : S_FALSE; }
 
   std::shared_ptr<const DeviceList> devices_;
+  HRESULT listingFailure_;
 };
+
+// The devices an enumeration lists: the virtual set (when it is served), then what the
+// drivers of real devices find now.
+std::shared_ptr<const DeviceList> enumeratedDevices(HRESULT* listingFailure) {
+  *listingFailure = S_OK;
+  static const auto kNone = std::make_shared<const DeviceList>();
+  std::shared_ptr<const DeviceList> installed = virtualDevicesServed() ? currentDevices() : kNone;
+  if (!realDriversServed()) return installed;
+  DriverListing listing = listDriverDevices();
+  *listingFailure = listing.failure;
+  auto devices = std::make_shared<DeviceList>(*installed);
+  for (auto& device : listing.devices) {
+    // An ID the virtual set has already stays the virtual device's.
+    if (!devices->byId.emplace(device->id, devices->devices.size()).second) continue;
+    devices->devices.push_back(std::move(device));
+    devices->feeders.push_back(nullptr);
+  }
+  return devices;
+}
 
 class DeviceManager final : public Facet<IWiaDevMgr>, private detail::RefCounted {
  public:
@@ -64,7 +88,9 @@ class DeviceManager final : public Facet<IWiaDevMgr>, private detail::RefCounted
     if (!ppIEnum) return call.finish(E_POINTER);
     // Every device is local here; other flags are not defined.
     if (lFlag != 0 && lFlag != WIA_DEVINFO_ENUM_LOCAL) return call.finish(E_INVALIDARG);
-    *ppIEnum = new DeviceInfoEnumerator(currentDevices());
+    HRESULT listingFailure = S_OK;
+    std::shared_ptr<const DeviceList> devices = enumeratedDevices(&listingFailure);
+    *ppIEnum = new DeviceInfoEnumerator(std::move(devices), 0, listingFailure);
     return call.finish(S_OK);
   } catch (...) {
     return detail::resultOfCaughtException();
@@ -81,10 +107,18 @@ class DeviceManager final : public Facet<IWiaDevMgr>, private detail::RefCounted
     if (!bstrDeviceID) return call.finish(E_INVALIDARG);
     std::shared_ptr<const DeviceList> devices = currentDevices();
     auto found = devices->byId.find(id);
-    if (found == devices->byId.end() || devices->devices[found->second]->vanishes) {
-      return call.finish(WIA_S_NO_DEVICE_AVAILABLE);
+    if (found != devices->byId.end() && virtualDevicesServed()) {
+      if (devices->devices[found->second]->vanishes) return call.finish(WIA_S_NO_DEVICE_AVAILABLE);
+      auto session = std::make_shared<Session>(devices->devices[found->second], devices->feeders[found->second]);
+      *ppWiaItemRoot = newItem(session, {ItemKind::Root, 0});
+      return call.finish(S_OK);
     }
-    auto session = std::make_shared<Session>(devices->devices[found->second], devices->feeders[found->second]);
+    if (!realDriversServed()) return call.finish(WIA_S_NO_DEVICE_AVAILABLE);
+    std::shared_ptr<const DeviceSpec> deviceSpec;
+    std::shared_ptr<DeviceDriver> driver;
+    const HRESULT opened = openDriverDevice(id, &deviceSpec, &driver);
+    if (FAILED(opened)) return call.finish(opened);
+    auto session = std::make_shared<Session>(std::move(deviceSpec), nullptr, std::move(driver));
     *ppWiaItemRoot = newItem(session, {ItemKind::Root, 0});
     return call.finish(S_OK);
   } catch (...) {

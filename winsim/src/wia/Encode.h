@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 
 #include "Render.h"
 
@@ -13,6 +14,7 @@ struct PixelFormat {
   LONG threshold = 128;    // 1 bit: pixels at least this bright are white
   LONG xdpi = 72;
   LONG ydpi = 72;
+  int jpegQuality = 90;  // libjpeg-turbo's scale, 1 to 100 (winsim's runtime)
 };
 
 // Told how far a writer is, so that a transfer can report its progress, pace itself and
@@ -40,5 +42,25 @@ int writeJpeg(std::FILE* file, const Image& image, const PixelFormat& format,
 // width() * 3 bytes.
 bool jpegInColour(const PixelFormat& format);
 void jpegRow(const Image& image, LONG y, const PixelFormat& format, uint8_t* rgb, uint8_t* out);
+// The same for a row of `channels` samples a pixel (1 grey, 3 RGB): `samples` itself when
+// they are the JPEG's already, else `out` (width * 3 bytes) filled with them.
+const uint8_t* jpegSamples(const uint8_t* samples, int channels, LONG width, const PixelFormat& format,
+                           uint8_t* out);
+
+// A file written a row at a time, top row first, as a driver hands them on: each row
+// `channels` samples a pixel (1 grey, 3 RGB), 8 bits each. Each call returns 0 or the errno
+// of a failure, after which the file's content is undefined.
+class RowWriter {
+ public:
+  virtual ~RowWriter() = default;
+  // The image's size, before its first row.
+  virtual int begin(LONG width, LONG height, int channels) = 0;
+  virtual int row(const uint8_t* samples) = 0;
+  // After the last row; rows short of the height are written white.
+  virtual int end() = 0;
+};
+std::unique_ptr<RowWriter> bmpRowWriter(std::FILE* file, const PixelFormat& format);
+// winsim's runtime only: the drivers of real devices are Linux's.
+std::unique_ptr<RowWriter> jpegRowWriter(std::FILE* file, const PixelFormat& format);
 
 }  // namespace winsim::wia

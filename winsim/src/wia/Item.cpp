@@ -15,30 +15,46 @@ using detail::CallScope;
 constexpr LONG kDialogFlags = WIA_DEVICE_DIALOG_SINGLE_IMAGE | WIA_DEVICE_DIALOG_USE_COMMON_UI;
 constexpr LONG kIntents = WIA_INTENT_IMAGE_TYPE_MASK | WIA_INTENT_SIZE_MASK;
 
+// The root's children: the model's, or a camera's files as one listing found them.
 class ItemEnumerator final : public Enumerator<IEnumWiaItem, IWiaItem*> {
  public:
-  explicit ItemEnumerator(std::shared_ptr<Session> session, size_t position = 0)
-      : Enumerator("VirtualEnumWiaItem", position), session_(std::move(session)) {}
+  explicit ItemEnumerator(std::shared_ptr<Session> session, std::shared_ptr<const std::vector<unsigned>> files = nullptr,
+                          size_t position = 0)
+      : Enumerator("VirtualEnumWiaItem", position), session_(std::move(session)), files_(std::move(files)) {}
 
   HRESULT STDMETHODCALLTYPE GetCount(ULONG* celt) override { return countInto(celt); }
 
  private:
   const DeviceModel& model() const { return session_->model(); }
-  size_t size() const override { return model().childCount(); }
-  std::string nameAt(size_t position) const override {
-    return model().fullName(model().child(static_cast<unsigned>(position)));
+  ItemRef childAt(size_t position) const {
+    if (files_) return {ItemKind::Picture, (*files_)[position]};
+    return model().child(static_cast<unsigned>(position));
   }
+  size_t size() const override { return files_ ? files_->size() : model().childCount(); }
+  std::string nameAt(size_t position) const override { return model().fullName(childAt(position)); }
   std::string ownerName() const override { return model().fullName({ItemKind::Root, 0}); }
   HRESULT make(size_t position, IWiaItem** element) override {
-    *element = newItem(session_, model().child(static_cast<unsigned>(position)));
+    *element = newItem(session_, childAt(position));
     return S_OK;
   }
   void discard(IWiaItem** element) override { (*element)->Release(); }
-  IEnumWiaItem* clone(size_t position) override { return new ItemEnumerator(session_, position); }
+  IEnumWiaItem* clone(size_t position) override { return new ItemEnumerator(session_, files_, position); }
   const IID& iid() const override { return IID_IEnumWiaItem; }
 
   std::shared_ptr<Session> session_;
+  std::shared_ptr<const std::vector<unsigned>> files_;
 };
+
+// A camera's files as its driver lists them now; S_OK and null for a device without them.
+HRESULT listedFiles(Session& session, std::shared_ptr<const std::vector<unsigned>>* files) {
+  files->reset();
+  if (!session.model().files()) return S_OK;
+  std::vector<unsigned> listing;
+  const HRESULT hr = session.listFiles(&listing);
+  if (FAILED(hr)) return hr;
+  *files = std::make_shared<const std::vector<unsigned>>(std::move(listing));
+  return S_OK;
+}
 
 class Item final : public Facet<IWiaItem>,
                    public StorageObject,
@@ -66,7 +82,10 @@ class Item final : public Facet<IWiaItem>,
     CallScope call("IWiaItem::EnumChildItems", target());
     if (call.refused()) return call.result();
     if (!ppIEnumWiaItem || item_.kind != ItemKind::Root) return call.finish(E_INVALIDARG);
-    *ppIEnumWiaItem = new ItemEnumerator(session_);
+    std::shared_ptr<const std::vector<unsigned>> files;
+    const HRESULT listed = listedFiles(*session_, &files);
+    if (FAILED(listed)) return call.finish(listed);
+    *ppIEnumWiaItem = new ItemEnumerator(session_, std::move(files));
     return call.finish(S_OK);
   } catch (...) {
     return detail::resultOfCaughtException();
@@ -174,7 +193,9 @@ class Item final : public Facet<IWiaItem>,
       if (call.recording()) call.detail("sheet=" + std::to_string(page.sheet) + (page.back ? " back" : " front"));
     }
     std::string path;
-    HRESULT hr = transferToFile({session_->model(), item_, settings, page, pIWiaDataCallback, target()}, pMedium, &path);
+    const PageRequest request{session_->model(), session_->driver(), item_, settings, page, pIWiaDataCallback, target()};
+    HRESULT hr = session_->model().isFile(item_) ? transferCameraFile(request, pMedium, &path)
+                                                 : transferToFile(request, pMedium, &path);
     if (page.sheet != 0) session_->pageEnded(hr == S_OK);
     if (hr == S_FALSE && call.recording()) call.detail("cancelled");
     if (!path.empty() && call.recording()) call.detail("file=" + path);
@@ -264,10 +285,17 @@ HRESULT Item::DeviceDlg(HWND, LONG lFlags, LONG lIntent, LONG* plItemCount,
     return call.finish(step.failure);
   }
 
+  std::shared_ptr<const std::vector<unsigned>> files;
+  const HRESULT listed = listedFiles(*session_, &files);
+  if (FAILED(listed)) return call.finish(listed);
   std::vector<ItemRef> chosen;
   for (const auto& name : step.items) {
     if (name == "*") {
-      for (unsigned i = 0; i < model.childCount(); ++i) chosen.push_back(model.child(i));
+      if (files) {
+        for (unsigned index : *files) chosen.push_back({ItemKind::Picture, index});
+      } else {
+        for (unsigned i = 0; i < model.childCount(); ++i) chosen.push_back(model.child(i));
+      }
       continue;
     }
     ItemRef item;

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <map>
 
+#include "CameraFiles.h"
 #include "Feeder.h"
 #include "Render.h"
 #include "Values.h"
@@ -156,6 +157,15 @@ PropertyValue timeVector(const SYSTEMTIME& t) {
                                         t.wMinute, t.wSecond, t.wMilliseconds});
 }
 
+SYSTEMTIME systemTimeOf(std::time_t when) {
+  std::tm t{};
+  gmtime_r(&when, &t);
+  return SYSTEMTIME{static_cast<WORD>(t.tm_year + 1900), static_cast<WORD>(t.tm_mon + 1),
+                    static_cast<WORD>(t.tm_wday), static_cast<WORD>(t.tm_mday),
+                    static_cast<WORD>(t.tm_hour), static_cast<WORD>(t.tm_min),
+                    static_cast<WORD>(t.tm_sec), 0};
+}
+
 // The time `minutes` after 2024-05-03 10:30 UTC.
 SYSTEMTIME timeAfter(long long minutes) {
   std::tm base{};
@@ -164,13 +174,16 @@ SYSTEMTIME timeAfter(long long minutes) {
   base.tm_mday = 3;
   base.tm_hour = 10;
   base.tm_min = 30;
-  std::time_t when = timegm(&base) + static_cast<std::time_t>(minutes) * 60;
-  std::tm t{};
-  gmtime_r(&when, &t);
-  return SYSTEMTIME{static_cast<WORD>(t.tm_year + 1900), static_cast<WORD>(t.tm_mon + 1),
-                    static_cast<WORD>(t.tm_wday), static_cast<WORD>(t.tm_mday),
-                    static_cast<WORD>(t.tm_hour), static_cast<WORD>(t.tm_min),
-                    static_cast<WORD>(t.tm_sec), 0};
+  return systemTimeOf(timegm(&base) + static_cast<std::time_t>(minutes) * 60);
+}
+
+// A file's modification time, UTC; all zeros when the camera does not say.
+SYSTEMTIME fileTime(const CameraFile& file) {
+  // 1601-01-01 and 9999-12-31, the years a SYSTEMTIME and every C library hold.
+  constexpr int64_t kEarliest = -11644473600LL;
+  constexpr int64_t kLatest = 253402300799LL;
+  if (!file.hasTime || file.modified < kEarliest || file.modified > kLatest) return SYSTEMTIME{};
+  return systemTimeOf(static_cast<std::time_t>(file.modified));
 }
 
 LONG bytesPerLine(LONG width, LONG bitsPerPixel) {
@@ -292,7 +305,8 @@ namespace {
 // The properties of an item of `kind`, in ascending ID order, with the device information
 // overrides `info` applied to the information storage and the root item.
 std::vector<PropertyInfo> buildProperties(ItemKind kind, DeviceKind deviceKind, bool resolutionList, bool feeder,
-                                          const std::vector<std::pair<PROPID, PropertyValue>>& info) {
+                                          const std::vector<std::pair<PROPID, PropertyValue>>& info,
+                                          bool files = false) {
   std::vector<PropertyInfo> list;
   switch (kind) {
     case ItemKind::Info:
@@ -339,6 +353,16 @@ std::vector<PropertyInfo> buildProperties(ItemKind kind, DeviceKind deviceKind, 
         list.push_back({id, propertyName(id), value.vt, kRead | WIA_PROP_NONE});
       }
     }
+  }
+  // Pictures that are a camera's own files have no thumbnail made up for them.
+  if (files) {
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [](const PropertyInfo& info) {
+                                return info.id == WIA_IPC_THUMBNAIL || info.id == WIA_IPC_THUMB_WIDTH ||
+                                       info.id == WIA_IPC_THUMB_HEIGHT || info.id == WIA_DPC_THUMB_WIDTH ||
+                                       info.id == WIA_DPC_THUMB_HEIGHT;
+                              }),
+               list.end());
   }
   std::sort(list.begin(), list.end(),
             [](const PropertyInfo& a, const PropertyInfo& b) { return a.id < b.id; });
@@ -390,8 +414,9 @@ unsigned generatedPictureNumber(const std::string& name) {
   return generatedPictureName(static_cast<unsigned>(number)) == name ? static_cast<unsigned>(number) : 0;
 }
 
-DeviceModel::DeviceModel(std::shared_ptr<const DeviceSpec> deviceSpec, std::shared_ptr<Feeder> feeder)
-    : spec_(std::move(deviceSpec)), feeder_(std::move(feeder)) {
+DeviceModel::DeviceModel(std::shared_ptr<const DeviceSpec> deviceSpec, std::shared_ptr<Feeder> feeder,
+                         std::shared_ptr<const CameraFiles> files)
+    : spec_(std::move(deviceSpec)), feeder_(std::move(feeder)), files_(std::move(files)) {
   listedPictures_ = static_cast<unsigned>(spec_->pictures.size());
   const bool resolutionList = !spec_->resolutions.empty();
   const bool withFeeder = spec_->kind == DeviceKind::Scanner && spec_->feeder.has_value();
@@ -399,9 +424,10 @@ DeviceModel::DeviceModel(std::shared_ptr<const DeviceSpec> deviceSpec, std::shar
     const auto index = static_cast<size_t>(kind);
     standardTables_[index] = &standardTable(kind, spec_->kind, resolutionList, withFeeder);
     // A device with information overrides has tables of its own for the items they touch.
-    ownsTable_[index] = !spec_->info.empty() && (kind == ItemKind::Info || kind == ItemKind::Root);
+    ownsTable_[index] = (!spec_->info.empty() && (kind == ItemKind::Info || kind == ItemKind::Root)) ||
+                        (files_ && (kind == ItemKind::Root || kind == ItemKind::Picture));
     if (ownsTable_[index]) {
-      ownTables_[index] = buildProperties(kind, spec_->kind, resolutionList, withFeeder, spec_->info);
+      ownTables_[index] = buildProperties(kind, spec_->kind, resolutionList, withFeeder, spec_->info, files_ != nullptr);
     }
   }
 }
@@ -417,9 +443,10 @@ Glass DeviceModel::glass(const ItemSettings& s) const {
 }
 
 LONG DeviceModel::selectableBits() const {
-  LONG bits = FLATBED;
+  LONG bits = spec_->flatbed ? FLATBED : 0;
   if (spec_->feeder) bits |= FEEDER;
-  if (spec_->feeder && spec_->feeder->duplex) bits |= DUPLEX | FRONT_FIRST | BACK_FIRST;
+  if (spec_->feeder && spec_->feeder->duplex) bits |= DUPLEX | FRONT_FIRST;
+  if (spec_->feeder && spec_->feeder->duplex && spec_->feeder->backFirst) bits |= BACK_FIRST;
   return bits;
 }
 
@@ -440,11 +467,13 @@ LONG DeviceModel::mostPages() const {
 
 unsigned DeviceModel::childCount() const {
   if (spec_->kind == DeviceKind::Scanner) return 1;
+  if (files_) return static_cast<unsigned>(files_->currentCount());
   return listedPictures_ + spec_->generatedPictures;
 }
 
 ItemRef DeviceModel::child(unsigned position) const {
   if (spec_->kind == DeviceKind::Scanner) return {ItemKind::Flatbed, 0};
+  if (files_) return {ItemKind::Picture, files_->currentAt(position)};
   return {ItemKind::Picture, position};
 }
 
@@ -452,6 +481,12 @@ bool DeviceModel::findChild(const std::string& name, ItemRef* item) const {
   if (spec_->kind == DeviceKind::Scanner) {
     if (name != "Flatbed") return false;
     *item = {ItemKind::Flatbed, 0};
+    return true;
+  }
+  if (files_) {
+    unsigned index = 0;
+    if (!files_->find(name, &index)) return false;
+    *item = {ItemKind::Picture, index};
     return true;
   }
   for (unsigned i = 0; i < listedPictures_; ++i) {
@@ -486,13 +521,15 @@ std::string DeviceModel::itemName(ItemRef item) const {
     case ItemKind::Flatbed:
       return "Flatbed";
     case ItemKind::Picture:
-      return picture(item.index).name;
+      return isFile(item) ? files_->at(item.index).name() : picture(item.index).name;
   }
   return {};
 }
 
 std::string DeviceModel::fullName(ItemRef item) const {
   if (item.kind == ItemKind::Info) return spec_->id;
+  // A camera's file is named by its place on the camera, its name being no more unique there.
+  if (isFile(item)) return fullItemName(spec_->id, files_->at(item.index).itemPath());
   return fullItemName(spec_->id, item.kind == ItemKind::Root ? "" : itemName(item));
 }
 
@@ -500,19 +537,24 @@ LONG DeviceModel::itemType(ItemRef item) const {
   if (item.kind == ItemKind::Root) {
     return WiaItemTypeFolder | WiaItemTypeDevice | WiaItemTypeRoot;
   }
+  if (isFile(item) && files_->at(item.index).format == WiaImgFmt_UNDEFINED) return WiaItemTypeFile;
   return WiaItemTypeImage | WiaItemTypeFile;
 }
 
-std::vector<LONG> DeviceModel::tymeds() const {
+std::vector<LONG> DeviceModel::tymeds(ItemRef item) const {
+  // A camera's file goes out as the file it is; nothing decodes it for a callback.
+  if (isFile(item)) return {TYMED_FILE};
   std::vector<LONG> media;
   if (spec_->jpegFiles || spec_->bmpFiles) media.push_back(TYMED_FILE);
   media.push_back(TYMED_CALLBACK);
   return media;
 }
 
-std::vector<GUID> DeviceModel::formatsFor(LONG tymed) const {
+std::vector<GUID> DeviceModel::formatsFor(ItemRef item, LONG tymed) const {
   std::vector<GUID> formats;
-  if (tymed == TYMED_CALLBACK) {
+  if (isFile(item)) {
+    if (tymed == TYMED_FILE) formats.push_back(files_->at(item.index).format);
+  } else if (tymed == TYMED_CALLBACK) {
     formats.push_back(WiaImgFmt_MEMORYBMP);
   } else if (tymed == TYMED_FILE) {
     // Cameras list their native JPEG first; scanners their native BMP.
@@ -524,9 +566,10 @@ std::vector<GUID> DeviceModel::formatsFor(LONG tymed) const {
   return formats;
 }
 
-GUID DeviceModel::preferredFormat(LONG tymed) const {
-  std::vector<GUID> formats = formatsFor(tymed);
-  if (formats.empty()) formats = formatsFor(TYMED_CALLBACK);
+GUID DeviceModel::preferredFormat(ItemRef item, LONG tymed) const {
+  if (isFile(item)) return files_->at(item.index).format;
+  std::vector<GUID> formats = formatsFor(item, tymed);
+  if (formats.empty()) formats = formatsFor(item, TYMED_CALLBACK);
   return formats.front();
 }
 
@@ -543,10 +586,17 @@ std::vector<LONG> DeviceModel::depthsFor(LONG dataType) const {
 
 ItemSettings DeviceModel::defaults(ItemRef item) const {
   ItemSettings s;
+  if (isFile(item)) {
+    // Its size in pixels is the file's business: unknown here.
+    s.tymed = TYMED_FILE;
+    s.format = preferredFormat(item, s.tymed);
+    s.xres = s.yres = kCameraDpi;
+    return s;
+  }
   if (item.kind == ItemKind::Picture) {
     PictureSpec p = picture(item.index);
-    s.tymed = tymeds().front();
-    s.format = preferredFormat(s.tymed);
+    s.tymed = tymeds(item).front();
+    s.format = preferredFormat(item, s.tymed);
     s.xres = s.yres = kCameraDpi;
     s.xextent = p.width;
     s.yextent = p.height;
@@ -567,8 +617,9 @@ ItemSettings DeviceModel::defaults(ItemRef item) const {
   s.dataType = contains(spec_->dataTypes, WIA_DATA_COLOR) ? WIA_DATA_COLOR : spec_->dataTypes.front();
   s.depth = depthsFor(s.dataType).front();
   s.xres = s.yres = spec_->resolutionNominal;
-  s.xextent = bedPixels(spec_->bedWidth, s.xres);
-  s.yextent = bedPixels(spec_->bedHeight, s.yres);
+  s.documentSelect = spec_->flatbed || !spec_->feeder ? FLATBED : FEEDER;
+  s.xextent = bedPixels(glass(s).width, s.xres);
+  s.yextent = bedPixels(glass(s).height, s.yres);
   return s;
 }
 
@@ -654,6 +705,8 @@ PropertyValue DeviceModel::value(ItemRef item, const ItemSettings& s, PROPID id)
       return PropertyValue::bstr(fullName(item));
     case WIA_IPA_ITEM_FLAGS:
       return PropertyValue::i4(itemType(item));
+    case WIA_IPA_ITEM_TIME:
+      return timeVector(isFile(item) ? fileTime(files_->at(item.index)) : picture(item.index).taken);
     case WIA_IPA_ACCESS_RIGHTS:
       return PropertyValue::i4(item.kind == ItemKind::Picture ? WIA_ITEM_RD : WIA_ITEM_READ);
     case WIA_DPS_HORIZONTAL_BED_SIZE:
@@ -665,14 +718,20 @@ PropertyValue DeviceModel::value(ItemRef item, const ItemSettings& s, PROPID id)
     case WIA_DPS_VERTICAL_SHEET_FEED_SIZE:
       return PropertyValue::i4(d.feeder ? d.feeder->sheetHeight : 0);
     case WIA_DPS_DOCUMENT_HANDLING_CAPABILITIES: {
-      LONG capabilities = FLAT;
-      if (d.feeder) capabilities |= FEED | DETECT_FEED;
+      LONG capabilities = d.flatbed ? FLAT : 0;
+      if (d.feeder) capabilities |= FEED;
+      if (feeder_) capabilities |= DETECT_FEED;
       if (d.feeder && d.feeder->duplex) capabilities |= DUP;
       return PropertyValue::i4(capabilities);
     }
     case WIA_DPS_DOCUMENT_HANDLING_STATUS: {
-      LONG status = FLAT_READY;
-      if (feeder_) {
+      LONG status = d.flatbed ? FLAT_READY : 0;
+      if (d.feeder && !feeder_) {
+        // A feeder that cannot tell whether paper is loaded is ready to try: an empty one
+        // shows when a page starts.
+        status |= FEED_READY;
+        if (s.documentSelect & DUPLEX) status |= DUP_READY;
+      } else if (feeder_) {
         const FeederState paper = feeder_->state();
         const bool ready = !paper.jammed && (paper.sheetsLeft > 0 || paper.sideWaiting);
         if (ready) status |= FEED_READY;
@@ -711,17 +770,15 @@ PropertyValue DeviceModel::value(ItemRef item, const ItemSettings& s, PROPID id)
     case WIA_IPC_THUMB_HEIGHT:
       return PropertyValue::i4(kThumbHeight);
     case WIA_DPC_PICT_WIDTH:
-      return PropertyValue::i4(childCount() ? picture(0).width : 0);
+      return PropertyValue::i4(!files_ && childCount() ? picture(0).width : 0);
     case WIA_DPC_PICT_HEIGHT:
-      return PropertyValue::i4(childCount() ? picture(0).height : 0);
-    case WIA_IPA_ITEM_TIME:
-      return timeVector(picture(item.index).taken);
+      return PropertyValue::i4(!files_ && childCount() ? picture(0).height : 0);
     case WIA_IPA_DATATYPE:
       return PropertyValue::i4(s.dataType);
     case WIA_IPA_DEPTH:
       return PropertyValue::i4(s.depth);
     case WIA_IPA_PREFERRED_FORMAT:
-      return PropertyValue::clsid(preferredFormat(TYMED_FILE));
+      return PropertyValue::clsid(preferredFormat(item, TYMED_FILE));
     case WIA_IPA_FORMAT:
       return PropertyValue::clsid(s.format);
     case WIA_IPA_TYMED:
@@ -737,6 +794,10 @@ PropertyValue DeviceModel::value(ItemRef item, const ItemSettings& s, PROPID id)
     case WIA_IPA_NUMBER_OF_LINES:
       return PropertyValue::i4(height);
     case WIA_IPA_ITEM_SIZE: {
+      if (isFile(item)) {
+        const CameraFile file = files_->at(item.index);
+        return PropertyValue::i4(static_cast<LONG>(std::min<uint64_t>(file.hasSize ? file.size : 0, 0x7FFFFFFF)));
+      }
       // Compressed formats cannot tell their size before the transfer.
       if (s.format == WiaImgFmt_JPEG) return PropertyValue::i4(0);
       long long size = static_cast<long long>(lineBytes) * height + 40 + paletteBytes;
@@ -746,6 +807,7 @@ PropertyValue DeviceModel::value(ItemRef item, const ItemSettings& s, PROPID id)
     case WIA_IPA_MIN_BUFFER_SIZE:
       return PropertyValue::i4(kMinBufferSize);
     case WIA_IPA_FILENAME_EXTENSION:
+      if (isFile(item)) return PropertyValue::bstr(files_->at(item.index).extension());
       return PropertyValue::bstr(s.format == WiaImgFmt_JPEG ? "JPG" : "BMP");
     case WIA_IPC_THUMBNAIL: {
       PropertyValue thumbnail;
@@ -807,11 +869,11 @@ ValidValues DeviceModel::valid(ItemRef item, const ItemSettings& s, PROPID id) c
       break;
     }
     case WIA_IPA_TYMED:
-      list(nominal.tymed, tymeds());
+      list(nominal.tymed, tymeds(item));
       break;
     case WIA_IPA_FORMAT:
-      v.guids = formatsFor(s.tymed);
-      v.guids.insert(v.guids.begin(), preferredFormat(s.tymed));
+      v.guids = formatsFor(item, s.tymed);
+      v.guids.insert(v.guids.begin(), preferredFormat(item, s.tymed));
       break;
     case WIA_IPS_XRES:
     case WIA_IPS_YRES:
@@ -896,12 +958,18 @@ HRESULT DeviceModel::write(ItemRef item, ItemSettings& settings,
     if (FAILED(handled)) return handled;
   }
 
+  // One resolution for both directions: a write of either is a write of both.
+  const LONG* xres = number(WIA_IPS_XRES);
+  const LONG* yres = number(WIA_IPS_YRES);
+  if (d.linkedResolutions) {
+    if (xres && yres && *xres != *yres) return E_INVALIDARG;
+    if (!xres) xres = yres;
+    if (!yres) yres = xres;
+  }
   // The scan area, axis by axis: resolution, then position, then extent.
   Axis axes[] = {
-      {&s.xres, &s.xpos, &s.xextent, number(WIA_IPS_XRES), number(WIA_IPS_XPOS),
-       number(WIA_IPS_XEXTENT)},
-      {&s.yres, &s.ypos, &s.yextent, number(WIA_IPS_YRES), number(WIA_IPS_YPOS),
-       number(WIA_IPS_YEXTENT)},
+      {&s.xres, &s.xpos, &s.xextent, xres, number(WIA_IPS_XPOS), number(WIA_IPS_XEXTENT)},
+      {&s.yres, &s.ypos, &s.yextent, yres, number(WIA_IPS_YPOS), number(WIA_IPS_YEXTENT)},
   };
   const LONG beds[] = {glass(s).width, glass(s).height};
   for (int i = 0; i < 2; ++i) {
@@ -936,15 +1004,15 @@ HRESULT DeviceModel::write(ItemRef item, ItemSettings& settings,
 
   // The medium, then the format offered for it.
   if (const LONG* tymed = number(WIA_IPA_TYMED)) {
-    if (!contains(tymeds(), *tymed)) return E_INVALIDARG;
+    if (!contains(tymeds(item), *tymed)) return E_INVALIDARG;
     s.tymed = *tymed;
-    std::vector<GUID> formats = formatsFor(s.tymed);
+    std::vector<GUID> formats = formatsFor(item, s.tymed);
     if (std::find(formats.begin(), formats.end(), s.format) == formats.end()) {
-      s.format = preferredFormat(s.tymed);
+      s.format = preferredFormat(item, s.tymed);
     }
   }
   if (auto found = latest.find(WIA_IPA_FORMAT); found != latest.end()) {
-    std::vector<GUID> formats = formatsFor(s.tymed);
+    std::vector<GUID> formats = formatsFor(item, s.tymed);
     if (std::find(formats.begin(), formats.end(), *found->second->puuid) == formats.end()) {
       return E_INVALIDARG;
     }

@@ -66,6 +66,7 @@ struct Glass {
 };
 
 class Feeder;
+class CameraFiles;
 
 // A written value: its property and the caller's PROPVARIANT.
 using Write = std::pair<PROPID, const PROPVARIANT*>;
@@ -78,11 +79,17 @@ unsigned generatedPictureNumber(const std::string& name);
 
 class DeviceModel {
  public:
-  // `feeder`: the paper path of a scanner with a feeder, which the status property reports.
-  explicit DeviceModel(std::shared_ptr<const DeviceSpec> deviceSpec, std::shared_ptr<Feeder> feeder = nullptr);
+  // `feeder`: the paper path of a scanner with a feeder, which the status property reports
+  // (a feeder without one cannot tell whether paper is loaded). `files`: the pictures of a
+  // camera that a driver serves, which then are its children instead of the spec's.
+  explicit DeviceModel(std::shared_ptr<const DeviceSpec> deviceSpec, std::shared_ptr<Feeder> feeder = nullptr,
+                       std::shared_ptr<const CameraFiles> files = nullptr);
 
   const DeviceSpec& deviceSpec() const { return *spec_; }
   Feeder* feeder() const { return feeder_.get(); }
+  const CameraFiles* files() const { return files_.get(); }
+  // Whether the item is one of the camera files that a driver serves.
+  bool isFile(ItemRef item) const { return files_ && item.kind == ItemKind::Picture; }
   // Whether the item keeps settings: a scanner's root and scan item share one set.
   bool hasSettings(ItemRef item) const;
   // The glass of the source that `settings` select.
@@ -112,9 +119,9 @@ class DeviceModel {
  private:
   const PropertyValue* infoOverride(PROPID id) const;
   std::vector<LONG> depthsFor(LONG dataType) const;
-  std::vector<GUID> formatsFor(LONG tymed) const;
-  std::vector<LONG> tymeds() const;
-  GUID preferredFormat(LONG tymed) const;
+  std::vector<GUID> formatsFor(ItemRef item, LONG tymed) const;
+  std::vector<LONG> tymeds(ItemRef item) const;
+  GUID preferredFormat(ItemRef item, LONG tymed) const;
   LONG selectableBits() const;
   std::vector<LONG> pageSizes() const;
   LONG mostPages() const;
@@ -123,6 +130,7 @@ class DeviceModel {
 
   std::shared_ptr<const DeviceSpec> spec_;
   std::shared_ptr<Feeder> feeder_;
+  std::shared_ptr<const CameraFiles> files_;
   unsigned listedPictures_ = 0;
   // By ItemKind: the process's shared table, or this device's own when it has one.
   const std::vector<PropertyInfo>* standardTables_[4] = {};

@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "CameraFiles.h"
+#include "Drivers.h"
 #include "Feeder.h"
 #include "Model.h"
 #include "runtime/Internal.h"
@@ -96,6 +98,7 @@ class Enumerator : public Facet<Interface>, protected detail::RefCounted {
       ++fetched;
       ++position_;
     }
+    if (fetched == 0 && celt > 0 && FAILED(endOfSequence())) return call.finish(endOfSequence());
     if (pceltFetched) *pceltFetched = fetched;
     return call.finish(fetched == celt ? S_OK : S_FALSE);
   } catch (...) {
@@ -147,6 +150,9 @@ class Enumerator : public Facet<Interface>, protected detail::RefCounted {
   virtual HRESULT make(size_t position, Element* element) = 0;
   virtual void discard(Element* element) = 0;
   virtual Interface* clone(size_t position) = 0;
+  // What Next answers at the end: S_FALSE, or the failure of a sequence that could not be
+  // made whole (it comes after the elements that could).
+  virtual HRESULT endOfSequence() const { return S_FALSE; }
 
  private:
   std::string nextName() const { return position_ < size() ? nameAt(position_) : ""; }
@@ -171,12 +177,15 @@ class Enumerator : public Facet<Interface>, protected detail::RefCounted {
 // item, for as long as any object of the device lives.
 // A scanner's root and scan item share one set of settings, so that the scan item sees the
 // source and page chosen on the root. The session also counts the pages of the feeder batch
-// it is in; the paper itself is the device's (Feeder).
+// it is in; the paper itself is the device's (Feeder), or the real device's.
+// A device that a driver serves has its DeviceDriver; a camera's files are then listed by it
+// at each enumeration of the root's children.
 class Session {
  public:
-  explicit Session(std::shared_ptr<const DeviceSpec> deviceSpec, std::shared_ptr<Feeder> feeder = nullptr)
-      : model_(std::move(deviceSpec), std::move(feeder)) {}
+  explicit Session(std::shared_ptr<const DeviceSpec> deviceSpec, std::shared_ptr<Feeder> feeder = nullptr,
+                   std::shared_ptr<DeviceDriver> driver = nullptr);
   const DeviceModel& model() const { return model_; }
+  DeviceDriver* driver() const { return driver_.get(); }
   ItemSettings settings(ItemRef item) const;
   // A write of the source or of the page count starts a new batch: the sheet in the scanner
   // is ejected, and a new source selection clears a paper jam.
@@ -184,16 +193,22 @@ class Session {
 
   // The next page of the feeder batch: S_OK and `page`, WIA_ERROR_PAPER_EMPTY when the feeder
   // is empty or the batch has the WIA_DPS_PAGES it asked for (the next feed starts another
-  // batch), WIA_ERROR_PAPER_JAM while the feeder is jammed.
+  // batch), WIA_ERROR_PAPER_JAM while the feeder is jammed. A real feeder's paper shows only
+  // when its page starts.
   HRESULT feed(FedPage* page);
   // How the page of the last feed ended: delivered, or lost with its sheet, which leaves the
   // scanner (a cancelled or failed page).
   void pageEnded(bool delivered);
 
+  // A camera's files as its driver lists them now, in the listing's order.
+  HRESULT listFiles(std::vector<unsigned>* listing);
+
  private:
   static unsigned key(ItemRef item) { return item.kind == ItemKind::Picture ? item.index : 0; }
   ItemSettings settingsLocked(ItemRef item) const;
 
+  std::shared_ptr<DeviceDriver> driver_;
+  std::shared_ptr<CameraFiles> files_;  // before model_, which reads them
   DeviceModel model_;
   mutable std::mutex lock_;
   // Only items whose settings differ from their defaults, so that cameras with very many
@@ -254,9 +269,11 @@ IEnumSTATPROPSTG* newPropertyEnumerator(std::string target, std::vector<Property
 IWiaPropertyStorage* newDeviceInfo(std::shared_ptr<const DeviceSpec> deviceSpec);
 IUnknown* newDeviceManager();
 
-// One page of a file transfer: what to render and whom to tell how far it is.
+// One page of a file transfer: what to render (or the driver that scans it) and whom to tell
+// how far it is.
 struct PageRequest {
   const DeviceModel& model;
+  DeviceDriver* driver;  // null for a virtual device
   ItemRef item;
   const ItemSettings& settings;
   FedPage page;                // the side of a sheet from the feeder, or none
@@ -267,5 +284,8 @@ struct PageRequest {
 // idtGetData for a file medium: renders the page into a new file, or the caller's. A
 // cancelled or failed page leaves no file.
 HRESULT transferToFile(const PageRequest& request, STGMEDIUM* medium, std::string* path);
+// idtGetData of a camera's file: fetched as it is into the caller's file, or into a new
+// private folder under the file's own name. A cancelled or failed transfer leaves nothing.
+HRESULT transferCameraFile(const PageRequest& request, STGMEDIUM* medium, std::string* path);
 
 }  // namespace winsim::wia

@@ -38,6 +38,13 @@ bool TransferProgress::reached(LONG rowsDone) {
   return report(IT_STATUS_TRANSFER_FROM_DEVICE, static_cast<LONG>(100LL * rowsDone / rows_));
 }
 
+bool TransferProgress::advanced(LONG percent) {
+  percent = std::clamp<LONG>(percent, 0, 100);
+  if (percent <= reported_) return true;
+  reported_ = percent;
+  return report(IT_STATUS_TRANSFER_FROM_DEVICE, percent);
+}
+
 bool TransferProgress::finish() { return report(IT_STATUS_TRANSFER_TO_CLIENT, 100); }
 
 bool TransferProgress::report(LONG status, LONG percent) {

@@ -24,6 +24,8 @@ class TransferProgress final : public RowProgress {
   // Each returns whether the transfer goes on; stopReason() then says why not.
   bool start();
   bool reached(LONG rowsDone) override;
+  // A driver's page `percent` done (reported when it grew since the last report).
+  bool advanced(LONG percent);
   bool finish();
   HRESULT stopReason() const { return stop_; }
 
@@ -37,6 +39,7 @@ class TransferProgress final : public RowProgress {
   unsigned millis_;
   std::chrono::steady_clock::time_point begin_;
   HRESULT stop_ = S_OK;
+  LONG reported_ = 0;  // the percentage of the last message
 };
 
 // The rows of a band: as many as a transfer buffer of WIA_IPA_MIN_BUFFER_SIZE holds, at least one.

@@ -160,11 +160,6 @@ long rowBand(long y, const Chart& chart) {
   return below * 2 + squareRow;
 }
 
-uint8_t adjust(uint8_t channel, LONG brightness, LONG contrast) {
-  double value = (channel - 128.0) * (1000.0 + contrast) / 1000.0 + 128.0 + brightness * 0.128;
-  return static_cast<uint8_t>(std::clamp(value + 0.5, 0.0, 255.0));
-}
-
 // Pixels [from, to) of an RGB row in one colour: short spans pixel by pixel, long ones as
 // the first 16 pixels and then copies that double.
 void fillSpan(uint8_t* rgb, size_t from, size_t to, Rgb c) {
@@ -236,8 +231,8 @@ class ChartImage final : public Image {
       if (end > column) {
         Rgb c = chartAt(spanStart, physicalY, chart_);
         if (adjusted) {
-          c = {adjust(c.r, s_.brightness, s_.contrast), adjust(c.g, s_.brightness, s_.contrast),
-               adjust(c.b, s_.brightness, s_.contrast)};
+          c = {adjustedChannel(c.r, s_.brightness, s_.contrast), adjustedChannel(c.g, s_.brightness, s_.contrast),
+               adjustedChannel(c.b, s_.brightness, s_.contrast)};
         }
         fillSpan(rgb, column, end, c);
         column = end;
@@ -351,6 +346,11 @@ std::vector<long long> thumbnailBytes(unsigned index, LONG width, LONG height) {
     }
   }
   return bytes;
+}
+
+uint8_t adjustedChannel(uint8_t channel, LONG brightness, LONG contrast) {
+  double value = (channel - 128.0) * (1000.0 + contrast) / 1000.0 + 128.0 + brightness * 0.128;
+  return static_cast<uint8_t>(std::clamp(value + 0.5, 0.0, 255.0));
 }
 
 }  // namespace winsim::wia

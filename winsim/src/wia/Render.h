@@ -28,6 +28,9 @@ std::unique_ptr<Image> scannerImage(const Glass& glass, const ItemSettings& sett
 // Picture `index` of a camera at the given size.
 std::unique_ptr<Image> cameraImage(unsigned index, LONG width, LONG height);
 
+// A channel's level with WIA_IPS_BRIGHTNESS and WIA_IPS_CONTRAST (-1000 to 1000) applied.
+uint8_t adjustedChannel(uint8_t channel, LONG brightness, LONG contrast);
+
 // A picture's thumbnail as WIA_IPC_THUMBNAIL carries it: top-down rows of BGR bytes.
 std::vector<long long> thumbnailBytes(unsigned index, LONG width, LONG height);
 

@@ -28,4 +28,16 @@ void removeFile(const std::string& path);
 // The code for a write that failed with the C library's `error` (errno).
 HRESULT writeFailure(int error);
 
+// A new folder in the temporary folder that only its owner can enter ("vestaro-XXXXXX"),
+// for a camera file's transfer under the file's own name. ReleaseStgMedium of a file in it
+// removes the folder with the file; removeTransferFolder does it otherwise.
+HRESULT createTransferFolder(std::string* folder);
+void removeTransferFolder(const std::string& folder);
+// The folder of `file` when createTransferFolder made it, removed (winsim's ReleaseStgMedium).
+void removeTransferFolderOf(const std::string& file);
+
+// Whether the device set of the environment (WINSIM_DEVICES, else the default set) is
+// installed: where the virtual devices are part of the installation.
+bool virtualDevicesInstalled();
+
 }  // namespace winsim::wia

@@ -17,6 +17,7 @@
 #include "Feeder.h"
 #include "Model.h"
 #include "Objects.h"
+#include "Runtime.h"
 
 namespace winsim {
 namespace wia {
@@ -99,6 +100,7 @@ void check(const DeviceSpec& d) {
                      " pixels wide and high at the highest resolution");
     }
     if (d.feeder) checkFeeder(d, *d.feeder, highest);
+    if (!d.flatbed && !d.feeder) fail(d.id, "a scanner needs a flatbed or a document feeder");
   } else if (d.feeder) {
     fail(d.id, "only a scanner has a document feeder");
   }
@@ -137,6 +139,15 @@ void check(const DeviceSpec& d) {
 
 void installFromEnvironment() {
   const char* file = std::getenv("WINSIM_DEVICES");
+  if (!virtualDevicesInstalled()) {
+    // Without the virtual devices' marker the environment names no devices; the control
+    // API's sets still work for the programs that call it.
+    if (file && *file) {
+      std::fprintf(stderr, "winsim: WINSIM_DEVICES=%s is ignored: the virtual devices are not installed\n", file);
+    }
+    setDevices({});
+    return;
+  }
   if (!file || !*file) {
     setDevices(defaultDevices());
     return;

@@ -88,6 +88,12 @@ IEnumSTATPROPSTG* newPropertyEnumerator(std::string target, std::vector<Property
   return new PropertyEnumerator(std::move(target), std::move(properties));
 }
 
+Session::Session(std::shared_ptr<const DeviceSpec> deviceSpec, std::shared_ptr<Feeder> feeder,
+                 std::shared_ptr<DeviceDriver> driver)
+    : driver_(std::move(driver)),
+      files_(driver_ && deviceSpec->kind == DeviceKind::Camera ? std::make_shared<CameraFiles>() : nullptr),
+      model_(std::move(deviceSpec), std::move(feeder), files_) {}
+
 ItemSettings Session::settings(ItemRef item) const {
   if (!model_.hasSettings(item)) return {};
   std::lock_guard<std::mutex> guard(lock_);
@@ -111,12 +117,15 @@ HRESULT Session::write(ItemRef item, const std::vector<Write>& writes) {
   } else {
     changed_[key(item)] = settings;
   }
-  if (Feeder* feeder = model_.feeder()) {
-    for (const auto& [id, value] : writes) {
-      if (id != WIA_DPS_DOCUMENT_HANDLING_SELECT && id != WIA_DPS_PAGES) continue;
+  for (const auto& [id, value] : writes) {
+    if (id != WIA_DPS_DOCUMENT_HANDLING_SELECT && id != WIA_DPS_PAGES) continue;
+    if (Feeder* feeder = model_.feeder()) {
       batchPages_ = 0;
       feeder->eject();
       if (id == WIA_DPS_DOCUMENT_HANDLING_SELECT) feeder->clearJam();
+    } else if (driver_) {
+      batchPages_ = 0;
+      driver_->endBatch();
     }
   }
   return hr;
@@ -125,12 +134,20 @@ HRESULT Session::write(ItemRef item, const std::vector<Write>& writes) {
 HRESULT Session::feed(FedPage* page) {
   std::lock_guard<std::mutex> guard(lock_);
   Feeder* feeder = model_.feeder();
-  if (!feeder) return WIA_ERROR_PAPER_EMPTY;
+  if (!feeder && !(driver_ && model_.deviceSpec().feeder)) return WIA_ERROR_PAPER_EMPTY;
   const ItemSettings scanner = settingsLocked({ItemKind::Root, 0});
   if (scanner.pages > 0 && batchPages_ >= static_cast<unsigned>(scanner.pages)) {
     batchPages_ = 0;
-    feeder->eject();
+    if (feeder) feeder->eject();
+    else driver_->endBatch();
     return WIA_ERROR_PAPER_EMPTY;
+  }
+  if (!feeder) {
+    // The real paper shows when the driver starts the page; its sides come in the order the
+    // device scans them, the front first.
+    page->sheet = (scanner.documentSelect & DUPLEX) ? batchPages_ / 2 + 1 : batchPages_ + 1;
+    page->back = (scanner.documentSelect & DUPLEX) && batchPages_ % 2 == 1;
+    return S_OK;
   }
   switch (feeder->take((scanner.documentSelect & DUPLEX) != 0, (scanner.documentSelect & BACK_FIRST) != 0, page)) {
     case Feed::Page:
@@ -151,7 +168,20 @@ void Session::pageEnded(bool delivered) {
     ++batchPages_;
   } else if (Feeder* feeder = model_.feeder()) {
     feeder->eject();
+  } else {
+    batchPages_ = 0;  // a real page that failed ended its batch
   }
+}
+
+HRESULT Session::listFiles(std::vector<unsigned>* listing) {
+  listing->clear();
+  if (!driver_ || !files_) return E_NOTIMPL;
+  std::vector<CameraFile> found;
+  const HRESULT hr = driver_->listFiles(&found);
+  if (FAILED(hr)) return hr;
+  files_->list(found);
+  *listing = files_->current();
+  return S_OK;
 }
 
 StorageObject::StorageObject(std::shared_ptr<Session> session, ItemRef item)

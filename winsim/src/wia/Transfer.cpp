@@ -53,21 +53,64 @@ HRESULT transferToFile(const PageRequest& request, STGMEDIUM* medium, std::strin
   }
   if (FAILED(opened)) return opened;
 
-  std::unique_ptr<Image> image =
-      camera ? cameraImage(request.item.index, settings.xextent, settings.yextent)
-             : scannerImage(request.model.glass(settings), settings, labelOf(request.page));
   errno = 0;
-  int error = jpeg ? writeJpeg(file, *image, format, progress) : writeBmp(file, *image, format, progress);
-  if (std::fclose(file) != 0 && error == 0) error = errno ? errno : EIO;
-  if (error == 0 && !progress.finish()) error = kWritingStopped;
-  if (error != 0) {
+  int error = 0;
+  HRESULT scanned = S_OK;
+  if (request.driver) {
+    // A real scanner's page, as its driver reads it, with the driver's progress.
+    scanned = request.driver->scanPage({settings, request.page.sheet != 0, file, jpeg, progress});
+  } else {
+    std::unique_ptr<Image> image =
+        camera ? cameraImage(request.item.index, settings.xextent, settings.yextent)
+               : scannerImage(request.model.glass(settings), settings, labelOf(request.page));
+    error = jpeg ? writeJpeg(file, *image, format, progress) : writeBmp(file, *image, format, progress);
+  }
+  if (std::fclose(file) != 0 && error == 0 && scanned == S_OK) error = errno ? errno : EIO;
+  if (error == 0 && scanned == S_OK && !progress.finish()) error = kWritingStopped;
+  if (error != 0 || scanned != S_OK) {
     removeFile(*path);
+    if (scanned != S_OK) return scanned;
     return error == kWritingStopped ? progress.stopReason() : writeFailure(error);
   }
   if (!ownName) {
     medium->lpszFileName = detail::taskMemString(toUtf16(*path));
     if (!medium->lpszFileName) {
       removeFile(*path);
+      return E_OUTOFMEMORY;
+    }
+  }
+  medium->pUnkForRelease = nullptr;
+  return S_OK;
+}
+
+HRESULT transferCameraFile(const PageRequest& request, STGMEDIUM* medium, std::string* path) {
+  // A file has no rows to count: its transfer reports its start and its end.
+  TransferProgress progress(request.callback, request.target, 1, 1, 0);
+  if (!progress.start()) return progress.stopReason();
+  const CameraFile file = request.model.files()->at(request.item.index);
+  const bool ownName = medium->lpszFileName != nullptr;
+  std::string folder;
+  if (ownName) {
+    *path = toUtf8(detail::utf16Of(medium->lpszFileName));
+  } else {
+    const HRESULT made = createTransferFolder(&folder);
+    if (FAILED(made)) return made;
+    *path = folder + "/" + file.transferName();
+  }
+  auto discard = [&] {
+    removeFile(*path);
+    if (!ownName) removeTransferFolder(folder);
+  };
+  HRESULT hr = request.driver->fetch(file, *path);
+  if (hr == S_OK && !progress.finish()) hr = progress.stopReason();
+  if (hr != S_OK) {
+    discard();
+    return hr;
+  }
+  if (!ownName) {
+    medium->lpszFileName = detail::taskMemString(toUtf16(*path));
+    if (!medium->lpszFileName) {
+      discard();
       return E_OUTOFMEMORY;
     }
   }

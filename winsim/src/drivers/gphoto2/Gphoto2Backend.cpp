@@ -100,14 +100,14 @@ Gphoto2Backend::Gphoto2Backend(const Gphoto2BackendOptions& options)
 
 Gphoto2Backend::~Gphoto2Backend() = default;
 
-DriverStatus Gphoto2Backend::listCameras(std::vector<CameraInfo>* cameras) {
+DriverStatus Gphoto2Backend::listCameras(const std::vector<std::string>& folders, std::vector<CameraInfo>* cameras) {
   cameras->clear();
   if (!session_) return DriverStatus{};
   auto api = session_->api;
   Listed listed;
   DriverStatus called = session_->thread->call<Listed>(
       "gp_abilities_list_detect", session_->limits.poll,
-      [api, context = session_->context, abilities = session_->abilities, folders = folders_] {
+      [api, context = session_->context, abilities = session_->abilities, folders] {
         Listed result = detectCameras(*api, context, abilities);
         bool folderDriver = api->abilitiesListLookupModel(abilities, kFolderCameraModel) >= GP_OK;
         for (const std::string& folder : folders) {

@@ -30,7 +30,7 @@ struct CameraInfo {
 struct Gphoto2BackendOptions {
   std::string library = kGphoto2Library;
   std::string portLibrary = kGphoto2PortLibrary;
-  DriverLimits limits = driverLimitsFromEnvironment();
+  DriverLimits limits = driverLimitsFromSettings();
   std::vector<std::string> folders;  // absolute folders to serve as cameras (folderCameras())
 };
 
@@ -47,7 +47,9 @@ class Gphoto2Backend {
   // The cameras there now: those detected, then each folder of the setting that is a
   // folder now (one removed since the last listing is simply not listed). `*cameras` holds
   // what was found even when a failure is returned.
-  DriverStatus listCameras(std::vector<CameraInfo>* cameras);
+  DriverStatus listCameras(std::vector<CameraInfo>* cameras) { return listCameras(folders_, cameras); }
+  // The same with the folders of the setting as it is now.
+  DriverStatus listCameras(const std::vector<std::string>& folders, std::vector<CameraInfo>* cameras);
   // Opens a camera of a listing (gp_camera_init).
   DriverStatus open(const CameraInfo& camera, std::unique_ptr<Gphoto2Camera>* opened);
 

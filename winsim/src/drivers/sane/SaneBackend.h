@@ -31,7 +31,7 @@ struct SaneDeviceInfo {
 
 struct SaneBackendOptions {
   std::string library = kSaneLibrary;
-  DriverLimits limits = driverLimitsFromEnvironment();
+  DriverLimits limits = driverLimitsFromSettings();
 };
 
 class SaneBackend {

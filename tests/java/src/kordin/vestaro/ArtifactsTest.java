@@ -155,9 +155,10 @@ class ArtifactsTest {
             assertEquals("vestaro-" + VERSION + ".jar", jar.getManifest().getMainAttributes().getValue("Class-Path"));
             assertEquals(List.of(), jar.stream().map(JarEntry::getName).filter(name -> name.endsWith(".class")).toList());
             assertEquals(Set.of("index", "linux-x86_64"), folders(jar, NativeLoader.RESOURCE_ROOT));
-            assertEquals(Set.of("libvestaro64_12.so", "libwinsim.so"), folders(jar, NativeLoader.RESOURCE_ROOT + "linux-x86_64/"));
-            assertEquals("linux-x86_64/libwinsim.so\nlinux-x86_64/libvestaro64_12.so\n", assertIndexChecks(jar),
-                    "the stand-in first: the loader loads the companions in index order");
+            assertEquals(Set.of("libvestaro64_12.so", "libwinsim.so", "winsim-virtual-devices"),
+                    folders(jar, NativeLoader.RESOURCE_ROOT + "linux-x86_64/"));
+            assertEquals("linux-x86_64/libwinsim.so\nlinux-x86_64/libvestaro64_12.so\nlinux-x86_64/winsim-virtual-devices\n",
+                    assertIndexChecks(jar), "the stand-in first: the loader loads the companions in index order");
             String pom = text(jar, "META-INF/maven/kordin/vestaro-virtual/pom.xml");
             assertTrue(pom.replaceAll("\\s", "").contains(
                     "<dependency><groupId>kordin</groupId><artifactId>vestaro</artifactId><version>" + VERSION + "</version>"), pom);
