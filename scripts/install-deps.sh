@@ -42,12 +42,21 @@ export DEBIAN_FRONTEND=noninteractive
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${as_root[@]}" dpkg --add-architecture i386
 fi
-# A mirror in the middle of a sync can serve an index of the wrong size: apt-get update
-# then goes on with the old index or none, and the i386 packages no longer match their
-# amd64 twins. Such a state passes within minutes, so the update and install are tried
-# again before giving up.
+# A mirror in the middle of a sync, or a proxy that cached its old index, can serve an
+# index of the wrong size: apt-get update then goes on with the old index or none, and the
+# i386 packages no longer match their amd64 twins. The update and install are tried again
+# before giving up; later tries ask proxies for a fresh copy and then for the index in
+# another compression, which a half-synced mirror or a stale cache may hold whole.
+update_options=(
+  ""
+  "-o Acquire::http::No-Cache=true"
+  "-o Acquire::http::No-Cache=true -o Acquire::CompressionTypes::Order::=gz"
+  "-o Acquire::http::No-Cache=true"
+  "-o Acquire::http::No-Cache=true -o Acquire::CompressionTypes::Order::=gz"
+)
 for attempt in 1 2 3 4 5; do
-  "${as_root[@]}" apt-get update || true
+  # shellcheck disable=SC2086  # the options are words on purpose
+  "${as_root[@]}" apt-get ${update_options[attempt - 1]} update || true
   if "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"; then
     exit 0
   fi
