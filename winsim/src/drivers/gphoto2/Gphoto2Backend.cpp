@@ -105,8 +105,8 @@ DriverStatus Gphoto2Backend::listCameras(const std::vector<std::string>& folders
   if (!session_) return DriverStatus{};
   auto api = session_->api;
   Listed listed;
-  DriverStatus called = session_->thread->call<Listed>(
-      "gp_abilities_list_detect", session_->limits.poll,
+  DriverStatus called = session_->poll<Listed>(
+      "gp_abilities_list_detect",
       [api, context = session_->context, abilities = session_->abilities, folders] {
         Listed result = detectCameras(*api, context, abilities);
         bool folderDriver = api->abilitiesListLookupModel(abilities, kFolderCameraModel) >= GP_OK;
@@ -139,8 +139,8 @@ DriverStatus Gphoto2Backend::open(const CameraInfo& camera, std::unique_ptr<Gpho
     return driverFailure(WIA_ERROR_OFFLINE, "libgphoto2 is not available: " + reason_, "gp_camera_init");
   auto api = session_->api;
   Opened result;
-  DriverStatus called = session_->thread->call<Opened>(
-      "gp_camera_init", session_->limits.poll,
+  DriverStatus called = session_->poll<Opened>(
+      "gp_camera_init",
       [api, context = session_->context, abilities = session_->abilities, camera] {
         return openCamera(*api, context, abilities, camera.port, camera.model);
       },

@@ -69,8 +69,8 @@ DriverStatus SaneBackend::listDevices(std::vector<SaneDeviceInfo>* devices) {
   if (!session_) return DriverStatus{};
   auto api = session_->api;
   Listed listed;
-  DriverStatus called = session_->thread->call<Listed>(
-      "sane_get_devices", session_->limits.poll,
+  DriverStatus called = session_->poll<Listed>(
+      "sane_get_devices",
       [api] {
         Listed result;
         const SANE_Device** list = nullptr;
@@ -98,8 +98,8 @@ DriverStatus SaneBackend::open(const std::string& name, std::unique_ptr<SaneDevi
     return driverFailure(WIA_ERROR_OFFLINE, "SANE is not available: " + reason_, "sane_open");
   auto api = session_->api;
   Opened opened;
-  DriverStatus called = session_->thread->call<Opened>(
-      "sane_open", session_->limits.poll,
+  DriverStatus called = session_->poll<Opened>(
+      "sane_open",
       [api, name] {
         Opened result;
         result.status = api->open(name.c_str(), &result.handle);

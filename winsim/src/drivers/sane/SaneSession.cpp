@@ -14,14 +14,10 @@ std::shared_ptr<SaneSession> SaneSession::start(const std::string& library, cons
                                                 std::string* reason) {
   std::shared_ptr<const SaneApi> api = loadSaneApi(library, reason);
   if (!api) return nullptr;
-  auto session = std::make_shared<SaneSession>();
-  session->api = api;
-  session->limits = limits;
-  session->thread = std::make_unique<DriverThread>("SANE", limits.poll);
-
+  auto session = std::make_shared<SaneSession>(api, "SANE", limits);
   Initialised initialised;
-  DriverStatus called = session->thread->call<Initialised>(
-      "sane_init", limits.poll,
+  DriverStatus called = session->poll<Initialised>(
+      "sane_init",
       [api] {
         Initialised result;
         // No authorisation callback: a backend that asks for a password answers

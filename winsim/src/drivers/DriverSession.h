@@ -1,0 +1,41 @@
+// A driver library loaded at run time, with the one thread that calls it and the limits of
+// its calls: shared by the backend and the devices it opened, so that the library's own
+// clean-up (SANE's exit, libgphoto2's context) comes after the last of them. Each driver's
+// session adds what it started in the library.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <utility>
+
+#include "DriverSettings.h"
+#include "DriverThread.h"
+
+namespace winsim::drivers {
+
+template <typename Api>
+struct DriverSession {
+  std::shared_ptr<const Api> api;
+  DriverLimits limits;
+  std::unique_ptr<DriverThread> thread;
+
+  // `library` names the library in failure texts ("SANE").
+  DriverSession(std::shared_ptr<const Api> loaded, const char* library, const DriverLimits& callLimits)
+      : api(std::move(loaded)), limits(callLimits), thread(std::make_unique<DriverThread>(library, callLimits.poll)) {}
+
+  // A call of a poll (starting, listing, opening, settings) on the thread, within the poll's
+  // limit; see DriverThread::call.
+  template <typename T>
+  DriverStatus poll(const char* what, std::function<T()> work, T* result,
+                    std::function<void(T&)> abandoned = {}) const {
+    return thread->call<T>(what, limits.poll, std::move(work), result, std::move(abandoned));
+  }
+  // A call of a transfer (a page's start and reads, a camera's files), within its limit.
+  template <typename T>
+  DriverStatus transfer(const char* what, std::function<T()> work, T* result,
+                        std::function<void(T&)> abandoned = {}) const {
+    return thread->call<T>(what, limits.transfer, std::move(work), result, std::move(abandoned));
+  }
+};
+
+}  // namespace winsim::drivers
