@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "DriverSettings.h"
@@ -36,6 +37,28 @@ struct DriverSession {
                         std::function<void(T&)> abandoned = {}) const {
     return thread->call<T>(what, limits.transfer, std::move(work), result, std::move(abandoned));
   }
+};
+
+// A backend's session once its library started, else the reason it did not: a library that
+// is missing or fails to start means no devices of its kind.
+template <typename Session>
+class StartedSession {
+ public:
+  // `start(&reason)` returns the session, or null with the reason.
+  template <typename Start>
+  explicit StartedSession(Start start) : session_(start(&reason_)) {}
+
+  bool available() const { return session_ != nullptr; }
+  const std::string& unavailableReason() const { return reason_; }
+  const std::shared_ptr<Session>& session() const { return session_; }
+  // What opening a device answers without the library: offline, saying why.
+  DriverStatus offline(const char* library, const char* call) const {
+    return driverFailure(WIA_ERROR_OFFLINE, std::string(library) + " is not available: " + reason_, call);
+  }
+
+ private:
+  std::string reason_;  // before session_, which its start writes into
+  std::shared_ptr<Session> session_;
 };
 
 }  // namespace winsim::drivers

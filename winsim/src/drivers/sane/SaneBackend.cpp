@@ -60,16 +60,17 @@ std::vector<SaneDataType> dataTypesOfEveryMode(const SaneApi& api, SANE_Handle h
 }  // namespace
 
 SaneBackend::SaneBackend(const SaneBackendOptions& options)
-    : session_(SaneSession::start(options.library, options.limits, &reason_)) {}
+    : started_([&options](std::string* reason) { return SaneSession::start(options.library, options.limits, reason); }) {}
 
 SaneBackend::~SaneBackend() = default;
 
 DriverStatus SaneBackend::listDevices(std::vector<SaneDeviceInfo>* devices) {
   devices->clear();
-  if (!session_) return DriverStatus{};
-  auto api = session_->api;
+  const std::shared_ptr<SaneSession>& session = started_.session();
+  if (!session) return DriverStatus{};
+  auto api = session->api;
   Listed listed;
-  DriverStatus called = session_->poll<Listed>(
+  DriverStatus called = session->poll<Listed>(
       "sane_get_devices",
       [api] {
         Listed result;
@@ -94,11 +95,11 @@ DriverStatus SaneBackend::listDevices(std::vector<SaneDeviceInfo>* devices) {
 
 DriverStatus SaneBackend::open(const std::string& name, std::unique_ptr<SaneDevice>* device) {
   device->reset();
-  if (!session_)
-    return driverFailure(WIA_ERROR_OFFLINE, "SANE is not available: " + reason_, "sane_open");
-  auto api = session_->api;
+  const std::shared_ptr<SaneSession>& session = started_.session();
+  if (!session) return started_.offline("SANE", "sane_open");
+  auto api = session->api;
   Opened opened;
-  DriverStatus called = session_->poll<Opened>(
+  DriverStatus called = session->poll<Opened>(
       "sane_open",
       [api, name] {
         Opened result;
@@ -123,7 +124,7 @@ DriverStatus SaneBackend::open(const std::string& name, std::unique_ptr<SaneDevi
     return saneFailure(opened.status, api->statusText(opened.status), "sane_open");
   if (opened.readStatus != SANE_STATUS_GOOD)
     return saneFailure(opened.readStatus, api->statusText(opened.readStatus), "sane_control_option");
-  *device = std::make_unique<SaneDevice>(session_, name, opened.handle, std::move(opened.options),
+  *device = std::make_unique<SaneDevice>(session, name, opened.handle, std::move(opened.options),
                                          std::move(opened.dataTypes));
   return DriverStatus{};
 }
