@@ -31,6 +31,16 @@ struct DriverSession {
                     std::function<void(T&)> abandoned = {}) const {
     return thread->call<T>(what, limits.poll, std::move(work), result, std::move(abandoned));
   }
+  // The call that starts the library (a poll's call): false with the thread's reason when
+  // it did not return in time; the library's own failure is the caller's to read in
+  // `*result`.
+  template <typename T>
+  bool startCall(const char* what, std::function<T()> work, T* result, std::function<void(T&)> abandoned,
+                 std::string* reason) const {
+    const DriverStatus called = poll<T>(what, std::move(work), result, std::move(abandoned));
+    if (!called.ok()) *reason = called.text;
+    return called.ok();
+  }
   // A call of a transfer (a page's start and reads, a camera's files), within its limit.
   template <typename T>
   DriverStatus transfer(const char* what, std::function<T()> work, T* result,

@@ -15,7 +15,7 @@ constexpr ULONG kWriteRange = WIA_PROP_RW | WIA_PROP_RANGE;
 constexpr ULONG kWriteFlag = WIA_PROP_RW | WIA_PROP_FLAG;
 constexpr VARTYPE kTimeVector = VT_VECTOR | VT_UI2;
 
-// Properties of one type and one access, in the order the item lists them before sorting.
+// Properties of one type and one access.
 struct Properties {
   VARTYPE vt;
   ULONG flags;
@@ -23,106 +23,66 @@ struct Properties {
 };
 using Group = std::vector<Properties>;
 
-const Group& infoProperties() {
-  static const Group group = {
-      {VT_BSTR, kFixed, {WIA_DIP_DEV_ID, WIA_DIP_VEND_DESC, WIA_DIP_DEV_DESC, WIA_DIP_PORT_NAME, WIA_DIP_DEV_NAME,
-                         WIA_DIP_SERVER_NAME, WIA_DIP_REMOTE_DEV_ID, WIA_DIP_UI_CLSID, WIA_DIP_BAUDRATE,
-                         WIA_DIP_WIA_VERSION, WIA_DIP_DRIVER_VERSION}},
-      {VT_I4, kFixed, {WIA_DIP_DEV_TYPE, WIA_DIP_HW_CONFIG, WIA_DIP_STI_GEN_CAPABILITIES}},
+// The groups an item's list is made of (the order within a list does not matter: it is
+// sorted by ID).
+enum GroupId {
+  kInfo,            // the device information storage, and the root item's copy of it
+  kItem,            // every item's: the root, the flatbed and the camera's pictures
+  kRoot,            // every root item's
+  kScannerRoot,     // a scanner's root
+  kFeederRoot,      // a scanner's root with a document feeder, besides
+  kCameraRoot,      // a camera's root
+  kImage,           // shared by the flatbed item and the camera's pictures
+  kFlatbed,         // the scan item's settings but its resolutions
+  kResolutionRange, // the scan item's resolutions where the device has a range of them
+  kResolutionList,  // where it has a list
+  kPicture,         // a camera's picture
+};
+
+const Group& group(GroupId id) {
+  static const Group groups[] = {
+      /* kInfo */ {{VT_BSTR, kFixed, {WIA_DIP_DEV_ID, WIA_DIP_VEND_DESC, WIA_DIP_DEV_DESC, WIA_DIP_PORT_NAME,
+                                      WIA_DIP_DEV_NAME, WIA_DIP_SERVER_NAME, WIA_DIP_REMOTE_DEV_ID, WIA_DIP_UI_CLSID,
+                                      WIA_DIP_BAUDRATE, WIA_DIP_WIA_VERSION, WIA_DIP_DRIVER_VERSION}},
+                    {VT_I4, kFixed, {WIA_DIP_DEV_TYPE, WIA_DIP_HW_CONFIG, WIA_DIP_STI_GEN_CAPABILITIES}}},
+      /* kItem */ {{VT_BSTR, kFixed, {WIA_IPA_ITEM_NAME, WIA_IPA_FULL_ITEM_NAME}},
+                    {VT_I4, kReadFlag, {WIA_IPA_ITEM_FLAGS, WIA_IPA_ACCESS_RIGHTS}}},
+      /* kRoot */ {{VT_BSTR, kFixed, {WIA_DPA_FIRMWARE_VERSION}}, {VT_I4, kReadList, {WIA_DPA_CONNECT_STATUS}},
+                    {kTimeVector, kFixed, {WIA_DPA_DEVICE_TIME}}},
+      /* kScannerRoot */ {{VT_I4, kFixed, {WIA_DPS_HORIZONTAL_BED_SIZE, WIA_DPS_VERTICAL_BED_SIZE,
+                                           WIA_DPS_DOCUMENT_HANDLING_CAPABILITIES, WIA_DPS_DOCUMENT_HANDLING_STATUS,
+                                           WIA_DPS_OPTICAL_XRES, WIA_DPS_OPTICAL_YRES, WIA_DPS_MAX_SCAN_TIME}},
+                           {VT_I4, kWriteFlag, {WIA_DPS_DOCUMENT_HANDLING_SELECT}}},
+      /* kFeederRoot */ {{VT_I4, kFixed, {WIA_DPS_HORIZONTAL_SHEET_FEED_SIZE, WIA_DPS_VERTICAL_SHEET_FEED_SIZE}},
+                          {VT_I4, kWriteRange, {WIA_DPS_PAGES, WIA_DPS_PAGE_WIDTH, WIA_DPS_PAGE_HEIGHT}},
+                          {VT_I4, kWriteList, {WIA_DPS_PAGE_SIZE}}},
+      /* kCameraRoot */ {{VT_I4, kFixed, {WIA_DPC_PICTURES_TAKEN, WIA_DPC_PICTURES_REMAINING, WIA_DPC_BATTERY_STATUS,
+                                          WIA_DPC_THUMB_WIDTH, WIA_DPC_THUMB_HEIGHT, WIA_DPC_PICT_WIDTH,
+                                          WIA_DPC_PICT_HEIGHT}}},
+      /* kImage */ {{VT_CLSID, kFixed, {WIA_IPA_PREFERRED_FORMAT}}, {VT_CLSID, kWriteList, {WIA_IPA_FORMAT}},
+                     {VT_I4, kWriteList, {WIA_IPA_TYMED}},
+                     {VT_I4, kFixed, {WIA_IPA_CHANNELS_PER_PIXEL, WIA_IPA_BITS_PER_CHANNEL, WIA_IPA_PIXELS_PER_LINE,
+                                      WIA_IPA_BYTES_PER_LINE, WIA_IPA_NUMBER_OF_LINES, WIA_IPA_ITEM_SIZE,
+                                      WIA_IPA_MIN_BUFFER_SIZE}},
+                     {VT_I4, kReadList, {WIA_IPA_PLANAR}}, {VT_BSTR, kFixed, {WIA_IPA_FILENAME_EXTENSION}}},
+      /* kFlatbed */ {{VT_I4, kWriteList, {WIA_IPA_DATATYPE, WIA_IPA_DEPTH, WIA_IPA_COMPRESSION}},
+                       {VT_I4, kWriteFlag, {WIA_IPS_CUR_INTENT}},
+                       {VT_I4, kWriteRange, {WIA_IPS_XPOS, WIA_IPS_YPOS, WIA_IPS_XEXTENT, WIA_IPS_YEXTENT,
+                                             WIA_IPS_BRIGHTNESS, WIA_IPS_CONTRAST, WIA_IPS_THRESHOLD}},
+                       {VT_I4, kReadList, {WIA_IPS_PHOTOMETRIC_INTERP, WIA_IPS_ORIENTATION}},
+                       {VT_I4, kFixed, {WIA_IPS_WARM_UP_TIME}}},
+      /* kResolutionRange */ {{VT_I4, kWriteRange, {WIA_IPS_XRES, WIA_IPS_YRES}}},
+      /* kResolutionList */ {{VT_I4, kWriteList, {WIA_IPS_XRES, WIA_IPS_YRES}}},
+      /* kPicture */ {{kTimeVector, kFixed, {WIA_IPA_ITEM_TIME}},
+                       {VT_I4, kReadList, {WIA_IPA_DATATYPE, WIA_IPA_DEPTH, WIA_IPA_COMPRESSION}},
+                       {VT_VECTOR | VT_UI1, kFixed, {WIA_IPC_THUMBNAIL}},
+                       {VT_I4, kFixed, {WIA_IPC_THUMB_WIDTH, WIA_IPC_THUMB_HEIGHT}}},
   };
-  return group;
+  return groups[id];
 }
 
-// Every item's: the root, the flatbed and the camera's pictures.
-const Group& itemProperties() {
-  static const Group group = {
-      {VT_BSTR, kFixed, {WIA_IPA_ITEM_NAME, WIA_IPA_FULL_ITEM_NAME}},
-      {VT_I4, kReadFlag, {WIA_IPA_ITEM_FLAGS, WIA_IPA_ACCESS_RIGHTS}},
-  };
-  return group;
-}
-
-const Group& rootProperties() {
-  static const Group group = {
-      {VT_BSTR, kFixed, {WIA_DPA_FIRMWARE_VERSION}},
-      {VT_I4, kReadList, {WIA_DPA_CONNECT_STATUS}},
-      {kTimeVector, kFixed, {WIA_DPA_DEVICE_TIME}},
-  };
-  return group;
-}
-
-const Group& scannerRootProperties() {
-  static const Group group = {
-      {VT_I4, kFixed, {WIA_DPS_HORIZONTAL_BED_SIZE, WIA_DPS_VERTICAL_BED_SIZE, WIA_DPS_DOCUMENT_HANDLING_CAPABILITIES,
-                       WIA_DPS_DOCUMENT_HANDLING_STATUS, WIA_DPS_OPTICAL_XRES, WIA_DPS_OPTICAL_YRES,
-                       WIA_DPS_MAX_SCAN_TIME}},
-      {VT_I4, kWriteFlag, {WIA_DPS_DOCUMENT_HANDLING_SELECT}},
-  };
-  return group;
-}
-
-// A scanner's root with a document feeder has these besides.
-const Group& feederRootProperties() {
-  static const Group group = {
-      {VT_I4, kFixed, {WIA_DPS_HORIZONTAL_SHEET_FEED_SIZE, WIA_DPS_VERTICAL_SHEET_FEED_SIZE}},
-      {VT_I4, kWriteRange, {WIA_DPS_PAGES, WIA_DPS_PAGE_WIDTH, WIA_DPS_PAGE_HEIGHT}},
-      {VT_I4, kWriteList, {WIA_DPS_PAGE_SIZE}},
-  };
-  return group;
-}
-
-const Group& cameraRootProperties() {
-  static const Group group = {
-      {VT_I4, kFixed, {WIA_DPC_PICTURES_TAKEN, WIA_DPC_PICTURES_REMAINING, WIA_DPC_BATTERY_STATUS,
-                       WIA_DPC_THUMB_WIDTH, WIA_DPC_THUMB_HEIGHT, WIA_DPC_PICT_WIDTH, WIA_DPC_PICT_HEIGHT}},
-  };
-  return group;
-}
-
-// Shared by the flatbed item and the camera's pictures.
-const Group& imageProperties() {
-  static const Group group = {
-      {VT_CLSID, kFixed, {WIA_IPA_PREFERRED_FORMAT}},
-      {VT_CLSID, kWriteList, {WIA_IPA_FORMAT}},
-      {VT_I4, kWriteList, {WIA_IPA_TYMED}},
-      {VT_I4, kFixed, {WIA_IPA_CHANNELS_PER_PIXEL, WIA_IPA_BITS_PER_CHANNEL, WIA_IPA_PIXELS_PER_LINE,
-                       WIA_IPA_BYTES_PER_LINE, WIA_IPA_NUMBER_OF_LINES, WIA_IPA_ITEM_SIZE, WIA_IPA_MIN_BUFFER_SIZE}},
-      {VT_I4, kReadList, {WIA_IPA_PLANAR}},
-      {VT_BSTR, kFixed, {WIA_IPA_FILENAME_EXTENSION}},
-  };
-  return group;
-}
-
-// The scan item's settings; a device whose resolutions are a list lists them, else ranges.
-const Group& flatbedProperties(bool resolutionList) {
-  static const auto make = [](ULONG resolutionFlags) {
-    return Group{
-        {VT_I4, kWriteList, {WIA_IPA_DATATYPE, WIA_IPA_DEPTH, WIA_IPA_COMPRESSION}},
-        {VT_I4, kWriteFlag, {WIA_IPS_CUR_INTENT}},
-        {VT_I4, resolutionFlags, {WIA_IPS_XRES, WIA_IPS_YRES}},
-        {VT_I4, kWriteRange, {WIA_IPS_XPOS, WIA_IPS_YPOS, WIA_IPS_XEXTENT, WIA_IPS_YEXTENT, WIA_IPS_BRIGHTNESS,
-                              WIA_IPS_CONTRAST, WIA_IPS_THRESHOLD}},
-        {VT_I4, kReadList, {WIA_IPS_PHOTOMETRIC_INTERP, WIA_IPS_ORIENTATION}},
-        {VT_I4, kFixed, {WIA_IPS_WARM_UP_TIME}},
-    };
-  };
-  static const Group ranges = make(kWriteRange);
-  static const Group lists = make(kWriteList);
-  return resolutionList ? lists : ranges;
-}
-
-const Group& pictureProperties() {
-  static const Group group = {
-      {kTimeVector, kFixed, {WIA_IPA_ITEM_TIME}},
-      {VT_I4, kReadList, {WIA_IPA_DATATYPE, WIA_IPA_DEPTH, WIA_IPA_COMPRESSION}},
-      {VT_VECTOR | VT_UI1, kFixed, {WIA_IPC_THUMBNAIL}},
-      {VT_I4, kFixed, {WIA_IPC_THUMB_WIDTH, WIA_IPC_THUMB_HEIGHT}},
-  };
-  return group;
-}
-
-void append(std::vector<PropertyInfo>& list, const Group& group) {
-  for (const Properties& properties : group) {
+void append(std::vector<PropertyInfo>& list, GroupId id) {
+  for (const Properties& properties : group(id)) {
     for (PROPID id : properties.ids) list.push_back({id, propertyName(id), properties.vt, properties.flags});
   }
 }
@@ -139,28 +99,29 @@ std::vector<PropertyInfo> buildProperties(ItemKind kind, DeviceKind deviceKind, 
   std::vector<PropertyInfo> list;
   switch (kind) {
     case ItemKind::Info:
-      append(list, infoProperties());
+      append(list, kInfo);
       break;
     case ItemKind::Root:
-      append(list, infoProperties());
-      append(list, rootProperties());
-      append(list, itemProperties());
+      append(list, kInfo);
+      append(list, kRoot);
+      append(list, kItem);
       if (deviceKind == DeviceKind::Scanner) {
-        append(list, scannerRootProperties());
-        if (feeder) append(list, feederRootProperties());
+        append(list, kScannerRoot);
+        if (feeder) append(list, kFeederRoot);
       } else {
-        append(list, cameraRootProperties());
+        append(list, kCameraRoot);
       }
       break;
     case ItemKind::Flatbed:
-      append(list, itemProperties());
-      append(list, imageProperties());
-      append(list, flatbedProperties(resolutionList));
+      append(list, kItem);
+      append(list, kImage);
+      append(list, kFlatbed);
+      append(list, resolutionList ? kResolutionList : kResolutionRange);
       break;
     case ItemKind::Picture:
-      append(list, itemProperties());
-      append(list, imageProperties());
-      append(list, pictureProperties());
+      append(list, kItem);
+      append(list, kImage);
+      append(list, kPicture);
       break;
   }
   if (kind == ItemKind::Info || kind == ItemKind::Root) {

@@ -31,7 +31,7 @@ std::shared_ptr<Gphoto2Session> Gphoto2Session::start(const std::string& library
   if (!api) return nullptr;
   auto session = std::make_shared<Gphoto2Session>(api, "libgphoto2", limits);
   Started started;
-  DriverStatus called = session->poll<Started>(
+  const bool returned = session->startCall<Started>(
       "gp_abilities_list_load",
       [api] {
         Started result;
@@ -55,11 +55,8 @@ std::shared_ptr<Gphoto2Session> Gphoto2Session::start(const std::string& library
         }
         return result;
       },
-      &started, [api](Started& late) { release(*api, late.context, late.abilities); });
-  if (!called.ok()) {
-    *reason = called.text;
-    return nullptr;
-  }
+      &started, [api](Started& late) { release(*api, late.context, late.abilities); }, reason);
+  if (!returned) return nullptr;
   if (started.result < GP_OK) {
     *reason = std::string(started.call) + ": " + api->resultText(started.result);
     return nullptr;

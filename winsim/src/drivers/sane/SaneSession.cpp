@@ -16,7 +16,7 @@ std::shared_ptr<SaneSession> SaneSession::start(const std::string& library, cons
   if (!api) return nullptr;
   auto session = std::make_shared<SaneSession>(api, "SANE", limits);
   Initialised initialised;
-  DriverStatus called = session->poll<Initialised>(
+  const bool returned = session->startCall<Initialised>(
       "sane_init",
       [api] {
         Initialised result;
@@ -28,11 +28,9 @@ std::shared_ptr<SaneSession> SaneSession::start(const std::string& library, cons
       &initialised,
       [api](Initialised& late) {
         if (late.status == SANE_STATUS_GOOD) api->exit();
-      });
-  if (!called.ok()) {
-    *reason = called.text;
-    return nullptr;
-  }
+      },
+      reason);
+  if (!returned) return nullptr;
   if (initialised.status != SANE_STATUS_GOOD) {
     *reason = "sane_init: " + api->statusText(initialised.status);
     return nullptr;
