@@ -120,6 +120,15 @@ void releaseMarshaler(void* marshaler);
 std::string temporaryFileName(unsigned long processId, const char* extension);
 constexpr int kTemporaryFileAttempts = 100;
 
+// The private folders made for one transferred file each (a camera file under its own
+// name), which ReleaseStgMedium of the file removes with it. The platform's files make them
+// and keep them here; winsim's ReleaseStgMedium is the runtime's, below the service.
+void keepTransferFolder(const std::string& folder);
+// Removes `folder` (which must then be empty) when it is one kept here.
+void removeTransferFolder(const std::string& folder);
+// The folder of `file`, removed when it is one kept here.
+void removeTransferFolderOf(const std::string& file);
+
 // Text helpers. WCHAR is char16_t in winsim and wchar_t (also 16 bits) on Windows; these
 // view one as the other.
 inline std::u16string utf16Of(const WCHAR* text, size_t length) {

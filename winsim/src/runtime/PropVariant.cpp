@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include "Internal.h"
-#include "wia/Runtime.h"
 #include "winsim/control.h"
 
 namespace {
@@ -121,7 +120,7 @@ void ReleaseStgMedium(LPSTGMEDIUM pmedium) {
       if (pmedium->lpszFileName) {
         std::string path = winsim::toUtf8(pmedium->lpszFileName);
         ::unlink(path.c_str());
-        winsim::wia::removeTransferFolderOf(path);  // a camera file's folder goes with it
+        winsim::detail::removeTransferFolderOf(path);  // a camera file's folder goes with it
         CoTaskMemFree(pmedium->lpszFileName);
       }
       break;

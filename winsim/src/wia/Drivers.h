@@ -1,7 +1,8 @@
 // Devices that drivers of real hardware serve beside the virtual set, as the service meets
 // them: listed at each enumeration, opened by CreateDevice, each device's transfers made by
 // its driver. winsim's runtime on Linux implements this over SANE and libgphoto2
-// (drivers/service/); the Windows test programs have no such drivers (windows/Runtime.cpp).
+// (drivers/service/); the Windows test programs have no such drivers
+// (platform/windows/NoDrivers.cpp).
 #pragma once
 
 #include <cstdio>

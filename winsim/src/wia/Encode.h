@@ -1,5 +1,6 @@
 // Image files as the virtual devices write them: BMP written here, JPEG through the
-// encoder of the runtime the service runs on (Runtime.h), fed the rows made here.
+// encoder of the platform the service runs on (writeJpeg in Platform.h), fed the rows made
+// here.
 #pragma once
 
 #include <cstdio>
@@ -34,8 +35,6 @@ constexpr int kWritingStopped = -1;
 // Each returns 0, kWritingStopped or the errno of the failure; the file's content is then
 // undefined.
 int writeBmp(std::FILE* file, const Image& image, const PixelFormat& format, RowProgress& progress);
-int writeJpeg(std::FILE* file, const Image& image, const PixelFormat& format,
-              RowProgress& progress);  // per runtime
 
 // The JPEG's samples: RGB when jpegInColour, else one grey byte a pixel (black and white
 // as pure black and white). jpegRow fills `out` with row `y`; `rgb` is scratch space of
@@ -60,7 +59,5 @@ class RowWriter {
   virtual int end() = 0;
 };
 std::unique_ptr<RowWriter> bmpRowWriter(std::FILE* file, const PixelFormat& format);
-// winsim's runtime only: the drivers of real devices are Linux's.
-std::unique_ptr<RowWriter> jpegRowWriter(std::FILE* file, const PixelFormat& format);
 
 }  // namespace winsim::wia

@@ -17,7 +17,7 @@
 #include "Feeder.h"
 #include "Model.h"
 #include "Objects.h"
-#include "Runtime.h"
+#include "Platform.h"
 
 namespace winsim {
 namespace wia {

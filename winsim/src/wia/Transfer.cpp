@@ -6,8 +6,8 @@
 
 #include "Encode.h"
 #include "Objects.h"
+#include "Platform.h"
 #include "Progress.h"
-#include "Runtime.h"
 
 namespace winsim::wia {
 namespace {

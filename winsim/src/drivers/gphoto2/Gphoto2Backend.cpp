@@ -95,19 +95,22 @@ Opened openCamera(const Gphoto2Api& api, GPContext* context, CameraAbilitiesList
 }  // namespace
 
 Gphoto2Backend::Gphoto2Backend(const Gphoto2BackendOptions& options)
-    : session_(Gphoto2Session::start(options.library, options.portLibrary, options.limits, &reason_)),
+    : started_([&options](std::string* reason) {
+        return Gphoto2Session::start(options.library, options.portLibrary, options.limits, reason);
+      }),
       folders_(options.folders) {}
 
 Gphoto2Backend::~Gphoto2Backend() = default;
 
 DriverStatus Gphoto2Backend::listCameras(const std::vector<std::string>& folders, std::vector<CameraInfo>* cameras) {
   cameras->clear();
-  if (!session_) return DriverStatus{};
-  auto api = session_->api;
+  const std::shared_ptr<Gphoto2Session>& session = started_.session();
+  if (!session) return DriverStatus{};
+  auto api = session->api;
   Listed listed;
-  DriverStatus called = session_->thread->call<Listed>(
-      "gp_abilities_list_detect", session_->limits.poll,
-      [api, context = session_->context, abilities = session_->abilities, folders] {
+  DriverStatus called = session->poll<Listed>(
+      "gp_abilities_list_detect",
+      [api, context = session->context, abilities = session->abilities, folders] {
         Listed result = detectCameras(*api, context, abilities);
         bool folderDriver = api->abilitiesListLookupModel(abilities, kFolderCameraModel) >= GP_OK;
         for (const std::string& folder : folders) {
@@ -135,24 +138,24 @@ DriverStatus Gphoto2Backend::listCameras(const std::vector<std::string>& folders
 
 DriverStatus Gphoto2Backend::open(const CameraInfo& camera, std::unique_ptr<Gphoto2Camera>* opened) {
   opened->reset();
-  if (!session_)
-    return driverFailure(WIA_ERROR_OFFLINE, "libgphoto2 is not available: " + reason_, "gp_camera_init");
-  auto api = session_->api;
+  const std::shared_ptr<Gphoto2Session>& session = started_.session();
+  if (!session) return started_.offline("libgphoto2", "gp_camera_init");
+  auto api = session->api;
   Opened result;
-  DriverStatus called = session_->thread->call<Opened>(
-      "gp_camera_init", session_->limits.poll,
-      [api, context = session_->context, abilities = session_->abilities, camera] {
+  DriverStatus called = session->poll<Opened>(
+      "gp_camera_init",
+      [api, context = session->context, abilities = session->abilities, camera] {
         return openCamera(*api, context, abilities, camera.port, camera.model);
       },
       &result,
-      [api, context = session_->context](Opened& late) {
+      [api, context = session->context](Opened& late) {
         if (!late.camera) return;
         api->cameraExit(late.camera, context);
         api->cameraUnref(late.camera);
       });
   if (!called.ok()) return called;
   if (result.failed()) return gphoto2Failure(result, api->resultText(result.result));
-  *opened = std::make_unique<Gphoto2Camera>(session_, camera.port, result.camera);
+  *opened = std::make_unique<Gphoto2Camera>(session, camera.port, result.camera);
   return DriverStatus{};
 }
 

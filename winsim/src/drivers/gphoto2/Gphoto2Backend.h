@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../DriverSession.h"
 #include "../DriverSettings.h"
 #include "../DriverStatus.h"
 #include "Gphoto2Api.h"
@@ -41,8 +42,8 @@ class Gphoto2Backend {
   Gphoto2Backend(const Gphoto2Backend&) = delete;
   Gphoto2Backend& operator=(const Gphoto2Backend&) = delete;
 
-  bool available() const { return session_ != nullptr; }
-  const std::string& unavailableReason() const { return reason_; }
+  bool available() const { return started_.available(); }
+  const std::string& unavailableReason() const { return started_.unavailableReason(); }
 
   // The cameras there now: those detected, then each folder of the setting that is a
   // folder now (one removed since the last listing is simply not listed). `*cameras` holds
@@ -54,8 +55,7 @@ class Gphoto2Backend {
   DriverStatus open(const CameraInfo& camera, std::unique_ptr<Gphoto2Camera>* opened);
 
  private:
-  std::string reason_;  // before session_, which its start writes into
-  std::shared_ptr<Gphoto2Session> session_;
+  StartedSession<Gphoto2Session> started_;
   std::vector<std::string> folders_;
 };
 

@@ -164,8 +164,8 @@ DriverStatus Gphoto2Camera::listPictures(std::vector<CameraPicture>* pictures) {
   pictures->clear();
   auto api = session_->api;
   Listed listed;
-  DriverStatus called = session_->thread->call<Listed>(
-      "gp_camera_folder_list_files", session_->limits.transfer,
+  DriverStatus called = session_->transfer<Listed>(
+      "gp_camera_folder_list_files",
       [api, context = session_->context, camera = camera_] {
         Listed result;
         // libgphoto2 keeps what it listed; leaving the camera first (it connects again by
@@ -184,8 +184,8 @@ DriverStatus Gphoto2Camera::listPictures(std::vector<CameraPicture>* pictures) {
 DriverStatus Gphoto2Camera::fetch(const CameraPicture& picture, const std::string& path) {
   auto api = session_->api;
   Fetched fetched;
-  DriverStatus called = session_->thread->call<Fetched>(
-      "gp_camera_file_get", session_->limits.transfer,
+  DriverStatus called = session_->transfer<Fetched>(
+      "gp_camera_file_get",
       [api, context = session_->context, camera = camera_, picture, path] {
         return fetchInto(*api, camera, context, picture, path);
       },

@@ -2,7 +2,6 @@
 
 #include "Gphoto2Result.h"
 
-
 namespace winsim::drivers {
 namespace {
 
@@ -30,14 +29,10 @@ std::shared_ptr<Gphoto2Session> Gphoto2Session::start(const std::string& library
                                                       const DriverLimits& limits, std::string* reason) {
   std::shared_ptr<const Gphoto2Api> api = loadGphoto2Api(library, portLibrary, reason);
   if (!api) return nullptr;
-  auto session = std::make_shared<Gphoto2Session>();
-  session->api = api;
-  session->limits = limits;
-  session->thread = std::make_unique<DriverThread>("libgphoto2", limits.poll);
-
+  auto session = std::make_shared<Gphoto2Session>(api, "libgphoto2", limits);
   Started started;
-  DriverStatus called = session->thread->call<Started>(
-      "gp_abilities_list_load", limits.poll,
+  const bool returned = session->startCall<Started>(
+      "gp_abilities_list_load",
       [api] {
         Started result;
         result.context = api->contextNew();
@@ -60,11 +55,8 @@ std::shared_ptr<Gphoto2Session> Gphoto2Session::start(const std::string& library
         }
         return result;
       },
-      &started, [api](Started& late) { release(*api, late.context, late.abilities); });
-  if (!called.ok()) {
-    *reason = called.text;
-    return nullptr;
-  }
+      &started, [api](Started& late) { release(*api, late.context, late.abilities); }, reason);
+  if (!returned) return nullptr;
   if (started.result < GP_OK) {
     *reason = std::string(started.call) + ": " + api->resultText(started.result);
     return nullptr;

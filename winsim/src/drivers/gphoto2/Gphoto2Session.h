@@ -6,16 +6,13 @@
 #include <memory>
 #include <string>
 
-#include "../DriverSettings.h"
-#include "../DriverThread.h"
+#include "../DriverSession.h"
 #include "Gphoto2Api.h"
 
 namespace winsim::drivers {
 
-struct Gphoto2Session {
-  std::shared_ptr<const Gphoto2Api> api;
-  DriverLimits limits;
-  std::unique_ptr<DriverThread> thread;
+struct Gphoto2Session : DriverSession<Gphoto2Api> {
+  using DriverSession::DriverSession;
   GPContext* context = nullptr;
   CameraAbilitiesList* abilities = nullptr;
 

@@ -60,17 +60,18 @@ std::vector<SaneDataType> dataTypesOfEveryMode(const SaneApi& api, SANE_Handle h
 }  // namespace
 
 SaneBackend::SaneBackend(const SaneBackendOptions& options)
-    : session_(SaneSession::start(options.library, options.limits, &reason_)) {}
+    : started_([&options](std::string* reason) { return SaneSession::start(options.library, options.limits, reason); }) {}
 
 SaneBackend::~SaneBackend() = default;
 
 DriverStatus SaneBackend::listDevices(std::vector<SaneDeviceInfo>* devices) {
   devices->clear();
-  if (!session_) return DriverStatus{};
-  auto api = session_->api;
+  const std::shared_ptr<SaneSession>& session = started_.session();
+  if (!session) return DriverStatus{};
+  auto api = session->api;
   Listed listed;
-  DriverStatus called = session_->thread->call<Listed>(
-      "sane_get_devices", session_->limits.poll,
+  DriverStatus called = session->poll<Listed>(
+      "sane_get_devices",
       [api] {
         Listed result;
         const SANE_Device** list = nullptr;
@@ -94,12 +95,12 @@ DriverStatus SaneBackend::listDevices(std::vector<SaneDeviceInfo>* devices) {
 
 DriverStatus SaneBackend::open(const std::string& name, std::unique_ptr<SaneDevice>* device) {
   device->reset();
-  if (!session_)
-    return driverFailure(WIA_ERROR_OFFLINE, "SANE is not available: " + reason_, "sane_open");
-  auto api = session_->api;
+  const std::shared_ptr<SaneSession>& session = started_.session();
+  if (!session) return started_.offline("SANE", "sane_open");
+  auto api = session->api;
   Opened opened;
-  DriverStatus called = session_->thread->call<Opened>(
-      "sane_open", session_->limits.poll,
+  DriverStatus called = session->poll<Opened>(
+      "sane_open",
       [api, name] {
         Opened result;
         result.status = api->open(name.c_str(), &result.handle);
@@ -123,7 +124,7 @@ DriverStatus SaneBackend::open(const std::string& name, std::unique_ptr<SaneDevi
     return saneFailure(opened.status, api->statusText(opened.status), "sane_open");
   if (opened.readStatus != SANE_STATUS_GOOD)
     return saneFailure(opened.readStatus, api->statusText(opened.readStatus), "sane_control_option");
-  *device = std::make_unique<SaneDevice>(session_, name, opened.handle, std::move(opened.options),
+  *device = std::make_unique<SaneDevice>(session, name, opened.handle, std::move(opened.options),
                                          std::move(opened.dataTypes));
   return DriverStatus{};
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../DriverSession.h"
 #include "../DriverSettings.h"
 #include "../DriverStatus.h"
 #include "SaneApi.h"
@@ -41,8 +42,8 @@ class SaneBackend {
   SaneBackend(const SaneBackend&) = delete;
   SaneBackend& operator=(const SaneBackend&) = delete;
 
-  bool available() const { return session_ != nullptr; }
-  const std::string& unavailableReason() const { return reason_; }
+  bool available() const { return started_.available(); }
+  const std::string& unavailableReason() const { return started_.unavailableReason(); }
 
   // The devices SANE finds now, local and on the network; none when it is unavailable.
   DriverStatus listDevices(std::vector<SaneDeviceInfo>* devices);
@@ -50,8 +51,7 @@ class SaneBackend {
   DriverStatus open(const std::string& name, std::unique_ptr<SaneDevice>* device);
 
  private:
-  std::string reason_;  // before session_, which its start writes into
-  std::shared_ptr<SaneSession> session_;
+  StartedSession<SaneSession> started_;
 };
 
 }  // namespace winsim::drivers

@@ -97,8 +97,8 @@ const SaneOption* SaneDevice::settable(const std::string& name, DriverStatus* re
 DriverStatus SaneDevice::write(const SaneOption& option, std::vector<char> value, const char* what) {
   auto api = session_->api;
   Written written;
-  DriverStatus called = session_->thread->call<Written>(
-      what, session_->limits.poll,
+  DriverStatus called = session_->poll<Written>(
+      what,
       [api, handle = handle_, index = option.index, value = std::move(value)]() mutable {
         Written result;
         result.status = api->controlOption(handle, index, SANE_ACTION_SET_VALUE, value.data(), &result.info);
@@ -222,8 +222,8 @@ void SaneDevice::cancel() {
 
 DriverStatus SaneDevice::cancelScan() {
   int unused = 0;
-  return session_->thread->call<int>(
-      "sane_cancel", session_->limits.poll,
+  return session_->poll<int>(
+      "sane_cancel",
       [api = session_->api, handle = handle_] {
         api->cancel(handle);
         return 0;
@@ -239,8 +239,8 @@ DriverStatus SaneDevice::readFrames(SanePage* page, const ScanProgress& progress
   for (;;) {
     if (cancelRequested_) return cancelled();
     Started started;
-    DriverStatus called = session_->thread->call<Started>(
-        "sane_start", session_->limits.transfer,
+    DriverStatus called = session_->transfer<Started>(
+        "sane_start",
         [api, handle = handle_] {
           Started result;
           result.status = api->start(handle);
@@ -263,8 +263,8 @@ DriverStatus SaneDevice::readFrames(SanePage* page, const ScanProgress& progress
     for (;;) {
       if (cancelRequested_) return cancelled();
       Read read;
-      called = session_->thread->call<Read>(
-          "sane_read", session_->limits.transfer,
+      called = session_->transfer<Read>(
+          "sane_read",
           [api, handle = handle_, buffer = buffer_] { return readBatch(*api, handle, *buffer); }, &read,
           std::function<void(Read&)>(cancelAfter));
       if (!called.ok()) return called;

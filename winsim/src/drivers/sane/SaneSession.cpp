@@ -14,14 +14,10 @@ std::shared_ptr<SaneSession> SaneSession::start(const std::string& library, cons
                                                 std::string* reason) {
   std::shared_ptr<const SaneApi> api = loadSaneApi(library, reason);
   if (!api) return nullptr;
-  auto session = std::make_shared<SaneSession>();
-  session->api = api;
-  session->limits = limits;
-  session->thread = std::make_unique<DriverThread>("SANE", limits.poll);
-
+  auto session = std::make_shared<SaneSession>(api, "SANE", limits);
   Initialised initialised;
-  DriverStatus called = session->thread->call<Initialised>(
-      "sane_init", limits.poll,
+  const bool returned = session->startCall<Initialised>(
+      "sane_init",
       [api] {
         Initialised result;
         // No authorisation callback: a backend that asks for a password answers
@@ -32,11 +28,9 @@ std::shared_ptr<SaneSession> SaneSession::start(const std::string& library, cons
       &initialised,
       [api](Initialised& late) {
         if (late.status == SANE_STATUS_GOOD) api->exit();
-      });
-  if (!called.ok()) {
-    *reason = called.text;
-    return nullptr;
-  }
+      },
+      reason);
+  if (!returned) return nullptr;
   if (initialised.status != SANE_STATUS_GOOD) {
     *reason = "sane_init: " + api->statusText(initialised.status);
     return nullptr;

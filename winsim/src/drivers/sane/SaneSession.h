@@ -6,16 +6,13 @@
 #include <memory>
 #include <string>
 
-#include "../DriverSettings.h"
-#include "../DriverThread.h"
+#include "../DriverSession.h"
 #include "SaneApi.h"
 
 namespace winsim::drivers {
 
-struct SaneSession {
-  std::shared_ptr<const SaneApi> api;
-  DriverLimits limits;
-  std::unique_ptr<DriverThread> thread;
+struct SaneSession : DriverSession<SaneApi> {
+  using DriverSession::DriverSession;
   bool initialised = false;
 
   // Loads `library` and calls sane_init on a new thread: null with the reason when the

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "wia/Encode.h"
+#include "wia/Platform.h"
 #include "wia/Progress.h"
 #include "wia/Render.h"
-#include "wia/Runtime.h"
 
 namespace winsim::drivers {
 namespace {

@@ -1,7 +1,7 @@
 // The virtual service in a Windows program serves its virtual set alone: the drivers of real
 // devices are winsim's on Linux, and the system's own WIA service serves a Windows machine's.
 #include "wia/Drivers.h"
-#include "wia/Runtime.h"
+#include "wia/Platform.h"
 #include "winsim/control.h"
 
 namespace winsim::wia {

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "wia/Runtime.h"
+#include "wia/Platform.h"
 
 namespace winsim::wia {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "runtime/Internal.h"
-#include "wia/Runtime.h"
+#include "wia/Platform.h"
 #include "winsim/control.h"
 
 namespace winsim::wia {

@@ -1,9 +1,9 @@
-// The virtual service's JPEG files on winsim's runtime: libjpeg-turbo, fed a row at a time.
+// The virtual service's JPEG files on winsim's own platform: libjpeg-turbo, fed a row at a time.
 #include <cerrno>
 #include <csetjmp>
 #include <vector>
 
-#include "wia/Encode.h"  // before jpeglib.h, which needs <cstdio>
+#include "wia/Platform.h"  // before jpeglib.h, which needs <cstdio>
 
 #include <jpeglib.h>
 

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "wia/Encode.h"
+#include "wia/Platform.h"
 
 namespace winsim::wia {
 namespace {

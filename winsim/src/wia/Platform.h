@@ -1,14 +1,18 @@
-// What the virtual WIA service needs from the runtime it runs on, beside the COM types:
-// its files in the temporary folder and JPEG encoding. winsim's own runtime implements it
-// in src/runtime/ (POSIX files, libjpeg-turbo); the Windows test programs implement it in
-// windows/ over the real system (CreateFileW, GetTempPathW, the imaging component's JPEG
-// encoder). The census of the service's objects, its fault gates and its journal come from
-// runtime/Internal.h (RefCounted, CallScope), whose portable parts both builds compile.
+// The port of the virtual WIA service: what it needs from the platform it runs on, beside
+// the COM types: its files in the temporary folder, JPEG encoding and whether the virtual
+// devices are installed. Two adapters implement it, side by side under src/platform/:
+// posix/ for winsim's own runtime (POSIX files, libjpeg-turbo, the marker beside
+// libwinsim.so) and windows/ for the Windows test programs over the real system
+// (CreateFileW, GetTempPathW, the imaging component's JPEG encoder). The census of the
+// service's objects, its fault gates and its journal come from runtime/Internal.h
+// (RefCounted, CallScope), whose portable parts both builds compile.
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
+#include "Encode.h"
 #include "winsim/winsim.h"
 
 namespace winsim::wia {
@@ -33,11 +37,16 @@ HRESULT writeFailure(int error);
 // removes the folder with the file; removeTransferFolder does it otherwise.
 HRESULT createTransferFolder(std::string* folder);
 void removeTransferFolder(const std::string& folder);
-// The folder of `file` when createTransferFolder made it, removed (winsim's ReleaseStgMedium).
-void removeTransferFolderOf(const std::string& file);
 
 // Whether the device set of the environment (WINSIM_DEVICES, else the default set) is
 // installed: where the virtual devices are part of the installation.
 bool virtualDevicesInstalled();
+
+// The image as a JPEG file: 0, kWritingStopped or the errno of the failure, after which the
+// file's content is undefined.
+int writeJpeg(std::FILE* file, const Image& image, const PixelFormat& format, RowProgress& progress);
+// A JPEG written a row at a time as a driver hands the rows on. posix/ alone: the drivers of
+// real devices are Linux's.
+std::unique_ptr<RowWriter> jpegRowWriter(std::FILE* file, const PixelFormat& format);
 
 }  // namespace winsim::wia

@@ -1,16 +1,14 @@
-// The virtual service's files on winsim's runtime: POSIX files in $TMPDIR (else /tmp),
+// The virtual service's files on winsim's own platform: POSIX files in $TMPDIR (else /tmp),
 // created exclusively and readable by the owner only.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <mutex>
-#include <set>
 #include <vector>
 
-#include "Internal.h"
-#include "wia/Runtime.h"
+#include "runtime/Internal.h"
+#include "wia/Platform.h"
 
 namespace winsim::wia {
 namespace {
@@ -35,16 +33,6 @@ HRESULT streamOf(int fd, const std::string& path, std::FILE** file) {
   ::close(fd);
   ::unlink(path.c_str());
   return writeFailure(error);
-}
-
-// The folders createTransferFolder made that still exist.
-struct TransferFolders {
-  std::mutex lock;
-  std::set<std::string> made;
-};
-TransferFolders& transferFolders() {
-  static TransferFolders* instance = new TransferFolders;  // media may be released at exit
-  return *instance;
 }
 
 }  // namespace
@@ -94,22 +82,10 @@ HRESULT createTransferFolder(std::string* folder) {
   name.push_back('\0');
   if (!::mkdtemp(name.data())) return writeFailure(errno);  // mode 0700
   *folder = name.data();
-  TransferFolders& folders = transferFolders();
-  std::lock_guard<std::mutex> guard(folders.lock);
-  folders.made.insert(*folder);
+  detail::keepTransferFolder(*folder);
   return S_OK;
 }
 
-void removeTransferFolder(const std::string& folder) {
-  TransferFolders& folders = transferFolders();
-  std::lock_guard<std::mutex> guard(folders.lock);
-  if (folders.made.erase(folder) > 0) ::rmdir(folder.c_str());
-}
-
-void removeTransferFolderOf(const std::string& file) {
-  const size_t slash = file.rfind('/');
-  if (slash == std::string::npos || slash == 0) return;
-  removeTransferFolder(file.substr(0, slash));
-}
+void removeTransferFolder(const std::string& folder) { detail::removeTransferFolder(folder); }
 
 }  // namespace winsim::wia
