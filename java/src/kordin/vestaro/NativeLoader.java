@@ -52,21 +52,27 @@ import java.util.Set;
  * <p>Jars carry the natives under {@value #RESOURCE_ROOT}, one folder per platform
  * ({@code linux-x86_64}, {@code windows-x86_64}, {@code windows-x86}), and an index that
  * lists every file with its SHA-256 as {@code sha256sum} writes it ({@code <hex>  folder/name},
- * one a line). Each jar has its own index: the main artifact carries the Windows DLLs,
- * {@value #VIRTUAL_ARTIFACT} the Linux build with the virtual devices. Every file is taken
- * from the jar whose index lists it and must have the checksum listed there: a file that
- * is not the one its jar was built with is refused, and nothing else is loaded in its
- * place. The other libraries of the platform (such as {@code libwinsim.so}) are loaded by
- * their absolute paths before the library itself, so that the system's search path
- * ({@code LD_LIBRARY_PATH}) cannot put another build's copy in their place.
+ * one a line). Each jar has its own index: the main artifact carries the Windows DLLs and
+ * the Linux build, {@value #VIRTUAL_ARTIFACT} only the file that installs the virtual
+ * devices ({@code linux-x86_64/winsim-virtual-devices}), which is extracted beside the main
+ * jar's {@code libwinsim.so} and read by it as it loads. Every file is taken from the jar
+ * whose index lists it and must have the checksum listed there: a file that is not the one
+ * its jar was built with is refused, and nothing else is loaded in its place. The other
+ * libraries of the platform (such as {@code libwinsim.so}) are loaded by their absolute
+ * paths before the library itself, so that the system's search path
+ * ({@code LD_LIBRARY_PATH}) cannot put another build's copy in their place, and so that the
+ * Java VM runs their own load entry (the stand-in reads the drivers' system properties
+ * there).
  */
 final class NativeLoader {
     /** The native library's file, or the folder that holds it; tried before everything else. */
     static final String LIBRARY_PROPERTY = "vestaro.library";
     /** The folder below which the jar's copy is extracted, instead of {@code java.io.tmpdir}. */
     static final String TMPDIR_PROPERTY = "vestaro.tmpdir";
-    /** The artifact that carries the Linux build and its virtual devices. */
+    /** The artifact that adds the virtual devices to the main artifact's Linux build. */
     static final String VIRTUAL_ARTIFACT = "kordin:vestaro-virtual";
+    /** The stand-in platform beside the Linux library, loaded by its path before it when present. */
+    static final String PLATFORM_LIBRARY = "libwinsim.so";
     static final String RESOURCE_ROOT = "kordin/vestaro/native/";
     static final String INDEX = RESOURCE_ROOT + "index";
     static final String FOLDER_PREFIX = "vestaro-";
@@ -207,6 +213,11 @@ final class NativeLoader {
             return null;
         }
         try {
+            // As from the jar: the stand-in beside the library first, by its path.
+            Path platform = file.resolveSibling(PLATFORM_LIBRARY);
+            if (!isWindows() && !file.getFileName().toString().equals(PLATFORM_LIBRARY) && Files.isRegularFile(platform)) {
+                vm.load(platform);
+            }
             vm.load(file);
             return new Loaded(file, LIBRARY_PROPERTY, null);
         } catch (UnsatisfiedLinkError e) {
@@ -588,28 +599,11 @@ final class NativeLoader {
             }
             text = "no jar on the class path has " + missing + " (they carry " + String.join(", ", carried) + ")";
         }
-        if (osName.startsWith("Linux")) {
-            text += "; WIA is a Windows platform: for the virtual devices on Linux add "
-                    + VIRTUAL_ARTIFACT + " to the class path (" + withBoth() + ")";
-        } else if (!isWindows()) {
-            text += "; WIA is a Windows platform, and " + VIRTUAL_ARTIFACT + " has virtual devices for Linux only";
+        if (!isWindows() && !osName.startsWith("Linux")) {
+            text += "; WIA is a Windows platform, and the Linux build that serves SANE's scanners and libgphoto2's"
+                    + " cameras is for Linux only";
         }
         return text;
-    }
-
-    /** How to run with both artifacts, with the jars named as the repository names them. */
-    static String withBoth() {
-        Module module = NativeLoader.class.getModule();
-        if (module.isNamed()) {
-            return "on the module path it is the module kordin.vestaro.virtual, which no module requires:"
-                    + " add it with --add-modules kordin.vestaro.virtual";
-        }
-        String version = NativeLoader.class.getPackage().getImplementationVersion();
-        String suffix = version == null ? ".jar" : "-" + version + ".jar";
-        String main = "vestaro" + suffix;
-        String virtual = "vestaro-virtual" + suffix;
-        return "java -cp " + main + java.io.File.pathSeparator + virtual + " CLASS ..., or for the command line java -jar "
-                + virtual + " ... with " + main + " in the same folder; java -jar ignores -cp";
     }
 
     /** The error for a VM that no library fits: the library, the VM, and each place tried in order. */

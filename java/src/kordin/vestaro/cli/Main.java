@@ -216,7 +216,8 @@ public final class Main {
         Path folder = line.output.toAbsolutePath().normalize();
         ImageFolder keeper;
         try {
-            keeper = new ImageFolder(folder, line.prefix != null ? line.prefix : scan ? "scan" : "picture");
+            String prefix = line.prefix != null ? line.prefix : scan ? "scan" : "picture";
+            keeper = line.keepNames ? ImageFolder.keepingNames(folder, prefix) : new ImageFolder(folder, prefix);
         } catch (IllegalArgumentException e) {
             err.println("vestaro: --prefix: " + e.getMessage());
             report.failure("--prefix: " + e.getMessage());
