@@ -7,6 +7,8 @@
 # out (and a stale copy of it removed), and so is a staged file that FILES no longer names. STAMP is touched only when something staged changed.
 # With STRIP, the libraries of STRIP_FOLDER lose their debug sections in the jar, and their
 # library search path becomes their own folder ($ORIGIN) alone.
+# Quoted words are strings, not variables: "index" is the file, not the variable below.
+cmake_policy(SET CMP0054 NEW)
 set(root "${STAGE}/kordin/vestaro/native")
 string(REPLACE "," ";" wanted "${FILES}")
 
