@@ -39,7 +39,7 @@ import java.util.List;
 public final class NativeLibrary {
     private static Path location;
     /** Extractions that must stay locked while the process runs. */
-    private static final List<NativeLoader.Extraction> HELD = new ArrayList<>();
+    private static final List<Extraction> HELD = new ArrayList<>();
 
     private NativeLibrary() {
     }
@@ -76,7 +76,7 @@ public final class NativeLibrary {
                 System.loadLibrary(name);
             }
         });
-        NativeLoader.Extraction extraction = loaded.extraction();
+        Extraction extraction = loaded.extraction();
         if (extraction != null) {
             if (loader.isWindows()) {
                 HELD.add(extraction);

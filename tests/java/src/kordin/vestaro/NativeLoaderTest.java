@@ -50,7 +50,7 @@ class NativeLoaderTest {
     }
 
     private static ClassLoader jarAt(Path root, String... entries) throws IOException {
-        Path natives = root.resolve(NativeLoader.RESOURCE_ROOT);
+        Path natives = root.resolve(NativeIndex.RESOURCE_ROOT);
         Files.createDirectories(natives);
         StringBuilder index = new StringBuilder();
         for (String entry : entries) {
@@ -230,15 +230,15 @@ class NativeLoaderTest {
         jarAt(main, "windows-x86_64/vestaro64_12.dll");
         jarAt(virtual, "linux-x86_64/libwinsim.so", "linux-x86_64/libvestaro64_12.so");
         // A file of the same name in the first jar, which its index does not list, stays unused.
-        Path stray = main.resolve(NativeLoader.RESOURCE_ROOT + "linux-x86_64/libvestaro64_12.so");
+        Path stray = main.resolve(NativeIndex.RESOURCE_ROOT + "linux-x86_64/libvestaro64_12.so");
         Files.createDirectories(stray.getParent());
         Files.writeString(stray, "stray");
         ClassLoader both = new URLClassLoader(new URL[] {main.toUri().toURL(), virtual.toUri().toURL()}, null);
 
         NativeLoader loader = linux64("", both);
         assertEquals(List.of("windows-x86_64/vestaro64_12.dll", "linux-x86_64/libwinsim.so", "linux-x86_64/libvestaro64_12.so"),
-                loader.index().stream().map(NativeLoader.Carried::entry).toList());
-        NativeLoader.Extraction extraction = loader.extract();
+                loader.index().stream().map(CarriedFile::entry).toList());
+        Extraction extraction = loader.extract();
         assertEquals("content of linux-x86_64/libvestaro64_12.so", Files.readString(extraction.library()));
         assertEquals(List.of(extraction.folder().resolve("libwinsim.so")), extraction.companions());
         assertEquals(virtual.toUri().toURL().toString(), extraction.origin());
@@ -254,7 +254,7 @@ class NativeLoaderTest {
     void aFileThatCannotBeCheckedIsRefusedAndNothingStandsInForIt() throws IOException {
         Path unchecked = temp.resolve("unchecked");
         jarAt(unchecked, "linux-x86_64/libvestaro64_12.so");
-        Files.writeString(unchecked.resolve(NativeLoader.INDEX), "linux-x86_64/libvestaro64_12.so\n");
+        Files.writeString(unchecked.resolve(NativeIndex.INDEX), "linux-x86_64/libvestaro64_12.so\n");
         Path onPath = Files.createDirectories(temp.resolve("on-path"));
         Files.writeString(onPath.resolve("libvestaro64_12.so"), "");
         RecordingVm vm = new RecordingVm();
@@ -274,7 +274,7 @@ class NativeLoaderTest {
     void aRelativeExtractionFolderIsTakenFromTheWorkingFolder() throws IOException {
         NativeLoader loader = new NativeLoader("Linux", "amd64", "64", "", Path.of("relative-tmp"),
                 jarWith("linux-x86_64/libvestaro64_12.so"));
-        NativeLoader.Extraction extraction = loader.extract();
+        Extraction extraction = loader.extract();
         try {
             assertTrue(extraction.library().isAbsolute(), extraction.library().toString());
             assertEquals(Path.of("relative-tmp").toAbsolutePath(), extraction.folder().getParent());
@@ -296,7 +296,7 @@ class NativeLoaderTest {
         Files.writeString(starting.resolve(".lock"), ""); // too young to judge
         Path foreign = Files.createDirectories(tmp.resolve("vestaro-nolock"));
 
-        NativeLoader.Extraction extraction = linux64("", jar).extract();
+        Extraction extraction = linux64("", jar).extract();
 
         assertNotNull(extraction);
         Path folder = extraction.folder();
@@ -362,7 +362,7 @@ class NativeLoaderTest {
         assumeTrue(!NativeLoader.forThisJvm().isWindows());
         Path alone = Files.createDirectories(temp.resolve("alone"));
         try (JarFile jar = new JarFile(Jar.jar());
-                InputStream in = jar.getInputStream(jar.getJarEntry(NativeLoader.RESOURCE_ROOT + "linux-x86_64/libvestaro64_12.so"))) {
+                InputStream in = jar.getInputStream(jar.getJarEntry(NativeIndex.RESOURCE_ROOT + "linux-x86_64/libvestaro64_12.so"))) {
             Files.copy(in, alone.resolve("libvestaro64_12.so"));
         }
         Jar.Result list = Jar.runWith(Files.createDirectories(temp.resolve("vm")), null,
@@ -433,7 +433,7 @@ class NativeLoaderTest {
         Path swapped = Files.copy(Path.of(Jar.jar()), folder.resolve("vestaro.jar"));
         try (FileSystem jar = FileSystems.newFileSystem(swapped)) {
             Files.copy(Path.of(System.getProperty("vestaro.foreign.winsim"), "libwinsim.so"),
-                    jar.getPath(NativeLoader.RESOURCE_ROOT + "linux-x86_64/libwinsim.so"), StandardCopyOption.REPLACE_EXISTING);
+                    jar.getPath(NativeIndex.RESOURCE_ROOT + "linux-x86_64/libwinsim.so"), StandardCopyOption.REPLACE_EXISTING);
         }
         Jar.Result list = Jar.runJava(Files.createDirectories(temp.resolve("vm")),
                 List.of("-cp", swapped + File.pathSeparator + Jar.virtualJar(), "kordin.vestaro.cli.Main", "list"));
