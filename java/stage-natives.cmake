@@ -4,9 +4,11 @@
 #   it, "<sha256>  <platform>/<file>", so that the loader can refuse a file that is not the
 #   one this jar was built with.
 # FILES: "<platform>|<path>" pairs separated by commas. A file that does not exist is left
-# out (and a stale copy of it removed). STAMP is touched only when something staged changed.
+# out (and a stale copy of it removed), and so is a staged file that FILES no longer names. STAMP is touched only when something staged changed.
 # With STRIP, the libraries of STRIP_FOLDER lose their debug sections in the jar, and their
 # library search path becomes their own folder ($ORIGIN) alone.
+# Quoted words are strings, not variables: "index" is the file, not the variable below.
+cmake_policy(SET CMP0054 NEW)
 set(root "${STAGE}/kordin/vestaro/native")
 string(REPLACE "," ";" wanted "${FILES}")
 
@@ -44,6 +46,16 @@ foreach(pair IN LISTS wanted)
       set(changed TRUE)
     endif()
     string(APPEND missing "  ${source}\n")
+  endif()
+endforeach()
+
+# A file staged by an earlier build that this jar no longer carries goes, or the jar would
+# still carry it.
+file(GLOB_RECURSE staged LIST_DIRECTORIES FALSE RELATIVE "${root}" "${root}/*")
+foreach(file IN LISTS staged)
+  if(NOT file STREQUAL "index" AND NOT index MATCHES "  ${file}\n")
+    file(REMOVE "${root}/${file}")
+    set(changed TRUE)
   endif()
 endforeach()
 

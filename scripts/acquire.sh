@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The main job:  scripts/acquire.sh [OUT_DIR]   (default: out)
 # Installs what is missing, builds both Windows DLLs and then the Linux build's artifacts
-# (kordin:vestaro, which carries the DLLs, and kordin:vestaro-virtual, the Linux library
-# with the virtual devices, in build/linux/maven), and runs the command line with both on
-# the class path against the virtual devices (the built-in set, or the JSON set named by
+# (kordin:vestaro, which carries the DLLs and the Linux library, and kordin:vestaro-virtual,
+# which adds the virtual devices, in build/linux/maven), and runs the command line with both
+# on the class path against the virtual devices alone (the built-in set, or the JSON set named by
 # WINSIM_DEVICES): one scan, then every picture of the first camera, into OUT_DIR. Exits
 # non-zero unless both arrived.
 set -euo pipefail
@@ -28,13 +28,14 @@ done
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$root/build/linux/CMakeCache.txt")
 repository=$root/build/linux/maven/kordin
 class_path=$repository/vestaro/$version/vestaro-$version.jar:$repository/vestaro-virtual/$version/vestaro-virtual-$version.jar
-# The virtual devices alone: a scanner of the machine's own would otherwise come after them.
-export VESTARO_DRIVERS=virtual
+# The virtual devices alone: a scanner or camera of the machine's own would otherwise come
+# after them.
+drivers=-Dvestaro.drivers=virtual
 failed=()
 for command in scan camera; do
-  echo "== java -cp $class_path kordin.vestaro.cli.Main $command --output $out"
+  echo "== java $drivers -cp $class_path kordin.vestaro.cli.Main $command --output $out"
   status=0
-  java -cp "$class_path" kordin.vestaro.cli.Main "$command" --output "$out" || status=$?
+  java "$drivers" -cp "$class_path" kordin.vestaro.cli.Main "$command" --output "$out" || status=$?
   case $status in
     0) ;;
     3) failed+=("$command: nothing to acquire (see the line above)") ;;

@@ -3,10 +3,11 @@
  * them, {@link kordin.vestaro.wia.WIAScanner} scans a page and
  * {@link kordin.vestaro.wia.WIACamera} transfers pictures, each image as a file.
  *
- * <p>On Windows the module carries the native library for 64-bit and 32-bit Java VMs and
- * loads the one that fits ({@link kordin.vestaro.NativeLibrary}). On Linux, the artifact
- * {@code kordin:vestaro-virtual} adds a stand-in platform with a virtual scanner and
- * camera, for tests; on the module path it is the automatic module
+ * <p>The module carries the native library for 64-bit and 32-bit Java VMs on Windows and for
+ * 64-bit ones on Linux, and loads the one that fits ({@link kordin.vestaro.NativeLibrary});
+ * on Linux it serves SANE's scanners and libgphoto2's cameras through a stand-in for the
+ * Windows platform. The artifact {@code kordin:vestaro-virtual} adds a virtual scanner and
+ * camera there, for tests; on the module path it is the automatic module
  * {@code kordin.vestaro.virtual}, which no module requires: add it with
  * {@code --add-modules kordin.vestaro.virtual}. On the module path, allow this module to
  * load its library with {@code --enable-native-access=kordin.vestaro}.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the export and import tables of both Windows DLLs with the MinGW-w64 objdump.
 #   check-exports.sh DLL64 DLL32
-# Exports: exactly JNI_OnLoad and the eight natives, plain on x86-64 and only in the
+# Exports: exactly JNI_OnLoad and the nine natives, plain on x86-64 and only in the
 # decorated _Name@argbytes form on i386, with no ordinal-only entries beside them.
 # Imports: system DLLs only (the compiler's runtime is linked in statically).
 # With VERSION: a version resource naming the product and that file version, no debug
@@ -21,6 +21,7 @@ readonly EXPORTS=(
   Java_kordin_vestaro_wia_WIAManager__1release:16
   Java_kordin_vestaro_wia_WIADevice__1release:16
   Java_kordin_vestaro_wia_WIACamera__1transfer:20
+  Java_kordin_vestaro_wia_WIACamera__1transferNamed:20
   Java_kordin_vestaro_wia_WIAScanner__1transfer:20
   Java_kordin_vestaro_wia_WIAScanner__1capabilities:16
   Java_kordin_vestaro_wia_WIAScanner__1scanPages:28

@@ -10,12 +10,13 @@ import java.util.List;
  * <p>The library is {@code vestaro64_12} in a 64-bit VM and {@code vestaro32_12} in a
  * 32-bit one. When the system property {@code vestaro.library} is set, it is the file that
  * property names, or the file of that name in the folder it names (on Linux with
- * {@code libwinsim.so} beside it), and nothing else. Otherwise it is looked for, in this
+ * {@code libwinsim.so} beside it, which is loaded by its path first), and nothing else. Otherwise it is looked for, in this
  * order:
  * <ol>
  * <li>the copy that a jar on the class path carries: {@code kordin:vestaro} carries both
- *     Windows DLLs, {@code kordin:vestaro-virtual} the Linux build with the stand-in
- *     platform and its virtual devices. It is extracted into a new folder that only the
+ *     Windows DLLs and the Linux build with the stand-in platform, and
+ *     {@code kordin:vestaro-virtual} the file that adds the virtual devices, extracted
+ *     beside the stand-in. It is extracted into a new folder that only the
  *     user can read, below the folder named by {@code vestaro.tmpdir}, else below
  *     {@code java.io.tmpdir} (a relative one taken from the working folder). Each file
  *     must have the SHA-256 that its jar's index lists, or the jar's copy is refused and
@@ -38,7 +39,7 @@ import java.util.List;
 public final class NativeLibrary {
     private static Path location;
     /** Extractions that must stay locked while the process runs. */
-    private static final List<NativeLoader.Extraction> HELD = new ArrayList<>();
+    private static final List<Extraction> HELD = new ArrayList<>();
 
     private NativeLibrary() {
     }
@@ -75,7 +76,7 @@ public final class NativeLibrary {
                 System.loadLibrary(name);
             }
         });
-        NativeLoader.Extraction extraction = loaded.extraction();
+        Extraction extraction = loaded.extraction();
         if (extraction != null) {
             if (loader.isWindows()) {
                 HELD.add(extraction);

@@ -52,7 +52,7 @@ final class CommandLine {
             Map.entry("--dialog", false), Map.entry("--output", true), Map.entry("--device", true),
             Map.entry("--prefix", true), Map.entry("--resolution", true), Map.entry("--mode", true),
             Map.entry("--area", true), Map.entry("--source", true), Map.entry("--pages", true),
-            Map.entry("--page-size", true), Map.entry("--progress", false));
+            Map.entry("--page-size", true), Map.entry("--progress", false), Map.entry("--keep-names", false));
     private static final List<String> TRANSFER_OPTIONS = List.of("--output", "--dialog", "--prefix");
     private static final List<String> SCAN_OPTIONS = List.of("--resolution", "--mode", "--area", "--source", "--pages",
             "--page-size", "--progress");
@@ -73,6 +73,8 @@ final class CommandLine {
     Path output = Path.of("");
     boolean dialog;
     String prefix;
+    /** Whether a camera's pictures are kept under their own names. */
+    boolean keepNames;
     Integer resolution;
     ColorMode mode;
     int[] area;
@@ -147,7 +149,8 @@ final class CommandLine {
         for (String name : options) {
             if ((TRANSFER_OPTIONS.contains(name) && !acquires)
                     || (name.equals("--device") && !acquires && line.command != Command.INFO)
-                    || (SCAN_OPTIONS.contains(name) && line.command != Command.SCAN)) {
+                    || (SCAN_OPTIONS.contains(name) && line.command != Command.SCAN)
+                    || (name.equals("--keep-names") && line.command != Command.CAMERA)) {
                 throw new UsageException(name + " is not an option of " + line.name());
             }
         }
@@ -273,6 +276,9 @@ final class CommandLine {
                 break;
             case "--dialog":
                 dialog = true;
+                break;
+            case "--keep-names":
+                keepNames = true;
                 break;
             case "--device":
                 device = value;

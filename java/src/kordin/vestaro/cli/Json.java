@@ -71,32 +71,21 @@ final class Json {
         }
     }
 
+    /** The characters written as a backslash and the letter at the same place of {@link #SHORT_ESCAPES}. */
+    private static final String SHORT_ESCAPED = "\"\\\n\r\t";
+    private static final String SHORT_ESCAPES = "\"\\nrt";
+
     private static void string(String value, StringBuilder text) {
         text.append('"');
         for (int i = 0; i < value.length(); i++) {
             char c = value.charAt(i);
-            switch (c) {
-                case '"':
-                    text.append("\\\"");
-                    break;
-                case '\\':
-                    text.append("\\\\");
-                    break;
-                case '\n':
-                    text.append("\\n");
-                    break;
-                case '\r':
-                    text.append("\\r");
-                    break;
-                case '\t':
-                    text.append("\\t");
-                    break;
-                default:
-                    if (c < 0x20 || c > 0x7E) {
-                        text.append(String.format("\\u%04x", (int) c));
-                    } else {
-                        text.append(c);
-                    }
+            int shortEscape = SHORT_ESCAPED.indexOf(c);
+            if (shortEscape >= 0) {
+                text.append('\\').append(SHORT_ESCAPES.charAt(shortEscape));
+            } else if (c < 0x20 || c > 0x7E) {
+                text.append(String.format("\\u%04x", (int) c));
+            } else {
+                text.append(c);
             }
         }
         text.append('"');

@@ -5,7 +5,6 @@ import java.io.OutputStream;
 import java.io.PrintStream;
 import java.nio.file.Files;
 import java.nio.file.Path;
-import java.util.ArrayList;
 import java.util.List;
 import java.util.Locale;
 import kordin.vestaro.Manager;
@@ -187,7 +186,7 @@ public final class Main {
         if (devices.isEmpty()) {
             VestaroException unlisted = manager.getPollFailure();
             if (unlisted != null) {
-                return failed(cannotOpen(unlisted), unlisted);
+                return failed(DeviceSelection.cannotOpen(unlisted), unlisted);
             }
             results.println("no WIA device found");
             return OK;
@@ -207,16 +206,18 @@ public final class Main {
 
     private int acquire(CommandLine line, WIAManager manager) throws VestaroException, IOException {
         boolean scan = line.command == CommandLine.Command.SCAN;
-        Selection selected = select(manager, line.device, scan ? WIAScanner.class : WIACamera.class);
-        if (selected.device == null) {
-            return selected.status;
+        DeviceSelection.Selection selected = DeviceSelection.select(manager, line.device,
+                scan ? WIAScanner.class : WIACamera.class);
+        if (selected.device() == null) {
+            return refused(selected);
         }
-        WIADevice device = selected.device;
+        WIADevice device = selected.device();
         report.device(device, manager.getDevices().indexOf(device) + 1);
         Path folder = line.output.toAbsolutePath().normalize();
         ImageFolder keeper;
         try {
-            keeper = new ImageFolder(folder, line.prefix != null ? line.prefix : scan ? "scan" : "picture");
+            String prefix = line.prefix != null ? line.prefix : scan ? "scan" : "picture";
+            keeper = line.keepNames ? ImageFolder.keepingNames(folder, prefix) : new ImageFolder(folder, prefix);
         } catch (IllegalArgumentException e) {
             err.println("vestaro: --prefix: " + e.getMessage());
             report.failure("--prefix: " + e.getMessage());
@@ -358,11 +359,11 @@ public final class Main {
 
     /** {@code info}: what a scanner offers. */
     private int info(CommandLine line, WIAManager manager) throws VestaroException {
-        Selection selected = select(manager, line.device, WIAScanner.class);
-        if (selected.device == null) {
-            return selected.status;
+        DeviceSelection.Selection selected = DeviceSelection.select(manager, line.device, WIAScanner.class);
+        if (selected.device() == null) {
+            return refused(selected);
         }
-        WIAScanner scanner = (WIAScanner) selected.device;
+        WIAScanner scanner = (WIAScanner) selected.device();
         report.device(scanner, manager.getDevices().indexOf(scanner) + 1);
         ScannerCapabilities capabilities = scanner.getCapabilities();
         report.capabilities(ScannerInfo.json(capabilities));
@@ -409,106 +410,18 @@ public final class Main {
         results.printf(Locale.ROOT, "%d image%s kept in %s%s%n", kept, kept == 1 ? "" : "s", keeper.getFolder(), when);
     }
 
-    /** The device a command uses, or the exit status that says why there is none. */
-    private static final class Selection {
-        final WIADevice device;
-        final int status;
-
-        Selection(WIADevice device, int status) {
-            this.device = device;
-            this.status = status;
-        }
-    }
-
     /**
-     * The device that {@code wanted} names (its number in the list, its identifier or its
-     * name), else the first of the kind; when there is none, no device and the exit status,
-     * with the reason printed.
+     * Why a command has no device, printed and reported; the exit status: a device listed
+     * but not opened that may be the one asked for fails the command, else there is no such
+     * device.
      */
-    private Selection select(WIAManager manager, String wanted, Class<? extends WIADevice> kind) {
-        String kindWord = kind == WIAScanner.class ? "scanner" : "camera";
-        List<WIADevice> devices = manager.getDevices();
-        if (wanted == null) {
-            for (WIADevice device : devices) {
-                if (kind.isInstance(device)) {
-                    return new Selection(device, OK);
-                }
-            }
-            return missing(manager, null, "no " + kindWord + " found"
-                    + (devices.isEmpty() ? ": the platform offered no WIA device"
-                            : " among " + devices.size() + (devices.size() == 1 ? " device" : " devices")));
+    private int refused(DeviceSelection.Selection selected) {
+        if (selected.unopened() != null) {
+            return failed(DeviceSelection.cannotOpen(selected.unopened()), selected.unopened());
         }
-        WIADevice named = null;
-        if (wanted.matches("[0-9]{1,9}")) {
-            int number = Integer.parseInt(wanted);
-            named = number >= 1 && number <= devices.size() ? devices.get(number - 1) : null;
-        }
-        for (WIADevice device : devices) {
-            if (named == null && (wanted.equals(device.getId()) || wanted.equalsIgnoreCase(device.getName()))) {
-                named = device;
-            }
-        }
-        if (named == null) {
-            return missing(manager, wanted, "no device " + wanted + " (see 'list')");
-        }
-        if (!kind.isInstance(named)) {
-            return none(quoted(named) + " is a " + kindName(named) + ", not a " + kindWord);
-        }
-        return new Selection(named, OK);
-    }
-
-    /**
-     * No listed device answers {@code wanted} (null: any of the kind): a failure when the
-     * latest poll listed a device that it could not open and that may be the one asked for,
-     * else no such device.
-     */
-    private Selection missing(WIAManager manager, String wanted, String why) {
-        VestaroException unopened = null;
-        for (VestaroException failure : pollFailures(manager.getPollFailure())) {
-            String name = failure.getDeviceName();
-            String id = failure.getDeviceId();
-            if (wanted == null || wanted.equals(id) || wanted.equalsIgnoreCase(name)) {
-                unopened = failure;
-                break;
-            }
-            if (unopened == null && name == null && id == null) {
-                unopened = failure; // a device that could not be read may be the one
-            }
-        }
-        if (unopened == null) {
-            return none(why);
-        }
-        return new Selection(null, failed(cannotOpen(unopened), unopened));
-    }
-
-    /** A poll's failure and the failures attached to it. */
-    private static List<VestaroException> pollFailures(VestaroException first) {
-        List<VestaroException> all = new ArrayList<>();
-        if (first != null) {
-            all.add(first);
-            for (Throwable later : first.getSuppressed()) {
-                if (later instanceof VestaroException) {
-                    all.add((VestaroException) later);
-                }
-            }
-        }
-        return all;
-    }
-
-    /** What could not be done, as a failure's context: {@code cannot open "Camera": }. */
-    private static String cannotOpen(VestaroException failure) {
-        String name = failure.getDeviceName();
-        String id = failure.getDeviceId();
-        if (name == null && id == null) {
-            return "cannot list every WIA device: ";
-        }
-        return "cannot open " + (name != null ? "\"" + name + "\"" : id) + ": ";
-    }
-
-    private Selection none(String why) {
-        err.println("vestaro: " + TerminalText.printable(why));
-        report.failure(why);
-        return new Selection(null, NO_DEVICE);
+        err.println("vestaro: " + TerminalText.printable(selected.why()));
+        report.failure(selected.why());
+        return NO_DEVICE;
     }
 
     static String kindName(WIADevice device) {
@@ -524,7 +437,7 @@ public final class Main {
         }
     }
 
-    private static String quoted(WIADevice device) {
+    static String quoted(WIADevice device) {
         return "\"" + TerminalText.printable(device.getName()) + "\"";
     }
 

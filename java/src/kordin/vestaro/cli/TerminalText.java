@@ -26,19 +26,8 @@ final class TerminalText {
             if (escaped == null) {
                 escaped = new StringBuilder(text.length() + 8).append(text, 0, i);
             }
-            switch (c) {
-                case '\t':
-                    escaped.append("\\t");
-                    break;
-                case '\n':
-                    escaped.append("\\n");
-                    break;
-                case '\r':
-                    escaped.append("\\r");
-                    break;
-                default:
-                    escaped.append(String.format("\\x%02x", (int) c));
-            }
+            int shortEscape = "\t\n\r".indexOf(c); // \t, \n and \r as C writes them, the rest in hexadecimal
+            escaped.append(shortEscape >= 0 ? "\\" + "tnr".charAt(shortEscape) : String.format("\\x%02x", (int) c));
         }
         return escaped == null ? text : escaped.toString();
     }

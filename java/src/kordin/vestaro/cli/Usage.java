@@ -84,6 +84,9 @@ final class Usage {
             "folder as picture-001.jpg, picture-002.jpg, ..., and prints what each file holds.",
             "",
             TRANSFER_OPTIONS + " (default: picture)",
+            "      --keep-names      keep each picture under the name the camera gives it",
+            "                        (made safe as a file name; a name taken gets -2, -3,",
+            "                        ...); pictures without a name are numbered",
             "");
 
     static final String INFO = String.join("\n",

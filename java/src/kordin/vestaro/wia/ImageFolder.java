@@ -25,7 +25,8 @@ import java.util.regex.Pattern;
  * the number continues after the highest one that the folder already holds for the prefix
  * (whatever the extension), so no file is ever replaced and the names sort in the order the
  * images arrived. The extension is the image's format ("jpg" or "bmp"). The folder is
- * created when the first image arrives.
+ * created when the first image arrives. An image folder made by {@link #keepingNames(Path)}
+ * keeps each image under its own name instead, as a camera names its pictures.
  *
  * <p>Use it as the listener of a transfer, or call {@link #keep} from a listener of one's
  * own; {@link #images()} then tells what each kept file holds. A transfer that delivers to
@@ -60,11 +61,15 @@ public final class ImageFolder implements ImageListener {
      * way, so the few tries are made whatever the cause.
      */
     private static final int MAX_REMAKES = 8;
+    /** How many files of one name a folder that keeps names takes, the first one included. */
+    private static final int MAX_NAME_COPIES = 9999;
 
     private final Path folder;
     private final String prefix;
     private final Mode mode;
     private final Pattern ownName;
+    /** Whether images with a name of their own are kept under it. */
+    private final boolean keepingNames;
     private final List<KeptImage> kept = new ArrayList<>();
     /** The next number to try; 0 until the folder has been looked at. */
     private int next;
@@ -100,6 +105,11 @@ public final class ImageFolder implements ImageListener {
      * @throws IllegalArgumentException for a prefix that cannot start a file name
      */
     public ImageFolder(Path folder, String prefix, Mode mode) {
+        this(folder, prefix, mode, false);
+    }
+
+    private ImageFolder(Path folder, String prefix, Mode mode, boolean keepingNames) {
+        this.keepingNames = keepingNames;
         this.folder = Objects.requireNonNull(folder, "folder");
         this.mode = Objects.requireNonNull(mode, "mode");
         if (prefix == null || !PREFIX.matcher(prefix).matches()) {
@@ -112,6 +122,38 @@ public final class ImageFolder implements ImageListener {
         }
         this.prefix = prefix;
         this.ownName = Pattern.compile(Pattern.quote(prefix) + "-([0-9]{1,9})\\.[^.]+");
+    }
+
+    /**
+     * Keeps copies under the images' own names ({@link TransferredImage#getName()}), such as
+     * a camera's {@code IMG_0001.JPG}; images without a name are numbered as
+     * {@code image-001.jpg}, ... Each name is made safe for any file system first: path
+     * separators, control characters and the characters Windows refuses become {@code _},
+     * runs of dots become one, leading and trailing dots and spaces go, a device name such as
+     * {@code CON} gets a {@code _} before it, and a name too long is cut before its extension.
+     * The format's extension is added unless the name ends with one of the format's. A name
+     * that a file in the folder has already gets a number, {@code IMG_0001-2.JPG}: no file is
+     * ever replaced.
+     *
+     * @param folder where the files go
+     * @return the image folder
+     */
+    public static ImageFolder keepingNames(Path folder) {
+        return keepingNames(folder, "image");
+    }
+
+    /**
+     * Keeps copies under the images' own names, as {@link #keepingNames(Path)} does, and
+     * numbers those without a name after a prefix.
+     *
+     * @param folder where the files go
+     * @param prefix the start of the names of images that have none of their own, as
+     *     {@link #ImageFolder(Path, String)} takes it
+     * @return the image folder
+     * @throws IllegalArgumentException for a prefix that cannot start a file name
+     */
+    public static ImageFolder keepingNames(Path folder, String prefix) {
+        return new ImageFolder(folder, prefix, Mode.COPY, true);
     }
 
     /**
@@ -244,7 +286,9 @@ public final class ImageFolder implements ImageListener {
      *     in the folder then
      */
     public Path keep(TransferredImage image) throws IOException {
-        return keep(image.getFile(), image.getExtension(), image.getHeader());
+        String ownFileName = keepingNames ? image.getName().map(name -> SafeFileName.of(name, image.getExtension()))
+                .orElse(null) : null;
+        return keep(image.getFile(), image.getExtension(), image.getHeader(), ownFileName);
     }
 
     /**
@@ -258,18 +302,22 @@ public final class ImageFolder implements ImageListener {
      * @throws IllegalArgumentException for an extension other than letters and digits
      */
     public Path keep(Path file, String extension) throws IOException {
-        return keep(file, extension, null);
+        return keep(file, extension, null, null);
     }
 
-    /** Keeps the file; its header is read from the kept copy when the caller has none. */
-    private synchronized Path keep(Path file, String extension, ImageHeader header) throws IOException {
+    /**
+     * Keeps the file under {@code ownFileName} (a safe name), else numbered; its header is
+     * read from the kept copy when the caller has none.
+     */
+    private synchronized Path keep(Path file, String extension, ImageHeader header, String ownFileName)
+            throws IOException {
         if (extension == null || !EXTENSION.matcher(extension).matches()) {
             throw new IllegalArgumentException("not a file name extension: " + extension);
         }
         Path target;
         try {
             makeFolder();
-            target = reserve(extension.toLowerCase(Locale.ROOT));
+            target = ownFileName != null ? reserveNamed(ownFileName) : reserve(extension.toLowerCase(Locale.ROOT));
         } catch (IOException e) {
             throw notKept(e);
         }
@@ -332,6 +380,29 @@ public final class ImageFolder implements ImageListener {
         }
     }
 
+    /**
+     * Creates the file {@code name}, or when that is taken {@code <stem>-2.<extension>},
+     * {@code -3}, ..., as an empty file, so that nothing is replaced.
+     */
+    private Path reserveNamed(String name) throws IOException {
+        for (int copy = 1, remade = 0; copy <= MAX_NAME_COPIES; ) {
+            Path candidate = folder.resolve(copy == 1 ? name : SafeFileName.numbered(name, copy));
+            try {
+                Files.createFile(candidate);
+                return candidate;
+            } catch (FileAlreadyExistsException e) {
+                copy++;
+            } catch (NoSuchFileException e) {
+                if (remade++ >= MAX_REMAKES) {
+                    throw e;
+                }
+                makeFolder();
+            }
+        }
+        throw new FileAlreadyExistsException(folder.resolve(name).toString(), null,
+                MAX_NAME_COPIES + " files of that name are there already");
+    }
+
     private int highestNumberInFolder() throws IOException {
         int highest = 0;
         try (DirectoryStream<Path> entries = Files.newDirectoryStream(folder)) {
@@ -356,6 +427,6 @@ public final class ImageFolder implements ImageListener {
 
     @Override
     public String toString() {
-        return "ImageFolder " + folder + " (" + prefix + "-NNN, " + mode + ")";
+        return "ImageFolder " + folder + " (" + (keepingNames ? "own names, else " : "") + prefix + "-NNN, " + mode + ")";
     }
 }

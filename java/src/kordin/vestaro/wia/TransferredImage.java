@@ -3,6 +3,7 @@ package kordin.vestaro.wia;
 import java.awt.image.BufferedImage;
 import java.io.IOException;
 import java.nio.file.Path;
+import java.util.Optional;
 
 /**
  * One image that a device transferred: the platform's file, its format, and what the file
@@ -17,8 +18,11 @@ public final class TransferredImage {
     private final int index;
     private final PageSide side;
     private final ImageHeader header;
+    private final String name;
 
-    TransferredImage(WIADevice device, Path file, String extension, int index, PageSide side, ImageHeader header) {
+    TransferredImage(WIADevice device, Path file, String extension, int index, PageSide side, ImageHeader header,
+            String name) {
+        this.name = name;
         this.device = device;
         this.file = file;
         this.extension = extension;
@@ -62,6 +66,19 @@ public final class TransferredImage {
      */
     public int getIndex() {
         return index;
+    }
+
+    /**
+     * The item's name as the device gives it: a camera's picture has one, such as
+     * {@code IMG_0001.JPG} (a camera's file, as the camera names it) or {@code IMG_0001};
+     * a scanned page has none. It is the device's text as it stands, which may hold
+     * characters that no file name can: {@link ImageFolder#keepingNames(Path)} keeps files
+     * under these names made safe.
+     *
+     * @return the name, or empty when the device gives none
+     */
+    public Optional<String> getName() {
+        return Optional.ofNullable(name);
     }
 
     /**

@@ -36,9 +36,30 @@ public class WIACamera extends WIADevice {
      */
     protected native void _transfer(long deviceHandle, boolean dialog);
 
+    /**
+     * Transfers pictures as {@link #_transfer} does, calling {@link #pictureNamed} with each
+     * picture's name before {@link #fireTransferDone} hands over its file.
+     *
+     * @param deviceHandle the camera's handle
+     * @param dialog true to let the user pick in the device's dialog, false for every picture
+     * @hidden
+     */
+    protected native void _transferNamed(long deviceHandle, boolean dialog);
+
+    /**
+     * Called by the library before each picture's file: the picture's name as the camera
+     * gives it, which the next {@link TransferredImage} takes.
+     *
+     * @param itemName the item's name, or null when the camera gives none
+     * @hidden
+     */
+    protected void pictureNamed(String itemName) {
+        nameNextImage(itemName);
+    }
+
     @Override
     void transferNative(long deviceHandle, boolean dialog) {
-        _transfer(deviceHandle, dialog);
+        _transferNamed(deviceHandle, dialog);
     }
 
     /**

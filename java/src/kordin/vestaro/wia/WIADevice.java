@@ -373,6 +373,17 @@ public class WIADevice implements AutoCloseable {
         }
     }
 
+    /**
+     * The name of the item whose image the library hands over next, during a transfer on
+     * this thread; the image takes it (a transfer a subclass started itself ignores it).
+     */
+    final void nameNextImage(String itemName) {
+        Transfer current = transfer;
+        if (current != null && current.thread == Thread.currentThread()) {
+            current.nextName = itemName;
+        }
+    }
+
     @Override
     public String toString() {
         return getClass().getSimpleName() + " \"" + name + "\" (" + id + ")";
@@ -386,6 +397,8 @@ public class WIADevice implements AutoCloseable {
         final List<Throwable> failures = new ArrayList<>();
         final List<TransferredImage> images = new ArrayList<>();
         int count;
+        /** The name of the item whose file arrives next, as the library announced it; null for none. */
+        String nextName;
 
         Transfer(ImageListener listener, boolean duplex) {
             this.listener = listener;
@@ -398,7 +411,9 @@ public class WIADevice implements AutoCloseable {
             try {
                 Path file = Path.of(path);
                 PageSide side = duplex && count % 2 == 0 ? PageSide.BACK : PageSide.FRONT;
-                image = new TransferredImage(device, file, extension, count, side, ImageHeader.readOrUnknown(file));
+                image = new TransferredImage(device, file, extension, count, side, ImageHeader.readOrUnknown(file),
+                        nextName);
+                nextName = null;
             } catch (RuntimeException e) {
                 failures.add(e);
                 return;

@@ -59,7 +59,7 @@ public class WIAManager extends Manager implements AutoCloseable {
      * @return the open manager
      * @throws VestaroException when the platform's device manager cannot be opened
      * @throws UnsatisfiedLinkError when no native library fits this Java VM or none loads
-     *     (on Linux without {@code kordin:vestaro-virtual}); the message says what was tried
+     *     (such as a Linux that lacks a library it needs); the message says what was tried
      */
     public static WIAManager open() throws VestaroException {
         NativeLibrary.load();
@@ -71,8 +71,9 @@ public class WIAManager extends Manager implements AutoCloseable {
     /**
      * Whether this Java VM has a WIA platform: true once the native library that fits it has
      * loaded, which this call does when no {@link #open()} has (see {@link NativeLibrary}).
-     * On Windows the main artifact's DLLs give it; on Linux only the virtual devices of
-     * {@code kordin:vestaro-virtual} do, and without that artifact the answer is false.
+     * The main artifact gives it on Windows and on Linux (x86-64), where SANE's scanners and
+     * libgphoto2's cameras are its devices and {@code kordin:vestaro-virtual} adds virtual
+     * ones for tests. Where no library fits or loads the answer is false;
      * {@link #open()} then throws an {@link UnsatisfiedLinkError} that says why, and
      * {@link #unsupportedReason()} gives the same reason.
      *

@@ -91,9 +91,9 @@ class ArtifactsTest {
     /** Each line of a jar's index is "<sha256>  folder/name", and the file it names has that checksum. */
     private static String assertIndexChecks(JarFile jar) throws Exception {
         StringBuilder listed = new StringBuilder();
-        for (String line : text(jar, NativeLoader.INDEX).split("\n")) {
+        for (String line : text(jar, NativeIndex.INDEX).split("\n")) {
             String[] fields = line.split("  ", 2);
-            try (InputStream in = jar.getInputStream(jar.getJarEntry(NativeLoader.RESOURCE_ROOT + fields[1]))) {
+            try (InputStream in = jar.getInputStream(jar.getJarEntry(NativeIndex.RESOURCE_ROOT + fields[1]))) {
                 assertEquals(HexFormat.of().formatHex(MessageDigest.getInstance("SHA-256").digest(in.readAllBytes())), fields[0], line);
             }
             listed.append(fields[1]).append('\n');
@@ -102,17 +102,23 @@ class ArtifactsTest {
     }
 
     @Test
-    void theMainArtifactCarriesTheApiAndTheWindowsLibrariesOnly() throws Exception {
+    void theMainArtifactCarriesTheApiAndTheLibrariesOfWindowsAndLinux() throws Exception {
         try (JarFile jar = new JarFile(Jar.jar())) {
             assertTrue(jar.getName().endsWith("/kordin/vestaro/" + VERSION + "/vestaro-" + VERSION + ".jar"), jar.getName());
             assertDescribes(jar, "vestaro", null);
             assertNotNull(jar.getJarEntry("kordin/vestaro/wia/WIAManager.class"));
-            assertEquals(Set.of("index", "windows-x86", "windows-x86_64"), folders(jar, NativeLoader.RESOURCE_ROOT));
-            assertEquals("windows-x86_64/vestaro64_12.dll\nwindows-x86/vestaro32_12.dll\n", assertIndexChecks(jar));
+            assertEquals(Set.of("index", "linux-x86_64", "windows-x86", "windows-x86_64"), folders(jar, NativeIndex.RESOURCE_ROOT));
+            assertEquals(Set.of("libvestaro64_12.so", "libwinsim.so"), folders(jar, NativeIndex.RESOURCE_ROOT + "linux-x86_64/"),
+                    "no virtual devices in production");
+            assertEquals("windows-x86_64/vestaro64_12.dll\nwindows-x86/vestaro32_12.dll\nlinux-x86_64/libwinsim.so\n"
+                    + "linux-x86_64/libvestaro64_12.so\n", assertIndexChecks(jar),
+                    "the stand-in before the library: the loader loads the companions in index order");
         }
         try (JarFile sources = beside(Jar.jar(), "sources"); JarFile javadoc = beside(Jar.jar(), "javadoc")) {
             assertTrue(text(sources, "kordin/vestaro/wia/WIAManager.java").contains("public static WIAManager open()"));
             assertNotNull(sources.getJarEntry("module-info.java"));
+            assertNotNull(sources.getJarEntry("src/jni/wia/WIAManager.cpp"), "the C++ sources of the Linux libraries");
+            assertNotNull(sources.getJarEntry("winsim/include/winsim/devices.h"));
             assertLicensedAndStamped(sources);
             assertLicensedAndStamped(javadoc);
         }
@@ -148,24 +154,21 @@ class ArtifactsTest {
     }
 
     @Test
-    void theVirtualArtifactCarriesTheLinuxBuildAndNoClasses() throws Exception {
+    void theVirtualArtifactCarriesOnlyTheMarkerOfTheVirtualDevices() throws Exception {
         try (JarFile jar = new JarFile(Jar.virtualJar())) {
             assertDescribes(jar, "vestaro-virtual", "kordin.vestaro.virtual");
             // java -jar ignores -cp: the jar names the main jar beside it.
             assertEquals("vestaro-" + VERSION + ".jar", jar.getManifest().getMainAttributes().getValue("Class-Path"));
             assertEquals(List.of(), jar.stream().map(JarEntry::getName).filter(name -> name.endsWith(".class")).toList());
-            assertEquals(Set.of("index", "linux-x86_64"), folders(jar, NativeLoader.RESOURCE_ROOT));
-            assertEquals(Set.of("libvestaro64_12.so", "libwinsim.so", "winsim-virtual-devices"),
-                    folders(jar, NativeLoader.RESOURCE_ROOT + "linux-x86_64/"));
-            assertEquals("linux-x86_64/libwinsim.so\nlinux-x86_64/libvestaro64_12.so\nlinux-x86_64/winsim-virtual-devices\n",
-                    assertIndexChecks(jar), "the stand-in first: the loader loads the companions in index order");
+            assertEquals(Set.of("index", "linux-x86_64"), folders(jar, NativeIndex.RESOURCE_ROOT));
+            assertEquals(Set.of("winsim-virtual-devices"), folders(jar, NativeIndex.RESOURCE_ROOT + "linux-x86_64/"));
+            assertEquals("linux-x86_64/winsim-virtual-devices\n", assertIndexChecks(jar));
             String pom = text(jar, "META-INF/maven/kordin/vestaro-virtual/pom.xml");
             assertTrue(pom.replaceAll("\\s", "").contains(
                     "<dependency><groupId>kordin</groupId><artifactId>vestaro</artifactId><version>" + VERSION + "</version>"), pom);
         }
         try (JarFile sources = beside(Jar.virtualJar(), "sources"); JarFile javadoc = beside(Jar.virtualJar(), "javadoc")) {
-            assertNotNull(sources.getJarEntry("src/jni/wia/WIAManager.cpp"));
-            assertNotNull(sources.getJarEntry("winsim/include/winsim/devices.h"));
+            assertTrue(text(sources, "winsim/winsim-virtual-devices").contains("installs winsim's virtual devices"));
             assertTrue(text(javadoc, "index.html").contains("kordin:vestaro:" + VERSION), "points to the API's Javadoc");
             assertLicensedAndStamped(sources);
             assertLicensedAndStamped(javadoc);

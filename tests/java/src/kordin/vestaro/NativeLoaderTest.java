@@ -50,7 +50,7 @@ class NativeLoaderTest {
     }
 
     private static ClassLoader jarAt(Path root, String... entries) throws IOException {
-        Path natives = root.resolve(NativeLoader.RESOURCE_ROOT);
+        Path natives = root.resolve(NativeIndex.RESOURCE_ROOT);
         Files.createDirectories(natives);
         StringBuilder index = new StringBuilder();
         for (String entry : entries) {
@@ -198,10 +198,7 @@ class NativeLoaderTest {
         assertLinesMatch(List.of(
                 "no native library vestaro64_12 could be loaded for this Java VM \\(Linux, amd64, 64-bit\\); tried in order:",
                 "  1\\. the jar's copy: no jar on the class path has kordin/vestaro/native/linux-x86_64/libvestaro64_12\\.so"
-                        + " \\(they carry windows-x86_64, windows-x86\\); WIA is a Windows platform: for the virtual"
-                        + " devices on Linux add kordin:vestaro-virtual to the class path \\(java -cp vestaro.*\\.jar:"
-                        + "vestaro-virtual.*\\.jar CLASS \\.\\.\\., or for the command line java -jar vestaro-virtual.*\\.jar"
-                        + " \\.\\.\\. with vestaro.*\\.jar in the same folder; java -jar ignores -cp\\)",
+                        + " \\(they carry windows-x86_64, windows-x86\\)",
                 "  2\\. java\\.library\\.path: libvestaro64_12\\.so is in none of its folders \\[/opt/a, /opt/b\\]"),
                 error.getMessage().lines().toList());
 
@@ -222,7 +219,8 @@ class NativeLoaderTest {
         assertTrue(withoutJar.contains("no jar with native libraries is on the class path"), withoutJar);
         String mac = assertThrows(UnsatisfiedLinkError.class, () -> new NativeLoader("Mac OS X", "aarch64", "64", "",
                 temp.resolve("tmp"), windowsOnly).load(new RecordingVm())).getMessage();
-        assertTrue(mac.contains("kordin:vestaro-virtual has virtual devices for Linux only"), mac);
+        assertTrue(mac.contains("; WIA is a Windows platform, and the Linux build that serves SANE's scanners and"
+                + " libgphoto2's cameras is for Linux only"), mac);
     }
 
     @Test
@@ -232,15 +230,15 @@ class NativeLoaderTest {
         jarAt(main, "windows-x86_64/vestaro64_12.dll");
         jarAt(virtual, "linux-x86_64/libwinsim.so", "linux-x86_64/libvestaro64_12.so");
         // A file of the same name in the first jar, which its index does not list, stays unused.
-        Path stray = main.resolve(NativeLoader.RESOURCE_ROOT + "linux-x86_64/libvestaro64_12.so");
+        Path stray = main.resolve(NativeIndex.RESOURCE_ROOT + "linux-x86_64/libvestaro64_12.so");
         Files.createDirectories(stray.getParent());
         Files.writeString(stray, "stray");
         ClassLoader both = new URLClassLoader(new URL[] {main.toUri().toURL(), virtual.toUri().toURL()}, null);
 
         NativeLoader loader = linux64("", both);
         assertEquals(List.of("windows-x86_64/vestaro64_12.dll", "linux-x86_64/libwinsim.so", "linux-x86_64/libvestaro64_12.so"),
-                loader.index().stream().map(NativeLoader.Carried::entry).toList());
-        NativeLoader.Extraction extraction = loader.extract();
+                loader.index().stream().map(CarriedFile::entry).toList());
+        Extraction extraction = loader.extract();
         assertEquals("content of linux-x86_64/libvestaro64_12.so", Files.readString(extraction.library()));
         assertEquals(List.of(extraction.folder().resolve("libwinsim.so")), extraction.companions());
         assertEquals(virtual.toUri().toURL().toString(), extraction.origin());
@@ -256,7 +254,7 @@ class NativeLoaderTest {
     void aFileThatCannotBeCheckedIsRefusedAndNothingStandsInForIt() throws IOException {
         Path unchecked = temp.resolve("unchecked");
         jarAt(unchecked, "linux-x86_64/libvestaro64_12.so");
-        Files.writeString(unchecked.resolve(NativeLoader.INDEX), "linux-x86_64/libvestaro64_12.so\n");
+        Files.writeString(unchecked.resolve(NativeIndex.INDEX), "linux-x86_64/libvestaro64_12.so\n");
         Path onPath = Files.createDirectories(temp.resolve("on-path"));
         Files.writeString(onPath.resolve("libvestaro64_12.so"), "");
         RecordingVm vm = new RecordingVm();
@@ -276,7 +274,7 @@ class NativeLoaderTest {
     void aRelativeExtractionFolderIsTakenFromTheWorkingFolder() throws IOException {
         NativeLoader loader = new NativeLoader("Linux", "amd64", "64", "", Path.of("relative-tmp"),
                 jarWith("linux-x86_64/libvestaro64_12.so"));
-        NativeLoader.Extraction extraction = loader.extract();
+        Extraction extraction = loader.extract();
         try {
             assertTrue(extraction.library().isAbsolute(), extraction.library().toString());
             assertEquals(Path.of("relative-tmp").toAbsolutePath(), extraction.folder().getParent());
@@ -298,7 +296,7 @@ class NativeLoaderTest {
         Files.writeString(starting.resolve(".lock"), ""); // too young to judge
         Path foreign = Files.createDirectories(tmp.resolve("vestaro-nolock"));
 
-        NativeLoader.Extraction extraction = linux64("", jar).extract();
+        Extraction extraction = linux64("", jar).extract();
 
         assertNotNull(extraction);
         Path folder = extraction.folder();
@@ -338,7 +336,7 @@ class NativeLoaderTest {
 
     /**
      * In a VM of its own, as a user runs the artifacts: nothing on java.library.path, so the
-     * virtual artifact's copy must load, below the folder that vestaro.tmpdir names, and it
+     * main artifact's copy must load, below the folder that vestaro.tmpdir names, and it
      * must acquire a real image. The diagnostic lines show that the library read the debug
      * switch that the command line set before the load.
      */
@@ -363,8 +361,8 @@ class NativeLoaderTest {
     void aLibraryThatCannotLoadIsReportedWithTheSystemsOwnReason() throws Exception {
         assumeTrue(!NativeLoader.forThisJvm().isWindows());
         Path alone = Files.createDirectories(temp.resolve("alone"));
-        try (JarFile jar = new JarFile(Jar.virtualJar());
-                InputStream in = jar.getInputStream(jar.getJarEntry(NativeLoader.RESOURCE_ROOT + "linux-x86_64/libvestaro64_12.so"))) {
+        try (JarFile jar = new JarFile(Jar.jar());
+                InputStream in = jar.getInputStream(jar.getJarEntry(NativeIndex.RESOURCE_ROOT + "linux-x86_64/libvestaro64_12.so"))) {
             Files.copy(in, alone.resolve("libvestaro64_12.so"));
         }
         Jar.Result list = Jar.runWith(Files.createDirectories(temp.resolve("vm")), null,
@@ -376,33 +374,29 @@ class NativeLoaderTest {
         assertFalse(list.err().contains("noexec"), list.toString());
     }
 
-    /** Production on Linux: the main artifact alone finds no WIA platform and says which artifact to add. */
+    /**
+     * Production on Linux: the main artifact alone has the platform, its drivers' devices and
+     * no virtual device, even with a device set in the environment; the virtual artifact beside
+     * it adds them.
+     */
     @Test
-    void theMainArtifactAloneOnLinuxIsPlainlyNotSupported() throws Exception {
-        assumeTrue(!NativeLoader.forThisJvm().isWindows());
+    void theMainArtifactAloneOnLinuxHasThePlatformWithoutTheVirtualDevices() throws Exception {
+        assumeTrue(System.getProperty("os.name").startsWith("Linux"));
         Jar.Result list = Jar.runMainJarAlone(Files.createDirectories(temp.resolve("list")), "list");
-        assertEquals(1, list.status(), list.toString());
-        assertEquals("", list.out());
-        assertTrue(list.err().contains("cannot open the WIA device manager: no native library vestaro64_12"), list.toString());
-        assertTrue(list.err().contains("add kordin:vestaro-virtual to the class path"), list.toString());
+        assertEquals(0, list.status(), list.toString());
+        assertEquals("no WIA device found", list.out().strip(), "the drivers' devices alone, and the test presets allow"
+                + " only the virtual ones\n" + list);
 
-        // The message says how to run with both, java -jar included, which ignores -cp.
-        assertTrue(list.err().contains("or for the command line java -jar vestaro-virtual-" + System.getProperty("vestaro.version")
-                + ".jar ... with vestaro-" + System.getProperty("vestaro.version") + ".jar in the same folder"), list.toString());
-
-        // isSupported() says why not: the reason, and a debug message.
-        Jar.Result alone = Jar.runClass(Files.createDirectories(temp.resolve("alone")), null, false, tests(),
+        String deviceSet = "[{\"kind\": \"scanner\", \"id\": \"set\", \"name\": \"Set Scanner\"}]";
+        Jar.Result alone = Jar.runClass(Files.createDirectories(temp.resolve("alone")), deviceSet, false, tests(),
                 SupportProbe.class.getName());
-        String noLibrary = "no native library vestaro64_12 could be loaded for this Java VM \\(Linux, amd64, 64-bit\\);"
-                + " tried in order:";
-        assertLinesMatch(List.of("log: WIA is not supported in this Java VM: " + noLibrary, "supported: false, devices: none",
-                "log: WIA is not supported in this Java VM: " + noLibrary, "reason: " + noLibrary),
-                alone.out().lines().toList(), alone.toString());
+        assertTrue(alone.out().contains("supported: true, devices: none" + System.lineSeparator()), alone.toString());
+        assertFalse(alone.out().contains("reason: "), alone.toString());
+        assertTrue(alone.err().contains("WINSIM_DEVICES"), "the ignored device set is named\n" + alone);
         Jar.Result virtual = Jar.runClass(Files.createDirectories(temp.resolve("virtual")), null, true, tests(),
                 SupportProbe.class.getName());
         assertTrue(virtual.out().contains("supported: true, devices: Virtual Flatbed Scanner, Virtual Camera"
                 + System.lineSeparator()), virtual.toString());
-        assertFalse(virtual.out().contains("reason: "), virtual.toString());
     }
 
     private static Path tests() throws Exception {
@@ -431,18 +425,18 @@ class NativeLoaderTest {
                 + "( \\(deleted\\))?"), probe.toString());
     }
 
-    /** A virtual jar whose stand-in was swapped for another file after the build: refused, by file and jar. */
+    /** A jar whose stand-in was swapped for another file after the build: refused, by file and jar. */
     @Test
     void aJarWhoseNativesWereSwappedIsRefusedByTheCommandLine() throws Exception {
         assumeTrue(System.getProperty("os.name").startsWith("Linux"));
         Path folder = Files.createDirectories(temp.resolve("swapped"));
-        Path swapped = Files.copy(Path.of(Jar.virtualJar()), folder.resolve("vestaro-virtual.jar"));
+        Path swapped = Files.copy(Path.of(Jar.jar()), folder.resolve("vestaro.jar"));
         try (FileSystem jar = FileSystems.newFileSystem(swapped)) {
             Files.copy(Path.of(System.getProperty("vestaro.foreign.winsim"), "libwinsim.so"),
-                    jar.getPath(NativeLoader.RESOURCE_ROOT + "linux-x86_64/libwinsim.so"), StandardCopyOption.REPLACE_EXISTING);
+                    jar.getPath(NativeIndex.RESOURCE_ROOT + "linux-x86_64/libwinsim.so"), StandardCopyOption.REPLACE_EXISTING);
         }
         Jar.Result list = Jar.runJava(Files.createDirectories(temp.resolve("vm")),
-                List.of("-cp", Jar.jar() + File.pathSeparator + swapped, "kordin.vestaro.cli.Main", "list"));
+                List.of("-cp", swapped + File.pathSeparator + Jar.virtualJar(), "kordin.vestaro.cli.Main", "list"));
 
         assertEquals(1, list.status(), list.toString());
         assertTrue(list.err().contains("1. the jar's copy: libwinsim.so is not the file its jar was built with: jar:"

@@ -10,9 +10,6 @@ import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
-import java.io.ByteArrayOutputStream;
-import java.io.PrintStream;
-import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.Arrays;
@@ -38,34 +35,12 @@ class MainTest {
     @TempDir
     Path temp;
 
-    private final ByteArrayOutputStream out = new ByteArrayOutputStream();
-    private final ByteArrayOutputStream err = new ByteArrayOutputStream();
+    private final Console console = new Console();
+
 
     @AfterEach
     void debugOff() {
         Manager.debug = false;
-    }
-
-    private int run(String... args) {
-        return main(WIAManager::open).run(args);
-    }
-
-    private Main main(Main.Opener opener) {
-        return new Main(new PrintStream(out, true, StandardCharsets.UTF_8), new PrintStream(err, true, StandardCharsets.UTF_8),
-                opener);
-    }
-
-    private String out() {
-        return out.toString(StandardCharsets.UTF_8);
-    }
-
-    private String err() {
-        return err.toString(StandardCharsets.UTF_8);
-    }
-
-    private void reset() {
-        out.reset();
-        err.reset();
     }
 
     @SuppressWarnings("unchecked")
@@ -113,16 +88,16 @@ class MainTest {
             {"help", "scan", "list"}, {"help takes one command: scan and list"},
         };
         for (int i = 0; i < named.length; i += 2) {
-            reset();
-            assertEquals(Main.USAGE, run(named[i]));
-            assertEquals("vestaro: " + named[i + 1][0] + NL + "Run 'java -jar vestaro.jar help' for the usage." + NL, err());
+            console.reset();
+            assertEquals(Main.USAGE, console.run(named[i]));
+            assertEquals("vestaro: " + named[i + 1][0] + NL + "Run 'java -jar vestaro.jar help' for the usage." + NL, console.err());
             if (!List.of(named[i]).contains("--json")) {
-                assertEquals("", out(), "no results for a command line that cannot run");
+                assertEquals("", console.out(), "no results for a command line that cannot run");
             }
         }
-        assertEquals(Main.USAGE, run("scan", "--prefix", "../up", "-o", temp.toString()));
-        assertEquals(Main.USAGE, run("scan", "--prefix", "\uD83D\uDCF7".repeat(100), "-o", temp.toString()));
-        assertTrue(err().contains("--prefix: a file name prefix of 400 bytes in UTF-8 is too long"), err());
+        assertEquals(Main.USAGE, console.run("scan", "--prefix", "../up", "-o", temp.toString()));
+        assertEquals(Main.USAGE, console.run("scan", "--prefix", "\uD83D\uDCF7".repeat(100), "-o", temp.toString()));
+        assertTrue(console.err().contains("--prefix: a file name prefix of 400 bytes in UTF-8 is too long"), console.err());
         assertEquals(List.of(), names(temp), "nothing scanned");
     }
 
@@ -132,15 +107,15 @@ class MainTest {
             {"help", "help"}};
         String[] shown = {Usage.GENERAL, Usage.GENERAL, Usage.SCAN, Usage.SCAN, Usage.CAMERA, Usage.LIST, Usage.HELP};
         for (int i = 0; i < asked.length; i++) {
-            reset();
-            assertEquals(Main.OK, run(asked[i]));
-            assertEquals(shown[i], out(), String.join(" ", asked[i]));
-            assertEquals("", err());
+            console.reset();
+            assertEquals(Main.OK, console.run(asked[i]));
+            assertEquals(shown[i], console.out(), String.join(" ", asked[i]));
+            assertEquals("", console.err());
         }
         assertTrue(Usage.GENERAL.contains("  4  no such device"), Usage.GENERAL);
-        reset();
-        assertEquals(Main.OK, run("--version"));
-        assertEquals("vestaro 12.0.0" + NL, out(), "the jar's manifest gives the project's version");
+        console.reset();
+        assertEquals(Main.OK, console.run("--version"));
+        assertEquals("vestaro 12.0.0" + NL, console.out(), "the jar's manifest gives the project's version");
     }
 
     /** The usage texts name the command as the user started it: the jar, the main class or the module. */
@@ -155,29 +130,29 @@ class MainTest {
 
     @Test
     void aScanPrintsWhatTheFileHoldsOnStandardOutputAndTheProgressOnStandardError() throws Exception {
-        assertEquals(Main.OK, run("scan", "-o", temp.toString(), "-r", "100", "-m", "bw", "--area", "5,6,70,80"), err());
+        assertEquals(Main.OK, console.run("scan", "-o", temp.toString(), "-r", "100", "-m", "bw", "--area", "5,6,70,80"), console.err());
 
         Path kept = temp.resolve("scan-001.jpg");
         assertEquals("70x80 bw", describe(kept));
         assertEquals(String.join(NL,
                 "  1  scan-001.jpg  70x80, 100 dpi, 8 bits, jpeg, " + String.format("%,d", Files.size(kept)) + " bytes",
-                "1 image kept in " + temp, ""), out());
+                "1 image kept in " + temp, ""), console.out());
         // A JPEG holds black and white as 8-bit grey: no warning for that.
-        assertEquals("scanning with \"Virtual Flatbed Scanner\", asking 100 dpi, mode bw" + NL, err());
+        assertEquals("scanning with \"Virtual Flatbed Scanner\", asking 100 dpi, mode bw" + NL, console.err());
     }
 
     /** The default scanner takes 50 to 1200 dpi, has no deep modes, and scans at 150 dpi when a value is refused. */
     @Test
     void settingsTheDeviceRefusedAreWarnedOnStandardErrorAndInTheJson() throws Exception {
-        assertEquals(Main.OK, run("--json", "scan", "-o", temp.toString(), "-r", "99999", "-m", "gray16",
-                "--area", "0,0,5000,-1"), err());
+        assertEquals(Main.OK, console.run("--json", "scan", "-o", temp.toString(), "-r", "99999", "-m", "gray16",
+                "--area", "0,0,5000,-1"), console.err());
 
         List<String> warnings = List.of("asked 99999 dpi, the device scanned at 150",
                 "asked gray16 (16 bits per pixel), the image has 8",
                 "asked a width of 5000 pixels, the image is 1275x1753");
         assertEquals("scanning with \"Virtual Flatbed Scanner\", asking 99999 dpi, mode gray16" + NL
-                + String.join("", warnings.stream().map(w -> "vestaro: warning: " + w + NL).toList()), err());
-        Map<String, Object> json = JsonParser.object(out());
+                + String.join("", warnings.stream().map(w -> "vestaro: warning: " + w + NL).toList()), console.err());
+        Map<String, Object> json = JsonParser.object(console.out());
         assertEquals(warnings, json.get("warnings"));
         Path kept = temp.resolve("scan-001.jpg");
         assertEquals(Map.of("index", 1L, "path", kept.toString(), "format", "jpeg", "size", Files.size(kept),
@@ -186,101 +161,101 @@ class MainTest {
         assertEquals("1275x1753 gray", describe(kept));
 
         // Values the device takes give no warning.
-        reset();
-        assertEquals(Main.OK, run("scan", "-o", temp.toString(), "-r", "75", "-m", "gray", "--area", "0,0,100,-1"));
-        assertEquals("scanning with \"Virtual Flatbed Scanner\", asking 75 dpi, mode gray" + NL, err());
+        console.reset();
+        assertEquals(Main.OK, console.run("scan", "-o", temp.toString(), "-r", "75", "-m", "gray", "--area", "0,0,100,-1"));
+        assertEquals("scanning with \"Virtual Flatbed Scanner\", asking 75 dpi, mode gray" + NL, console.err());
     }
 
     @Test
     void theCameraCommandKeepsEveryPictureOfTheNamedDevice() throws Exception {
         for (String device : new String[] {"Virtual Camera", "2", Winsim.DEFAULT_CAMERA}) {
-            reset();
+            console.reset();
             Path folder = temp.resolve(device.replace('\\', '_'));
-            assertEquals(Main.OK, run("camera", "--device", device, "--prefix", "holiday", "-o", folder.toString()), err());
+            assertEquals(Main.OK, console.run("camera", "--device", device, "--prefix", "holiday", "-o", folder.toString()), console.err());
             assertEquals(List.of("holiday-001.jpg", "holiday-002.jpg", "holiday-003.jpg"), names(folder));
             assertEquals("320x240 color", describe(folder.resolve("holiday-003.jpg")));
-            assertEquals("transferring every picture of \"Virtual Camera\"" + NL, err());
-            assertTrue(out().matches("(  [1-3]  holiday-00[1-3]\\.jpg  320x240, 72 dpi, 24 bits, jpeg, [0-9,]+ bytes\\R){3}"
-                    + "3 images kept in " + Pattern.quote(folder.toString()) + "\\R"), out());
+            assertEquals("transferring every picture of \"Virtual Camera\"" + NL, console.err());
+            assertTrue(console.out().matches("(  [1-3]  holiday-00[1-3]\\.jpg  320x240, 72 dpi, 24 bits, jpeg, [0-9,]+ bytes\\R){3}"
+                    + "3 images kept in " + Pattern.quote(folder.toString()) + "\\R"), console.out());
         }
     }
 
     @Test
     void eachOutcomeHasItsExitStatus() throws Exception {
-        assertEquals(Main.NO_DEVICE, run("camera", "--device", "1"));
-        assertEquals("vestaro: \"Virtual Flatbed Scanner\" is a scanner, not a camera" + NL, err());
-        reset();
-        assertEquals(Main.NO_DEVICE, run("scan", "--device", "9"));
-        assertEquals("vestaro: no device 9 (see 'list')" + NL, err());
-        assertEquals("", out());
+        assertEquals(Main.NO_DEVICE, console.run("camera", "--device", "1"));
+        assertEquals("vestaro: \"Virtual Flatbed Scanner\" is a scanner, not a camera" + NL, console.err());
+        console.reset();
+        assertEquals(Main.NO_DEVICE, console.run("scan", "--device", "9"));
+        assertEquals("vestaro: no device 9 (see 'list')" + NL, console.err());
+        assertEquals("", console.out());
 
-        reset();
+        console.reset();
         Winsim.setDialogScript(Winsim.DEFAULT_CAMERA, "[{\"action\": \"cancel\"}]");
-        assertEquals(Main.NOTHING, run("camera", "--dialog", "-o", temp.toString()));
-        assertTrue(err().endsWith("vestaro: no image: the dialog was cancelled or nothing was picked" + NL), err());
-        assertEquals("", out());
+        assertEquals(Main.NOTHING, console.run("camera", "--dialog", "-o", temp.toString()));
+        assertTrue(console.err().endsWith("vestaro: no image: the dialog was cancelled or nothing was picked" + NL), console.err());
+        assertEquals("", console.out());
 
-        reset();
+        console.reset();
         Winsim.loadDevices("[{\"kind\": \"camera\", \"id\": \"empty\", \"name\": \"Empty\"}]");
-        assertEquals(Main.NOTHING, run("camera", "-o", temp.toString()));
-        assertTrue(err().endsWith("vestaro: no image: the camera holds no picture" + NL), err());
-        assertEquals(Main.NO_DEVICE, run("scan", "-o", temp.toString()));
-        assertTrue(err().endsWith("vestaro: no scanner found among 1 device" + NL), err());
+        assertEquals(Main.NOTHING, console.run("camera", "-o", temp.toString()));
+        assertTrue(console.err().endsWith("vestaro: no image: the camera holds no picture" + NL), console.err());
+        assertEquals(Main.NO_DEVICE, console.run("scan", "-o", temp.toString()));
+        assertTrue(console.err().endsWith("vestaro: no scanner found among 1 device" + NL), console.err());
         assertEquals(List.of(), names(temp));
 
         Winsim.loadDevices("[]");
-        assertEquals(Main.OK, run("list"), "listing no device is no failure");
-        assertEquals(Main.NO_DEVICE, run("camera"));
-        assertTrue(err().endsWith("vestaro: no camera found: the platform offered no WIA device" + NL), err());
+        assertEquals(Main.OK, console.run("list"), "listing no device is no failure");
+        assertEquals(Main.NO_DEVICE, console.run("camera"));
+        assertTrue(console.err().endsWith("vestaro: no camera found: the platform offered no WIA device" + NL), console.err());
     }
 
     @Test
     void aFailurePrintsTheCodeInHexAndTheTextWithoutAStackTraceUnlessAsked() throws Exception {
         Winsim.injectFault("IWiaDataTransfer::idtGetData", Winsim.WIA_ERROR_BUSY, 0, "");
-        assertEquals(Main.FAILED, run("scan", "-o", temp.toString()));
-        assertTrue(err().endsWith(NL + "vestaro: error 0x80210006: The WIA device is busy." + NL), err());
-        assertEquals("0 images kept in " + temp + " before the failure" + NL, out());
+        assertEquals(Main.FAILED, console.run("scan", "-o", temp.toString()));
+        assertTrue(console.err().endsWith(NL + "vestaro: error 0x80210006: The WIA device is busy." + NL), console.err());
+        assertEquals("0 images kept in " + temp + " before the failure" + NL, console.out());
 
-        reset();
+        console.reset();
         // Every picture fails: the first failure, the others attached to it.
-        assertEquals(Main.FAILED, run("--trace", "--debug", "camera", "-o", temp.toString()));
-        assertTrue(err().matches("(?s).*vestaro: error 0x80210006: The WIA device is busy\\.\\R"
+        assertEquals(Main.FAILED, console.run("--trace", "--debug", "camera", "-o", temp.toString()));
+        assertTrue(console.err().matches("(?s).*vestaro: error 0x80210006: The WIA device is busy\\.\\R"
                 + "  reported at \\.\\.\\\\src\\\\jni\\\\wia\\\\WIAUtils\\.cpp:[1-9][0-9]*\\R"
                 + "(  also: error 0x80210006: The WIA device is busy\\.\\R){2}"
-                + "kordin\\.vestaro\\.VestaroException: 0x80210006 .*\tat .*"), err());
+                + "kordin\\.vestaro\\.VestaroException: 0x80210006 .*\tat .*"), console.err());
 
-        reset();
+        console.reset();
         // The camera stops answering after its first picture: kept, and the failure said.
         Winsim.clearFaults();
         Winsim.injectFault("IEnumWiaItem::Next", Winsim.WIA_ERROR_OFFLINE, 2, "");
         Path camera = temp.resolve("camera");
-        assertEquals(Main.FAILED, run("camera", "-o", camera.toString()));
-        assertTrue(err().endsWith(NL + "vestaro: error 0x80210005: The WIA device is not online." + NL), err());
-        assertTrue(out().endsWith("1 image kept in " + camera + " before the failure" + System.lineSeparator()), out());
+        assertEquals(Main.FAILED, console.run("camera", "-o", camera.toString()));
+        assertTrue(console.err().endsWith(NL + "vestaro: error 0x80210005: The WIA device is not online." + NL), console.err());
+        assertTrue(console.out().endsWith("1 image kept in " + camera + " before the failure" + System.lineSeparator()), console.out());
         assertEquals(List.of("picture-001.jpg"), names(camera));
 
-        reset();
+        console.reset();
         Winsim.clearFaults();
         Winsim.injectFault("CoCreateInstance", Winsim.WIA_ERROR_OFFLINE, 0, "");
-        assertEquals(Main.FAILED, run("list"));
+        assertEquals(Main.FAILED, console.run("list"));
         assertEquals("vestaro: cannot open the WIA device manager: error 0x80210005: The WIA device is not online." + NL,
-                err());
-        assertFalse(err().contains("\tat "), err());
+                console.err());
+        assertFalse(console.err().contains("\tat "), console.err());
         // The manager opened but could not list its devices: no word of the manager.
-        reset();
+        console.reset();
         Winsim.clearFaults();
         Winsim.injectFault("IWiaDevMgr::EnumDeviceInfo", Winsim.WIA_ERROR_BUSY, 0, "");
-        assertEquals(Main.FAILED, run("list"));
+        assertEquals(Main.FAILED, console.run("list"));
         assertEquals("vestaro: warning: the devices cannot all be listed: error 0x80210006: The WIA device is busy." + NL
-                + "vestaro: cannot list every WIA device: error 0x80210006: The WIA device is busy." + NL, err());
+                + "vestaro: cannot list every WIA device: error 0x80210006: The WIA device is busy." + NL, console.err());
     }
 
     @Test
     void theJsonOfAFailureCarriesCodeTextSourceAndTheFailuresAttached() throws Exception {
         Winsim.injectFault("IWiaDataTransfer::idtGetData", Winsim.WIA_ERROR_BUSY, 2, "");
-        assertEquals(Main.FAILED, run("--json", "camera", "-o", temp.toString()));
+        assertEquals(Main.FAILED, console.run("--json", "camera", "-o", temp.toString()));
 
-        Map<String, Object> json = JsonParser.object(out());
+        Map<String, Object> json = JsonParser.object(console.out());
         assertEquals("camera", json.get("command"));
         assertEquals(1L, json.get("status"));
         assertEquals(temp.toString(), json.get("folder"));
@@ -300,9 +275,9 @@ class MainTest {
                 failure.toString());
         assertEquals(List.of(), failure.get("also"));
 
-        reset();
-        assertEquals(Main.NO_DEVICE, run("--json", "scan", "-d", "Nonesuch"));
-        json = JsonParser.object(out());
+        console.reset();
+        assertEquals(Main.NO_DEVICE, console.run("--json", "scan", "-d", "Nonesuch"));
+        json = JsonParser.object(console.out());
         assertEquals(4L, json.get("status"));
         assertNull(json.get("device"));
         assertEquals(Map.of("code", "none", "text", "no device Nonesuch (see 'list')", "source", "none", "device", "none",
@@ -321,40 +296,40 @@ class MainTest {
         String warning = "device \"Gone Camera\" (gone) cannot be opened: error 0x80210015: "
                 + "No WIA device of the selected type is available.";
 
-        assertEquals(Main.OK, run("--json", "list"), err());
-        assertEquals("vestaro: warning: " + warning + NL, err());
-        Map<String, Object> json = JsonParser.object(out());
+        assertEquals(Main.OK, console.run("--json", "list"), console.err());
+        assertEquals("vestaro: warning: " + warning + NL, console.err());
+        Map<String, Object> json = JsonParser.object(console.out());
         assertEquals(List.of(warning), json.get("warnings"));
         assertEquals(List.of("Scanner"), ((List<?>) json.get("devices")).stream()
                 .map(device -> ((Map<?, ?>) device).get("name")).toList());
 
         String failed = "vestaro: cannot open \"Gone Camera\": error 0x80210015: No WIA device of the selected type is available.";
         for (String device : new String[] {null, "gone", "gone camera"}) {
-            reset();
-            int status = device == null ? run("--json", "camera", "-o", temp.toString())
-                    : run("--json", "camera", "-d", device, "-o", temp.toString());
+            console.reset();
+            int status = device == null ? console.run("--json", "camera", "-o", temp.toString())
+                    : console.run("--json", "camera", "-d", device, "-o", temp.toString());
             assertEquals(Main.FAILED, status, device);
-            assertEquals("vestaro: warning: " + warning + NL + failed + NL, err());
-            json = JsonParser.object(out());
+            assertEquals("vestaro: warning: " + warning + NL + failed + NL, console.err());
+            json = JsonParser.object(console.out());
             assertEquals(List.of(warning), json.get("warnings"));
             @SuppressWarnings("unchecked")
             Map<String, Object> failure = (Map<String, Object>) json.get("failure");
             assertEquals("0x80210015", failure.get("code"));
             assertEquals(Map.of("name", "Gone Camera", "id", "gone"), failure.get("device"));
         }
-        reset();
-        assertEquals(Main.NO_DEVICE, run("camera", "-d", "Other", "-o", temp.toString()), "another device is not there");
-        assertTrue(err().endsWith("vestaro: no device Other (see 'list')" + NL), err());
-        reset();
-        assertEquals(Main.OK, run("scan", "-o", temp.toString(), "-r", "50"), "the other device works");
-        assertTrue(err().startsWith("vestaro: warning: " + warning + NL), err());
+        console.reset();
+        assertEquals(Main.NO_DEVICE, console.run("camera", "-d", "Other", "-o", temp.toString()), "another device is not there");
+        assertTrue(console.err().endsWith("vestaro: no device Other (see 'list')" + NL), console.err());
+        console.reset();
+        assertEquals(Main.OK, console.run("scan", "-o", temp.toString(), "-r", "50"), "the other device works");
+        assertTrue(console.err().startsWith("vestaro: warning: " + warning + NL), console.err());
 
         // The only device listed cannot be opened: the manager opened, the device failed.
         Winsim.loadDevices("[{\"kind\": \"camera\", \"id\": \"gone\", \"name\": \"Gone Camera\", \"vanishes\": true}]");
         for (String command : new String[] {"list", "camera"}) {
-            reset();
-            assertEquals(Main.FAILED, run(command), command);
-            assertEquals("vestaro: warning: " + warning + NL + failed + NL, err());
+            console.reset();
+            assertEquals(Main.FAILED, console.run(command), command);
+            assertEquals("vestaro: warning: " + warning + NL + failed + NL, console.err());
         }
     }
 
@@ -371,9 +346,9 @@ class MainTest {
         String odd = "Say \"cheese\" \\ tab\there \u00e9\u20ac\ud83d\ude00";
         Winsim.loadDevices("[{\"kind\": \"scanner\", \"id\": \"s\\\\1\", \"name\": \"Plain\"},"
                 + " {\"kind\": \"camera\", \"id\": \"c\", \"name\": \"Say \\\"cheese\\\" \\\\ tab\\there \u00e9\u20ac\ud83d\ude00\"}]");
-        assertEquals(Main.OK, run("list", "--json"), err());
+        assertEquals(Main.OK, console.run("list", "--json"), console.err());
 
-        String text = out();
+        String text = console.out();
         assertTrue(text.chars().allMatch(c -> c == '\n' || (c >= 0x20 && c < 0x7F)), "printable ASCII only: " + text);
         Map<String, Object> json = JsonParser.object(text);
         assertEquals(List.of("command", "status", "devices", "warnings", "failure"), List.copyOf(json.keySet()));
@@ -386,20 +361,20 @@ class MainTest {
     @Test
     void debugIsSetBeforeTheManagerOpensAndShowsTheJavaSidesMessages() throws Exception {
         boolean[] debugAtOpen = new boolean[1];
-        int status = main(() -> {
+        int status = console.main(() -> {
             debugAtOpen[0] = Manager.debug;
             return WIAManager.open();
         }).run("camera", "--debug", "-o", temp.toString());
 
-        assertEquals(Main.OK, status, err());
+        assertEquals(Main.OK, status, console.err());
         assertTrue(debugAtOpen[0]);
-        assertTrue(err().matches("(?s).*\\Rvestaro: WIACamera \"Virtual Camera\" \\(\\{.*\\}\\\\0001\\): image 3 \\(jpg\\) "
-                + ".*: jpeg 320x240, 72 dpi, 24 bits per pixel\\R.*"), err());
+        assertTrue(console.err().matches("(?s).*\\Rvestaro: WIACamera \"Virtual Camera\" \\(\\{.*\\}\\\\0001\\): image 3 \\(jpg\\) "
+                + ".*: jpeg 320x240, 72 dpi, 24 bits per pixel\\R.*"), console.err());
 
-        reset();
+        console.reset();
         Manager.debug = false;
-        assertEquals(Main.OK, run("camera", "-o", temp.toString()));
-        assertEquals("transferring every picture of \"Virtual Camera\"" + NL, err(), "no debug message without --debug");
+        assertEquals(Main.OK, console.run("camera", "-o", temp.toString()));
+        assertEquals("transferring every picture of \"Virtual Camera\"" + NL, console.err(), "no debug message without --debug");
     }
 
     /** Scripts get one JSON document from every run with --json, whatever the run was. */
@@ -413,10 +388,10 @@ class MainTest {
             {new String[] {"--json"}, null, "no command"},
         };
         for (Object[] wrong : runs) {
-            reset();
+            console.reset();
             String[] args = (String[]) wrong[0];
-            assertEquals(Main.USAGE, run(args));
-            Map<String, Object> json = JsonParser.object(out());
+            assertEquals(Main.USAGE, console.run(args));
+            Map<String, Object> json = JsonParser.object(console.out());
             String what = String.join(" ", args);
             assertEquals(wrong[1], json.get("command"), what);
             assertEquals(2L, json.get("status"), what);
@@ -433,15 +408,15 @@ class MainTest {
         assertEquals(Usage.CAMERA, JsonParser.object(runJson("camera", "--help")).get("usage"));
         assertEquals(Map.of("command", "version", "status", 0L, "version", "12.0.0", "warnings", List.of(), "failure", "none"),
                 nullsAsNone(JsonParser.object(runJson("--version"))));
-        assertEquals("", err());
+        assertEquals("", console.err());
     }
 
     private String runJson(String... args) {
-        reset();
+        console.reset();
         String[] withJson = Arrays.copyOf(args, args.length + 1);
         withJson[args.length] = "--json";
-        run(withJson);
-        return out();
+        console.run(withJson);
+        return console.out();
     }
 
     /**
@@ -451,20 +426,20 @@ class MainTest {
     @Test
     void aFolderThatCannotTakeTheImagesFailsBeforeTheDeviceRuns() throws Exception {
         Path file = Files.writeString(temp.resolve("file"), "");
-        assertEquals(Main.FAILED, run("--json", "camera", "-o", file.toString()));
-        Map<String, Object> json = JsonParser.object(out());
+        assertEquals(Main.FAILED, console.run("--json", "camera", "-o", file.toString()));
+        Map<String, Object> json = JsonParser.object(console.out());
         assertEquals(Map.of("code", "none", "text", file + " is a file", "source", "none", "device", "none", "also", List.of()),
                 nullsAsNone(json.get("failure")));
         assertEquals(List.of(), json.get("images"));
-        assertEquals("vestaro: " + file + " is a file" + NL, err());
+        assertEquals("vestaro: " + file + " is a file" + NL, console.err());
 
         Path refusing = Path.of("/sys/kernel");
         assumeTrue(Files.isDirectory(refusing), "sysfs is mounted");
-        reset();
-        assertEquals(Main.FAILED, run("scan", "-o", refusing.toString()));
-        assertTrue(err().matches("vestaro: cannot write into /sys/kernel: (permission denied|read-only file system)\\R"),
-                err());
-        assertEquals("", out());
+        console.reset();
+        assertEquals(Main.FAILED, console.run("scan", "-o", refusing.toString()));
+        assertTrue(console.err().matches("vestaro: cannot write into /sys/kernel: (permission denied|read-only file system)\\R"),
+                console.err());
+        assertEquals("", console.out());
         assertEquals(List.of(), Winsim.journal("IWiaDataTransfer::idtGetData"), "nothing acquired");
     }
 
@@ -473,15 +448,15 @@ class MainTest {
     void controlCharactersOfNamesAndIdsAreEscapedInTheText() throws Exception {
         Winsim.loadDevices("[{\"kind\": \"scanner\", \"id\": \"s\\u001b]0;owned\\u0007\\\\1\","
                 + " \"name\": \"Clear\\u001b[2J\\r\\nScreen\\u009b\"}]");
-        assertEquals(Main.OK, run("list"), err());
-        assertEquals(" 1  scanner  Clear\\x1b[2J\\r\\nScreen\\x9b  s\\x1b]0;owned\\x07\\1" + NL + "1 device" + NL, out());
+        assertEquals(Main.OK, console.run("list"), console.err());
+        assertEquals(" 1  scanner  Clear\\x1b[2J\\r\\nScreen\\x9b  s\\x1b]0;owned\\x07\\1" + NL + "1 device" + NL, console.out());
 
-        reset();
-        assertEquals(Main.NO_DEVICE, run("camera", "-d", "1"));
-        assertEquals("vestaro: \"Clear\\x1b[2J\\r\\nScreen\\x9b\" is a scanner, not a camera" + NL, err());
-        reset();
-        assertEquals(Main.OK, run("--debug", "scan", "-r", "50", "-o", temp.toString()), err());
-        String text = err() + out();
+        console.reset();
+        assertEquals(Main.NO_DEVICE, console.run("camera", "-d", "1"));
+        assertEquals("vestaro: \"Clear\\x1b[2J\\r\\nScreen\\x9b\" is a scanner, not a camera" + NL, console.err());
+        console.reset();
+        assertEquals(Main.OK, console.run("--debug", "scan", "-r", "50", "-o", temp.toString()), console.err());
+        String text = console.err() + console.out();
         assertTrue(text.contains("scanning with \"Clear\\x1b[2J\\r\\nScreen\\x9b\", asking 50 dpi"), text);
         assertTrue(text.contains("WIAScanner \"Clear\\x1b[2J\\r\\nScreen\\x9b\" (s\\x1b]0;owned\\x07\\1): image 1"), text);
         assertTrue(text.chars().noneMatch(c -> Character.getType(c) == Character.CONTROL && c != '\n'),

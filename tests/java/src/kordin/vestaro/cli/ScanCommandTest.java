@@ -19,7 +19,6 @@ import kordin.vestaro.testsupport.WinsimExtension;
 import kordin.vestaro.wia.PageSide;
 import kordin.vestaro.wia.PageSize;
 import kordin.vestaro.wia.ScanSource;
-import kordin.vestaro.wia.WIAManager;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.extension.ExtendWith;
 import org.junit.jupiter.api.io.TempDir;
@@ -32,28 +31,19 @@ class ScanCommandTest {
     @TempDir
     Path temp;
 
-    private final ByteArrayOutputStream out = new ByteArrayOutputStream();
-    private final ByteArrayOutputStream err = new ByteArrayOutputStream();
+    private final Console console = new Console();
+
+    /** Runs the command line with nothing captured before. */
+    private int run(String... args) {
+        console.reset();
+        return console.run(args);
+    }
+
 
     /** A scanner with a duplex feeder of `sheets` sheets (sheet `jamAt` jams), at 50, 100 or 150 dpi. */
     private static void feeder(int sheets, int jamAt) {
         Winsim.loadDevices("[{\"kind\": \"scanner\", \"id\": \"feed\", \"name\": \"Feeder Scanner\", \"resolutions\": [50, 100, 150],"
                 + " \"feeder\": {\"sheets\": " + sheets + ", \"duplex\": true, \"jamAt\": " + jamAt + "}}]");
-    }
-
-    private int run(String... args) {
-        out.reset();
-        err.reset();
-        return new Main(new PrintStream(out, true, StandardCharsets.UTF_8), new PrintStream(err, true, StandardCharsets.UTF_8),
-                WIAManager::open).run(args);
-    }
-
-    private String out() {
-        return out.toString(StandardCharsets.UTF_8);
-    }
-
-    private String err() {
-        return err.toString(StandardCharsets.UTF_8);
     }
 
     @Test
@@ -121,46 +111,46 @@ class ScanCommandTest {
     void aDuplexBatchListsEachPageWithItsSideAndTheJsonToo() throws Exception {
         feeder(2, 0);
         assertEquals(Main.OK, run("--json", "scan", "--source", "duplex", "-r", "50", "-m", "gray", "-o", temp.toString()),
-                err());
+                console.err());
         assertEquals("scanning with \"Feeder Scanner\" from its feeder, both sides, all pages, asking 50 dpi, mode gray" + NL,
-                err());
-        Map<String, Object> json = JsonParser.object(out());
+                console.err());
+        Map<String, Object> json = JsonParser.object(console.out());
         assertEquals(List.of(1L, 2L, 3L, 4L), images(json).stream().map(image -> image.get("index")).toList());
         assertEquals(List.of("front", "back", "front", "back"), images(json).stream().map(image -> image.get("side")).toList());
         assertEquals(List.of("scan-001.jpg", "scan-002.jpg", "scan-003.jpg", "scan-004.jpg"), names(temp));
         assertNull(json.get("failure"));
 
         feeder(1, 0);
-        assertEquals(Main.OK, run("scan", "--source", "duplex", "-r", "50", "-o", temp.resolve("text").toString()), err());
+        assertEquals(Main.OK, run("scan", "--source", "duplex", "-r", "50", "-o", temp.resolve("text").toString()), console.err());
         // The feeder's own page: A4 as WIA 1.0 sizes it, 8.267 x 11.692 inches.
-        assertTrue(out().matches("  1  front  scan-001\\.jpg  413x584, 50 dpi, 24 bits, jpeg, [0-9,]+ bytes\\R"
+        assertTrue(console.out().matches("  1  front  scan-001\\.jpg  413x584, 50 dpi, 24 bits, jpeg, [0-9,]+ bytes\\R"
                 + "  2  back   scan-002\\.jpg  413x584, 50 dpi, 24 bits, jpeg, [0-9,]+ bytes\\R"
-                + "2 images kept in " + Pattern.quote(temp.resolve("text").toString()) + "\\R"), out());
+                + "2 images kept in " + Pattern.quote(temp.resolve("text").toString()) + "\\R"), console.out());
     }
 
     @Test
     void pageCountPageSizeAndProgressLines() throws Exception {
         feeder(5, 0);
         assertEquals(Main.OK, run("scan", "--source", "feeder", "--pages", "2", "--page-size", "a5", "-r", "100",
-                "--progress", "-o", temp.toString()), err());
-        assertTrue(err().startsWith("scanning with \"Feeder Scanner\" from its feeder, 2 pages, page size A5 (148 x 210 mm),"
-                + " asking 100 dpi, mode color" + NL + "page 1: 0%" + NL), err());
-        assertTrue(err().contains("page 1: 100%" + NL + "page 2: 0%" + NL), err());
-        assertTrue(err().endsWith("page 2: 100%" + NL), err());
-        assertTrue(out().matches("(?s)  1  scan-001\\.jpg  582x826, 100 dpi, .*  2  scan-002\\.jpg  582x826, 100 dpi, .*"),
-                out());
+                "--progress", "-o", temp.toString()), console.err());
+        assertTrue(console.err().startsWith("scanning with \"Feeder Scanner\" from its feeder, 2 pages, page size A5 (148 x 210 mm),"
+                + " asking 100 dpi, mode color" + NL + "page 1: 0%" + NL), console.err());
+        assertTrue(console.err().contains("page 1: 100%" + NL + "page 2: 0%" + NL), console.err());
+        assertTrue(console.err().endsWith("page 2: 100%" + NL), console.err());
+        assertTrue(console.out().matches("(?s)  1  scan-001\\.jpg  582x826, 100 dpi, .*  2  scan-002\\.jpg  582x826, 100 dpi, .*"),
+                console.out());
     }
 
     @Test
     void anEmptyFeederAJamAndAPageTooLargeEachHaveTheirStatus() throws Exception {
         feeder(0, 0);
         assertEquals(Main.NOTHING, run("scan", "--source", "feeder", "-o", temp.toString()));
-        assertTrue(err().endsWith("vestaro: no image: the feeder is empty" + NL), err());
+        assertTrue(console.err().endsWith("vestaro: no image: the feeder is empty" + NL), console.err());
 
         feeder(5, 3);
         assertEquals(Main.FAILED, run("--json", "scan", "--source", "feeder", "-r", "50", "-o", temp.toString()));
-        assertTrue(err().endsWith("vestaro: error 0x80210002: Paper is jammed in the scanner's document feeder." + NL), err());
-        Map<String, Object> json = JsonParser.object(out());
+        assertTrue(console.err().endsWith("vestaro: error 0x80210002: Paper is jammed in the scanner's document feeder." + NL), console.err());
+        Map<String, Object> json = JsonParser.object(console.out());
         assertEquals(2, images(json).size(), "the pages before the jam are kept");
         assertEquals("0x80210002", ((Map<?, ?>) json.get("failure")).get("code"));
         assertEquals(List.of("scan-001.jpg", "scan-002.jpg"), names(temp));
@@ -168,19 +158,19 @@ class ScanCommandTest {
         assertEquals(Main.FAILED, run("scan", "--source", "feeder", "--page-size", "9x15in", "-o", temp.toString()));
         assertEquals("scanning with \"Feeder Scanner\" from its feeder, all pages, page size 9 x 15 in, asking 300 dpi,"
                 + " mode color" + NL + "vestaro: 9 x 15 in is larger than the largest sheet the feeder takes (8.5 x 14 in)" + NL,
-                err());
+                console.err());
         assertEquals(Main.FAILED, run("scan", "--page-size", "216x100mm", "-o", temp.toString()));
-        assertTrue(err().endsWith("vestaro: 216 x 100 mm is larger than the bed (215.9 x 297 mm)" + NL), err());
+        assertTrue(console.err().endsWith("vestaro: 216 x 100 mm is larger than the bed (215.9 x 297 mm)" + NL), console.err());
         Winsim.reset();
         assertEquals(Main.FAILED, run("scan", "--source", "feeder", "-o", temp.toString()));
-        assertTrue(err().endsWith("vestaro: \"Virtual Flatbed Scanner\" has no document feeder" + NL), err());
+        assertTrue(console.err().endsWith("vestaro: \"Virtual Flatbed Scanner\" has no document feeder" + NL), console.err());
         assertEquals(List.of("scan-001.jpg", "scan-002.jpg"), names(temp), "nothing more scanned");
     }
 
     @Test
     void infoShowsWhatAScannerOffers() throws Exception {
         feeder(3, 0);
-        assertEquals(Main.OK, run("info"), err());
+        assertEquals(Main.OK, run("info"), console.err());
         assertEquals(String.join(NL,
                 "\"Feeder Scanner\" (feed)",
                 "  sources      flatbed, feeder, duplex",
@@ -189,10 +179,10 @@ class ScanCommandTest {
                 "  feeder       paper ready",
                 "  resolutions  50, 100, 150 dpi, now 150",
                 "  modes        bw, gray, color",
-                ""), out());
+                ""), console.out());
 
-        assertEquals(Main.OK, run("--json", "info", "-d", "1"), err());
-        Map<String, Object> json = JsonParser.object(out());
+        assertEquals(Main.OK, run("--json", "info", "-d", "1"), console.err());
+        Map<String, Object> json = JsonParser.object(console.out());
         assertEquals(List.of("command", "status", "device", "capabilities", "warnings", "failure"), List.copyOf(json.keySet()));
         assertEquals(Map.of("sources", List.of("flatbed", "feeder", "duplex"),
                 "bed", Map.of("width", 8500L, "height", 11693L), "sheet", Map.of("width", 8500L, "height", 14000L),
@@ -200,10 +190,10 @@ class ScanCommandTest {
                 "modes", List.of("bw", "gray", "color")), json.get("capabilities"));
 
         Winsim.reset();
-        assertEquals(Main.OK, run("info"), err());
-        assertTrue(out().contains("  resolutions  50 to 1200 dpi in steps of 1, now 150" + NL), out());
-        assertTrue(!out().contains("feeder"), "no feeder, no feeder lines: " + out());
+        assertEquals(Main.OK, run("info"), console.err());
+        assertTrue(console.out().contains("  resolutions  50 to 1200 dpi in steps of 1, now 150" + NL), console.out());
+        assertTrue(!console.out().contains("feeder"), "no feeder, no feeder lines: " + console.out());
         assertEquals(Main.NO_DEVICE, run("info", "-d", "2"));
-        assertEquals("vestaro: \"Virtual Camera\" is a camera, not a scanner" + NL, err());
+        assertEquals("vestaro: \"Virtual Camera\" is a camera, not a scanner" + NL, console.err());
     }
 }

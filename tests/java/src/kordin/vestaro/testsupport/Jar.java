@@ -66,6 +66,19 @@ public final class Jar {
         return runJar(work, jar(), args);
     }
 
+    /**
+     * The command line with the main artifact alone on the class path, as production on
+     * Linux runs it; {@code environment} changes the VM's environment, a null value removing
+     * the variable.
+     */
+    public static Result runMainJar(Path work, Map<String, String> environment, List<String> vmOptions, String... args)
+            throws IOException, InterruptedException {
+        List<String> command = new ArrayList<>(vmOptions);
+        command.addAll(List.of("-cp", jar(), "kordin.vestaro.cli.Main"));
+        command.addAll(List.of(args));
+        return java(work, null, environment, command);
+    }
+
     /** {@code java -jar JAR ...}, the jar named as given. */
     public static Result runJar(Path work, String jar, String... args) throws IOException, InterruptedException {
         List<String> command = new ArrayList<>(List.of("-jar", jar));
@@ -87,7 +100,10 @@ public final class Jar {
         return runClass(work, devices, Map.of(), virtual, classes, mainClass, args);
     }
 
-    /** {@link #runClass}, with more variables in the VM's environment (such as {@code LD_LIBRARY_PATH}). */
+    /**
+     * {@link #runClass}, with more variables in the VM's environment (such as
+     * {@code LD_LIBRARY_PATH}); a null value removes the variable.
+     */
     public static Result runClass(Path work, String devices, Map<String, String> environment, boolean virtual,
             Path classes, String mainClass, String... args) throws IOException, InterruptedException {
         String classPath = classes + File.pathSeparator + jar() + (virtual ? File.pathSeparator + virtualJar() : "");
@@ -179,7 +195,13 @@ public final class Jar {
                 .redirectOutput(work.resolve("stdout").toFile()).redirectError(work.resolve("stderr").toFile());
         builder.environment().put("TMPDIR", tmp.toString());
         builder.environment().remove("WINSIM_DEVICES");
-        builder.environment().putAll(environment);
+        environment.forEach((name, value) -> {
+            if (value == null) {
+                builder.environment().remove(name);
+            } else {
+                builder.environment().put(name, value);
+            }
+        });
         if (devices != null) {
             Path set = work.resolve("devices.json");
             Files.writeString(set, devices);

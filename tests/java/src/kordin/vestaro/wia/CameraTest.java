@@ -92,6 +92,31 @@ class CameraTest {
         }
     }
 
+    /** Each picture carries the camera's name for it, and a folder that keeps names saves it under that. */
+    @Test
+    void eachPictureCarriesItsNameAndAFolderKeepingNamesSavesItUnderItWithoutReplacingAny() throws Exception {
+        Winsim.setDialogScript(CAMERA_ID, "[{\"action\": \"pick\", \"items\": [\"C\", \"A\"]}]");
+        Files.writeString(temp.resolve("A.jpg"), "older");
+        try (WIAManager manager = WIAManager.open()) {
+            WIACamera camera = manager.getCameras().get(0);
+            ImageFolder folder = ImageFolder.keepingNames(temp);
+            List<String> names = new ArrayList<>();
+            camera.transfer(false, image -> {
+                names.add(image.getName().orElse("none"));
+                folder.keep(image);
+            });
+
+            assertEquals(List.of("A", "B", "C"), names);
+            assertEquals(List.of(temp.resolve("A-2.jpg"), temp.resolve("B.jpg"), temp.resolve("C.jpg")), folder.files());
+            assertEquals(List.of(SIZE_A, SIZE_B, SIZE_C), sizes(folder.files()));
+            assertEquals("older", Files.readString(temp.resolve("A.jpg")));
+
+            ImageFolder picked = ImageFolder.keepingNames(temp.resolve("picked"));
+            camera.transfer(true, picked);
+            assertEquals(List.of("C.jpg", "A.jpg"), picked.files().stream().map(file -> file.getFileName().toString()).toList());
+        }
+    }
+
     @Test
     void theDialogGivesThePickedPicturesInItsOrderAndNothingWhenCancelled() throws Exception {
         Winsim.setDialogScript(CAMERA_ID, """

@@ -9,6 +9,7 @@ import java.nio.file.Path;
 import java.util.List;
 import javax.imageio.ImageIO;
 import kordin.vestaro.wia.ColorMode;
+import kordin.vestaro.wia.WIADevice;
 import kordin.vestaro.wia.WIAManager;
 import kordin.vestaro.wia.WIAScanner;
 import org.junit.jupiter.api.Test;
@@ -23,6 +24,9 @@ class ScanTest {
     void scansAGrayPageFromTheVirtualScanner() throws Exception {
         assertTrue(WIAManager.isSupported(), () -> WIAManager.unsupportedReason().orElse(""));
         try (WIAManager manager = WIAManager.open()) {
+            assertEquals(List.of("Virtual Flatbed Scanner", "Virtual Camera"),
+                    manager.getDevices().stream().map(WIADevice::getName).toList(),
+                    "the virtual devices alone, as the POM's vestaro.drivers asks");
             List<WIAScanner> scanners = manager.getScanners();
             assertFalse(scanners.isEmpty(), "the virtual scanner is there");
             WIAScanner scanner = scanners.get(0);
