@@ -7,7 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "WIAUtils.h"
+#include "FailureReport.h"
+#include "ValueConversion.h"
 
 namespace {
 

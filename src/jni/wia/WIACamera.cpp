@@ -3,6 +3,7 @@
 #include "DialogItems.h"
 #include "Handles.h"
 #include "RequireOut.h"
+#include "WIAUtils.h"
 
 // A picture that fails does not stop the others. Its exception is held aside while the
 // transfer goes on, later failures are attached to it as suppressed, and it is pending when

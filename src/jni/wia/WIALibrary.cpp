@@ -4,6 +4,7 @@
 
 #include <iterator>
 
+#include "FailureReport.h"
 #include "LocalRef.h"
 #include "RequireOut.h"
 

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "Platform.h"
-#include "WIAUtils.h"
 
 struct BindingCache {
   JavaVM* javaVm;

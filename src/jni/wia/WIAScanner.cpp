@@ -9,6 +9,7 @@
 #include "ScanBatch.h"
 #include "ScanItem.h"
 #include "ScannerCapabilities.h"
+#include "WIAUtils.h"
 
 namespace {
 
