@@ -26,6 +26,8 @@ jmethodID scanProgressMethod(JNIEnv* env) {
     scanProgressState.store(kBound, std::memory_order_release);
     return method;
   }
+  // Another thread is binding: one lookup's wait. A spin, as the DLLs' C++ library (MinGW-w64's
+  // win32 thread model) has no std::mutex or std::call_once.
   while (scanProgressState.load(std::memory_order_acquire) != kBound) {
   }
   return scanProgressId;

@@ -13,7 +13,7 @@
 extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIACamera__1transfer(JNIEnv* env, jobject self,
                                                                                jlong deviceHandle,
                                                                                jboolean dialog) {
-  CoInitialize(nullptr);
+  CoInitialize(nullptr);  // never uninitialised (COM on the host's threads, WIALibrary.h)
   ComPtr<IWiaItem> root;
   if (!LOOK_UP_HANDLE(env, deviceHandle, IID_IWiaItem, root)) return;
   HeldException held(env);
