@@ -3,6 +3,7 @@
 // resolution. They measure; they never assert.
 #include <benchmark/benchmark.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,20 @@ BENCHMARK(BM_SweepFeederBatch)
     ->MinTime(0.2)
     ->Unit(benchmark::kMillisecond);
 
+// The growth of the resident size over `run`, as the counter rss_growth_MB.
+void reportGrowth(benchmark::State& state, const std::function<void()>& run) {
+  const double before = residentMB();
+  run();
+  state.counters["rss_growth_MB"] = residentMB() - before;
+}
+
+// The end of a long run of `items` items: the platform given back, then its memory reported.
+void endMemoryRun(benchmark::State& state, int64_t items) {
+  state.SetItemsProcessed(state.iterations() * items);
+  winsim::reset();
+  reportMemory(state);
+}
+
 // The resident size over one batch of N pages through the library, from after a warm-up
 // batch of 100 to its end.
 void BM_MemoryLongBatch(benchmark::State& state) {
@@ -71,13 +86,11 @@ void BM_MemoryLongBatch(benchmark::State& state) {
     Library library;
     LibraryScanner scanner(library.takeOnlyDevice(), kFeederDpi);
     scanner.scanOnce(100);
-    const double before = residentMB();
-    if (scanner.scanOnce(pages) != 0) state.SkipWithError("the batch did not complete");
-    state.counters["rss_growth_MB"] = residentMB() - before;
+    reportGrowth(state, [&] {
+      if (scanner.scanOnce(pages) != 0) state.SkipWithError("the batch did not complete");
+    });
   }
-  state.SetItemsProcessed(state.iterations() * pages);
-  winsim::reset();
-  reportMemory(state);
+  endMemoryRun(state, pages);
 }
 BENCHMARK(BM_MemoryLongBatch)->ArgName("pages")->Arg(1000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -89,7 +102,6 @@ void BM_MemoryLongTransfer(benchmark::State& state) {
   for (auto _ : state) {
     winsim::reset();
     winsim::setDevices(camera(1000, 8, 8));
-    double before = 0;
     {
       Library library;
       LibraryDevice device(bench::kCamera, library.takeOnlyDevice());
@@ -100,13 +112,9 @@ void BM_MemoryLongTransfer(benchmark::State& state) {
     winsim::setDevices(camera(pictures, 8, 8));
     Library library;
     LibraryDevice device(bench::kCamera, library.takeOnlyDevice());
-    before = residentMB();
-    device.transferOnce();
-    state.counters["rss_growth_MB"] = residentMB() - before;
+    reportGrowth(state, [&] { device.transferOnce(); });
   }
-  state.SetItemsProcessed(state.iterations() * pictures);
-  winsim::reset();
-  reportMemory(state);
+  endMemoryRun(state, pictures);
 }
 BENCHMARK(BM_MemoryLongTransfer)->ArgName("pictures")->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -27,12 +27,8 @@ class Values : public JvmTest {
   void SetUp() override {
     JvmTest::SetUp();
     if (HasFatalFailure() || IsSkipped()) return;
-    void* library = dlopen("libvestaro_probe.so", RTLD_NOW | RTLD_NOLOAD);
-    ASSERT_NE(library, nullptr) << "the probe library is loaded";
-    auto lookup = reinterpret_cast<const ValueProbeApi* (*)()>(dlsym(library, VALUE_PROBE_API_SYMBOL));
-    dlclose(library);
-    ASSERT_NE(lookup, nullptr);
-    api_ = lookup();
+    api_ = probeApi<ValueProbeApi>(VALUE_PROBE_API_SYMBOL);
+    ASSERT_NE(api_, nullptr);
   }
 
   template <typename T>

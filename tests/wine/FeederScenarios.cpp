@@ -183,10 +183,8 @@ TEST_F(FeederScenario, TheDllReadsTheCapabilitiesOfADuplexFeeder) {
 }
 
 // A host whose scanner has no scanProgress scans to the end: no progress, no cancel.
-class FeederWithoutProgress : public Scenario {
- protected:
-  FeederWithoutProgress() { options.omitMember = "WIAScanner.scanProgress"; }
-};
+constexpr char kScanProgress[] = "WIAScanner.scanProgress";
+using FeederWithoutProgress = WithoutMember<kScanProgress>;
 
 TEST_F(FeederWithoutProgress, TheDllScansEveryPage) {
   ASSERT_EQ(library->onLoad(), JNI_VERSION_1_4);

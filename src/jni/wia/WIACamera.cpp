@@ -2,6 +2,7 @@
 // the user picks in the camera's dialog, each into a file handed to the host.
 #include "DialogItems.h"
 #include "Handles.h"
+#include "NextElement.h"
 #include "RequireOut.h"
 #include "WIAUtils.h"
 
@@ -44,8 +45,7 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIACamera__1transfer(J
   // Each direct child right after its fetch, in the enumerator's order.
   while (status == S_OK) {
     ComPtr<IWiaItem> child;
-    ULONG fetched = 0;  // a marshalled enumerator refuses a null count
-    status = children->Next(1, child.put(), &fetched);
+    status = nextElement(children.get(), child);
     if (status != S_OK) {
       child.reset();
       if (FAILED(status)) THROW_HRESULT(env, status);  // camera: next picture not fetched

@@ -8,6 +8,7 @@
 #include "DeviceStrings.h"
 #include "Handles.h"
 #include "ReadValues.h"
+#include "NextElement.h"
 #include "RequireOut.h"
 
 namespace {
@@ -132,8 +133,7 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1poll(JNIE
   const uint64_t poll = beginDevicePoll(managerCookie);
   for (;;) {
     ComPtr<IWiaPropertyStorage> info;
-    ULONG fetched = 0;  // a marshalled enumerator refuses a null count
-    hr = devices->Next(1, info.put(), &fetched);
+    hr = nextElement(devices.get(), info);
     if (FAILED(hr)) {
       THROW_HRESULT(env, hr);  // poll: next device not fetched
       return;

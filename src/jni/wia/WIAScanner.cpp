@@ -5,6 +5,7 @@
 
 #include "DialogItems.h"
 #include "Handles.h"
+#include "NextElement.h"
 #include "RequireOut.h"
 #include "ScanBatch.h"
 #include "ScanItem.h"
@@ -144,8 +145,7 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAScanner__1transfer(
   }
   if (hr != S_OK) return;
   ComPtr<IWiaItem> first;
-  ULONG fetched = 0;  // a marshalled enumerator refuses a null count
-  hr = children->Next(1, first.put(), &fetched);
+  hr = nextElement(children.get(), first);
   if (FAILED(hr)) {
     THROW_HRESULT(env, hr);  // scanner: first item not fetched
     return;
