@@ -24,11 +24,6 @@ void BM_SweepPoll(benchmark::State& state) {
   runSweep(state, count, [&] { library.pollOnce(); }, [&] { bench::direct::poll(direct.session); });
   reportMemory(state);
 }
-BENCHMARK(BM_SweepPoll)
-    ->ArgNames({"library", "devices"})
-    ->ArgsProduct({{1, 0}, {10, 100, 1000, 10000}})
-    ->MinTime(0.2)
-    ->Unit(benchmark::kMicrosecond);
 
 void BM_SweepCameraTransfer(benchmark::State& state) {
   const auto pictures = static_cast<int>(state.range(1));
@@ -42,11 +37,6 @@ void BM_SweepCameraTransfer(benchmark::State& state) {
   bench::direct::releaseDevice(direct.session, cookie);
   reportMemory(state);
 }
-BENCHMARK(BM_SweepCameraTransfer)
-    ->ArgNames({"library", "pictures"})
-    ->ArgsProduct({{1, 0}, {10, 100, 1000, 10000}})
-    ->MinTime(0.2)
-    ->Unit(benchmark::kMillisecond);
 
 void BM_SweepFeederBatch(benchmark::State& state) {
   const auto pages = static_cast<jint>(state.range(1));
@@ -57,11 +47,21 @@ void BM_SweepFeederBatch(benchmark::State& state) {
   }
   reportMemory(state);
 }
-BENCHMARK(BM_SweepFeederBatch)
-    ->ArgNames({"library", "pages"})
-    ->ArgsProduct({{1, 0}, {10, 100, 1000}})
-    ->MinTime(0.2)
-    ->Unit(benchmark::kMillisecond);
+// The sweeps, registered in this order: by the library and direct (the first argument, 1
+// and 0) over the numbers of `items`, each for at least 0.2 s.
+void sweep(const char* name, void (*run)(benchmark::State&), const char* items, std::vector<int64_t> counts,
+           benchmark::TimeUnit unit) {
+  benchmark::RegisterBenchmark(name, run)
+      ->ArgNames({"library", items})
+      ->ArgsProduct({{1, 0}, counts})
+      ->MinTime(0.2)
+      ->Unit(unit);
+}
+[[maybe_unused]] const bool kSweepsRegistered =
+    (sweep("BM_SweepPoll", BM_SweepPoll, "devices", {10, 100, 1000, 10000}, benchmark::kMicrosecond),
+     sweep("BM_SweepCameraTransfer", BM_SweepCameraTransfer, "pictures", {10, 100, 1000, 10000},
+           benchmark::kMillisecond),
+     sweep("BM_SweepFeederBatch", BM_SweepFeederBatch, "pages", {10, 100, 1000}, benchmark::kMillisecond), true);
 
 // The growth of the resident size over `run`, as the counter rss_growth_MB.
 void reportGrowth(benchmark::State& state, const std::function<void()>& run) {
