@@ -9,6 +9,11 @@
 
 #include <winsim/control.h>
 
+#include "ComPtr.h"
+#include "PropertyWrite.h"
+#include "ReadValues.h"
+#include "UniqueValue.h"
+
 namespace bench::direct {
 namespace {
 
@@ -29,56 +34,47 @@ const PROPSPEC kRecord[4] = {
 };
 
 template <typename T>
-T* lookUp(const Session& session, DWORD cookie, REFIID iid) {
-  T* object = nullptr;
-  require(session.table->GetInterfaceFromGlobal(cookie, iid, reinterpret_cast<void**>(&object)),
-          "GetInterfaceFromGlobal");
+ComPtr<T> lookUp(const Session& session, DWORD cookie, REFIID iid) {
+  ComPtr<T> object;
+  require(session.table->GetInterfaceFromGlobal(cookie, iid, object.putVoid()), "GetInterfaceFromGlobal");
   return object;
 }
 
-// Writes the file format and medium as one pair, as the library's transfer does.
-void setFileFormat(IWiaPropertyStorage* storage, const GUID& format) {
-  const PROPSPEC specs[2] = {{PRSPEC_PROPID, {WIA_IPA_FORMAT}}, {PRSPEC_PROPID, {WIA_IPA_TYMED}}};
-  PROPVARIANT pair[2];
-  PropVariantInit(&pair[0]);
-  PropVariantInit(&pair[1]);
-  pair[0].vt = VT_CLSID;
-  pair[0].puuid = const_cast<GUID*>(&format);
-  pair[1].vt = VT_I4;
-  pair[1].lVal = TYMED_FILE;
-  require(storage->WriteMultiple(2, specs, pair, WIA_IPA_FIRST), "WriteMultiple format");
+// `object`'s property storage or data-transfer interface.
+template <typename T>
+ComPtr<T> query(IUnknown* object, REFIID iid, const char* what) {
+  ComPtr<T> result;
+  require(object->QueryInterface(iid, result.putVoid()), what);
+  return result;
+}
+
+// One idtGetData into a file; the medium deletes the file when it goes.
+HRESULT getFile(IWiaDataTransfer* transfer, FileMedium& medium, IWiaDataCallback* callback) {
+  STGMEDIUM* slot = medium.put();
+  slot->tymed = TYMED_FILE;
+  return transfer->idtGetData(slot, callback);
 }
 
 // Transfers `item` into a file and hands its path to `use`; releases everything it took.
 template <typename Use>
-void transferItem(IWiaItem* item, const GUID& format, const PROPSPEC* specs, const PROPVARIANT* values,
+void transferItem(ComPtr<IWiaItem> item, const GUID& format, const PROPSPEC* specs, const PROPVARIANT* values,
                   ULONG count, Use use) {
-  IWiaPropertyStorage* storage = nullptr;
-  require(item->QueryInterface(IID_IWiaPropertyStorage, reinterpret_cast<void**>(&storage)),
-          "QueryInterface storage");
-  setFileFormat(storage, format);
+  auto storage = query<IWiaPropertyStorage>(item.get(), IID_IWiaPropertyStorage, "QueryInterface storage");
+  require(writeFileFormatPair(storage.get(), format), "WriteMultiple format");
   for (ULONG i = 0; i < count; ++i) storage->WriteMultiple(1, &specs[i], &values[i], WIA_IPA_FIRST);
-  IWiaDataTransfer* transfer = nullptr;
-  require(storage->QueryInterface(IID_IWiaDataTransfer, reinterpret_cast<void**>(&transfer)),
-          "QueryInterface transfer");
-  STGMEDIUM medium{};
-  medium.tymed = TYMED_FILE;
-  require(transfer->idtGetData(&medium, nullptr), "idtGetData");
-  use(winsim::toUtf8(medium.lpszFileName));
-  ReleaseStgMedium(&medium);
-  transfer->Release();
-  storage->Release();
-  item->Release();
+  auto transfer = query<IWiaDataTransfer>(storage.get(), IID_IWiaDataTransfer, "QueryInterface transfer");
+  FileMedium medium;
+  require(getFile(transfer.get(), medium, nullptr), "idtGetData");
+  use(winsim::toUtf8(medium.get().lpszFileName));
 }
 
 // The scanner's first item; the enumerator is given back.
-IWiaItem* scanItemOf(IWiaItem* root) {
-  IEnumWiaItem* children = nullptr;
-  require(root->EnumChildItems(&children), "EnumChildItems");
-  IWiaItem* item = nullptr;
+ComPtr<IWiaItem> scanItemOf(IWiaItem* root) {
+  ComPtr<IEnumWiaItem> children;
+  require(root->EnumChildItems(children.put()), "EnumChildItems");
+  ComPtr<IWiaItem> item;
   ULONG fetched = 0;
-  require(children->Next(1, &item, &fetched), "Next");
-  children->Release();
+  require(children->Next(1, item.put(), &fetched), "Next");
   return item;
 }
 
@@ -97,61 +93,48 @@ class GoOn final : public IWiaDataCallback {
   }
 };
 
-void writeNumber(IWiaPropertyStorage* storage, PROPID id, LONG value) {
-  const PROPSPEC spec = {PRSPEC_PROPID, {id}};
-  PROPVARIANT number;
-  PropVariantInit(&number);
-  number.vt = VT_I4;
-  number.lVal = value;
-  storage->WriteMultiple(1, &spec, &number, WIA_IPA_FIRST);
-}
-
 }  // namespace
 
 Session open() {
   Session session;
   CoInitialize(nullptr);
   require(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                           IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&session.table)),
+                           IID_IGlobalInterfaceTable, session.table.putVoid()),
           "CoCreateInstance table");
-  IWiaDevMgr* manager = nullptr;
-  require(CoCreateInstance(CLSID_WiaDevMgr, nullptr, CLSCTX_LOCAL_SERVER, IID_IWiaDevMgr,
-                           reinterpret_cast<void**>(&manager)),
+  ComPtr<IWiaDevMgr> manager;
+  require(CoCreateInstance(CLSID_WiaDevMgr, nullptr, CLSCTX_LOCAL_SERVER, IID_IWiaDevMgr, manager.putVoid()),
           "CoCreateInstance manager");
-  require(session.table->RegisterInterfaceInGlobal(manager, IID_IWiaDevMgr, &session.managerCookie),
+  require(session.table->RegisterInterfaceInGlobal(manager.get(), IID_IWiaDevMgr, &session.managerCookie),
           "RegisterInterfaceInGlobal");
-  manager->Release();
   return session;
 }
 
 void close(Session& session) {
   CoInitialize(nullptr);
-  IUnknown* registered = lookUp<IUnknown>(session, session.managerCookie, IID_IWiaDevMgr);
-  registered->Release();
+  lookUp<IUnknown>(session, session.managerCookie, IID_IWiaDevMgr).reset();
   session.table->RevokeInterfaceFromGlobal(session.managerCookie);
-  session.table->Release();
   session = Session{};
 }
 
 // One poll; `take` decides whether the first device stays registered, and its cookie.
 static DWORD pollDevices(const Session& session, bool takeFirst) {
   CoInitialize(nullptr);
-  IWiaDevMgr* manager = lookUp<IWiaDevMgr>(session, session.managerCookie, IID_IWiaDevMgr);
-  IEnumWIA_DEV_INFO* devices = nullptr;
-  require(manager->EnumDeviceInfo(WIA_DEVINFO_ENUM_LOCAL, &devices), "EnumDeviceInfo");
+  auto manager = lookUp<IWiaDevMgr>(session, session.managerCookie, IID_IWiaDevMgr);
+  ComPtr<IEnumWIA_DEV_INFO> devices;
+  require(manager->EnumDeviceInfo(WIA_DEVINFO_ENUM_LOCAL, devices.put()), "EnumDeviceInfo");
   DWORD taken = 0;
   for (;;) {
-    IWiaPropertyStorage* info = nullptr;
+    ComPtr<IWiaPropertyStorage> info;
     ULONG fetched = 0;
-    if (devices->Next(1, &info, &fetched) != S_OK || !info) break;
-    PROPVARIANT record[4];
-    for (PROPVARIANT& value : record) PropVariantInit(&value);
-    require(info->ReadMultiple(4, kRecord, record), "ReadMultiple");
-    IWiaItem* device = nullptr;
-    require(manager->CreateDevice(record[0].bstrVal, &device), "CreateDevice");
+    if (devices->Next(1, info.put(), &fetched) != S_OK || !info) break;
+    ReadValues<4> record;
+    require(info->ReadMultiple(4, kRecord, record.data()), "ReadMultiple");
+    ComPtr<IWiaItem> device;
+    require(manager->CreateDevice(record[0].bstrVal, device.put()), "CreateDevice");
     DWORD cookie = 0;
-    require(session.table->RegisterInterfaceInGlobal(device, IID_IWiaItem, &cookie), "RegisterInterfaceInGlobal");
-    device->Release();
+    require(session.table->RegisterInterfaceInGlobal(device.get(), IID_IWiaItem, &cookie),
+            "RegisterInterfaceInGlobal");
+    device.reset();
     // The host's share: it sees the name, type and id, and takes the device or not.
     volatile LONG type = record[2].lVal;
     (void)type;
@@ -160,11 +143,7 @@ static DWORD pollDevices(const Session& session, bool takeFirst) {
     } else {
       session.table->RevokeInterfaceFromGlobal(cookie);
     }
-    FreePropVariantArray(4, record);
-    info->Release();
   }
-  devices->Release();
-  manager->Release();
   return taken;
 }
 
@@ -174,77 +153,59 @@ DWORD takeFirstDevice(const Session& session) { return pollDevices(session, true
 
 void releaseDevice(const Session& session, DWORD deviceCookie) {
   CoInitialize(nullptr);
-  IUnknown* registered = lookUp<IUnknown>(session, deviceCookie, IID_IWiaItem);
-  registered->Release();
+  lookUp<IUnknown>(session, deviceCookie, IID_IWiaItem).reset();
   session.table->RevokeInterfaceFromGlobal(deviceCookie);
 }
 
 int cameraTransfer(const Session& session, DWORD deviceCookie) {
   CoInitialize(nullptr);
-  IWiaItem* root = lookUp<IWiaItem>(session, deviceCookie, IID_IWiaItem);
-  IEnumWiaItem* children = nullptr;
-  require(root->EnumChildItems(&children), "EnumChildItems");
+  auto root = lookUp<IWiaItem>(session, deviceCookie, IID_IWiaItem);
+  ComPtr<IEnumWiaItem> children;
+  require(root->EnumChildItems(children.put()), "EnumChildItems");
   int pictures = 0;
   for (;;) {
-    IWiaItem* child = nullptr;
+    ComPtr<IWiaItem> child;
     ULONG fetched = 0;
-    if (children->Next(1, &child, &fetched) != S_OK) {
-      if (child) child->Release();
-      break;
-    }
-    transferItem(child, WiaImgFmt_JPEG, nullptr, nullptr, 0, [&](const std::string& path) {
+    if (children->Next(1, child.put(), &fetched) != S_OK) break;
+    transferItem(std::move(child), WiaImgFmt_JPEG, nullptr, nullptr, 0, [&](const std::string& path) {
       struct stat file {};
       if (::stat(path.c_str(), &file) == 0) ++pictures;
     });
   }
-  children->Release();
-  root->Release();
   return pictures;
 }
 
 int feederBatch(const Session& session, DWORD deviceCookie, int pages, LONG dpi) {
   static GoOn goOn;
   CoInitialize(nullptr);
-  IWiaItem* root = lookUp<IWiaItem>(session, deviceCookie, IID_IWiaItem);
-  IWiaItem* item = scanItemOf(root);
-  IWiaPropertyStorage* device = nullptr;
-  require(root->QueryInterface(IID_IWiaPropertyStorage, reinterpret_cast<void**>(&device)), "QueryInterface root");
-  writeNumber(device, WIA_DPS_DOCUMENT_HANDLING_SELECT, FEEDER);
-  writeNumber(device, WIA_DPS_PAGES, ALL_PAGES);
+  auto root = lookUp<IWiaItem>(session, deviceCookie, IID_IWiaItem);
+  ComPtr<IWiaItem> item = scanItemOf(root.get());
+  auto device = query<IWiaPropertyStorage>(root.get(), IID_IWiaPropertyStorage, "QueryInterface root");
+  writeLongProperty(device.get(), WIA_DPS_DOCUMENT_HANDLING_SELECT, FEEDER);
+  writeLongProperty(device.get(), WIA_DPS_PAGES, ALL_PAGES);
   const PROPSPEC select = {PRSPEC_PROPID, {WIA_DPS_DOCUMENT_HANDLING_SELECT}};
-  PROPVARIANT selected;
-  PropVariantInit(&selected);
-  require(device->ReadMultiple(1, &select, &selected), "ReadMultiple");
-  IWiaPropertyStorage* storage = nullptr;
-  require(item->QueryInterface(IID_IWiaPropertyStorage, reinterpret_cast<void**>(&storage)), "QueryInterface item");
-  setFileFormat(storage, WiaImgFmt_JPEG);
-  writeNumber(storage, WIA_IPS_XRES, dpi);
-  writeNumber(storage, WIA_IPS_YRES, dpi);
-  IWiaDataTransfer* transfer = nullptr;
-  require(storage->QueryInterface(IID_IWiaDataTransfer, reinterpret_cast<void**>(&transfer)),
-          "QueryInterface transfer");
+  ReadValues<1> selected;
+  require(device->ReadMultiple(1, &select, selected.data()), "ReadMultiple");
+  auto storage = query<IWiaPropertyStorage>(item.get(), IID_IWiaPropertyStorage, "QueryInterface item");
+  require(writeFileFormatPair(storage.get(), WiaImgFmt_JPEG), "WriteMultiple format");
+  writeLongProperty(storage.get(), WIA_IPS_XRES, dpi);
+  writeLongProperty(storage.get(), WIA_IPS_YRES, dpi);
+  auto transfer = query<IWiaDataTransfer>(storage.get(), IID_IWiaDataTransfer, "QueryInterface transfer");
   int delivered = 0;
   for (int page = 0; page < pages; ++page) {
-    STGMEDIUM medium{};
-    medium.tymed = TYMED_FILE;
-    if (transfer->idtGetData(&medium, &goOn) != S_OK) break;
+    FileMedium medium;
+    if (getFile(transfer.get(), medium, &goOn) != S_OK) break;
     struct stat file {};
-    if (::stat(winsim::toUtf8(medium.lpszFileName).c_str(), &file) == 0) ++delivered;
-    ReleaseStgMedium(&medium);
+    if (::stat(winsim::toUtf8(medium.get().lpszFileName).c_str(), &file) == 0) ++delivered;
   }
-  transfer->Release();
-  storage->Release();
-  device->Release();
-  item->Release();
-  root->Release();
   return delivered;
 }
 
 std::vector<uint8_t> scanPixels(const Session& session, DWORD deviceCookie, LONG dpi, LONG width,
                                 LONG height) {
   CoInitialize(nullptr);
-  IWiaItem* root = lookUp<IWiaItem>(session, deviceCookie, IID_IWiaItem);
-  IWiaItem* flatbed = scanItemOf(root);
+  auto root = lookUp<IWiaItem>(session, deviceCookie, IID_IWiaItem);
+  ComPtr<IWiaItem> flatbed = scanItemOf(root.get());
   const PROPID ids[] = {WIA_IPS_XRES, WIA_IPS_YRES, WIA_IPA_DATATYPE, WIA_IPA_DEPTH,
                         WIA_IPS_XPOS, WIA_IPS_YPOS, WIA_IPS_XEXTENT, WIA_IPS_YEXTENT};
   const LONG numbers[] = {dpi, dpi, WIA_DATA_COLOR, 24, 0, 0, width, height};
@@ -257,7 +218,7 @@ std::vector<uint8_t> scanPixels(const Session& session, DWORD deviceCookie, LONG
     values[i].lVal = numbers[i];
   }
   std::vector<uint8_t> rgb;
-  transferItem(flatbed, WiaImgFmt_BMP, specs, values, static_cast<ULONG>(std::size(ids)),
+  transferItem(std::move(flatbed), WiaImgFmt_BMP, specs, values, static_cast<ULONG>(std::size(ids)),
                [&](const std::string& path) {
                  std::ifstream file(path, std::ios::binary);
                  std::vector<uint8_t> bmp((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -274,7 +235,6 @@ std::vector<uint8_t> scanPixels(const Session& session, DWORD deviceCookie, LONG
                    }
                  }
                });
-  root->Release();
   return rgb;
 }
 

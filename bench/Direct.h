@@ -8,11 +8,13 @@
 
 #include <winsim/winsim.h>
 
+#include "ComPtr.h"
+
 namespace bench::direct {
 
 // What the library holds after _initialize: the interface table and the manager's cookie.
 struct Session {
-  IGlobalInterfaceTable* table = nullptr;
+  ComPtr<IGlobalInterfaceTable> table;
   DWORD managerCookie = 0;
 };
 

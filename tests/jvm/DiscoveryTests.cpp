@@ -184,11 +184,7 @@ TEST_F(Discovery, DeviceFailuresAreReportedAfterEveryOtherDevice) {
 // poll, code and position, with nothing else pending and no JNI warning.
 class DiscoveryWithOriginalException : public Discovery {
  protected:
-  LoadSettings loadSettings() const override {
-    LoadSettings settings{"product-original-exception"};
-    settings.classPathFirst = {ORIGINAL_EXCEPTION_JAR};
-    return settings;
-  }
+  LoadSettings loadSettings() const override { return otherHostSettings("product-original-exception", ORIGINAL_EXCEPTION_JAR); }
 };
 
 TEST_F(DiscoveryWithOriginalException, DeviceFailuresAreReportedWithoutTheDevicesFields) {

@@ -24,11 +24,7 @@ TEST_F(LibraryLoad, CreatesTheInterfaceTableOnceUnderJniChecks) {
 // A host that breaks the contract, placed before the real host classes.
 class BrokenHost : public JvmTest {
  protected:
-  LoadSettings loadSettings() const override {
-    LoadSettings settings{"broken-host"};
-    settings.classPathFirst = {BROKEN_HOST_JAR};
-    return settings;
-  }
+  LoadSettings loadSettings() const override { return otherHostSettings("broken-host", BROKEN_HOST_JAR); }
   bool requireLoaded() const override { return false; }
 };
 
@@ -48,11 +44,7 @@ TEST_F(BrokenHost, FirstMissingMemberFailsTheLoadAndNamesIt) {
 
 class BrokenHierarchy : public JvmTest {
  protected:
-  LoadSettings loadSettings() const override {
-    LoadSettings settings{"broken-hierarchy"};
-    settings.classPathFirst = {BROKEN_HIERARCHY_JAR};
-    return settings;
-  }
+  LoadSettings loadSettings() const override { return otherHostSettings("broken-hierarchy", BROKEN_HIERARCHY_JAR); }
   bool requireLoaded() const override { return false; }
 };
 

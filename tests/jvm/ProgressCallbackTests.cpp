@@ -18,12 +18,8 @@ class ProgressCallbackTest : public DeviceTest {
   void SetUp() override {
     DeviceTest::SetUp();
     if (HasFatalFailure() || IsSkipped()) return;
-    void* library = dlopen("libvestaro_probe.so", RTLD_NOW | RTLD_NOLOAD);
-    ASSERT_NE(library, nullptr) << "the probe library is loaded";
-    auto lookup = reinterpret_cast<const ProgressProbeApi* (*)()>(dlsym(library, PROGRESS_PROBE_API_SYMBOL));
-    dlclose(library);
-    ASSERT_NE(lookup, nullptr);
-    api_ = lookup();
+    api_ = probeApi<ProgressProbeApi>(PROGRESS_PROBE_API_SYMBOL);
+    ASSERT_NE(api_, nullptr);
     scanner_ = newScanner();
     callback_ = api_->newProgressCallback(env_, scanner_);
     ASSERT_NE(callback_, nullptr);

@@ -371,11 +371,7 @@ TEST_F(ScanPages, WrongHandlesAndArgumentsAreReported) {
 // with the library's callback answering every message, and it cannot cancel.
 class ScanPagesWithoutProgress : public ScanPages {
  protected:
-  LoadSettings loadSettings() const override {
-    LoadSettings settings{"no-progress-host"};
-    settings.classPathFirst = {NO_PROGRESS_HOST_JAR};
-    return settings;
-  }
+  LoadSettings loadSettings() const override { return otherHostSettings("no-progress-host", NO_PROGRESS_HOST_JAR); }
 };
 
 TEST_F(ScanPagesWithoutProgress, ScanEveryPageAndCannotCancel) {

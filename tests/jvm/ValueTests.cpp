@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -16,16 +17,8 @@
 namespace jvmtest {
 namespace {
 
-// A VARIANT block made by jobjectToVariant: its payload released, then the block freed.
-struct Block {
-  const ValueProbeApi* api;
-  VARIANT* variant;
-  ~Block() {
-    if (!variant) return;
-    api->clearVariantPayload(variant);
-    std::free(variant);
-  }
-};
+// A VARIANT block made by jobjectToVariant, given back by the library's freeVariantBlock.
+using Block = std::unique_ptr<VARIANT, void (*)(VARIANT*)>;
 
 class Values : public JvmTest {
  protected:
@@ -34,12 +27,8 @@ class Values : public JvmTest {
   void SetUp() override {
     JvmTest::SetUp();
     if (HasFatalFailure() || IsSkipped()) return;
-    void* library = dlopen("libvestaro_probe.so", RTLD_NOW | RTLD_NOLOAD);
-    ASSERT_NE(library, nullptr) << "the probe library is loaded";
-    auto lookup = reinterpret_cast<const ValueProbeApi* (*)()>(dlsym(library, VALUE_PROBE_API_SYMBOL));
-    dlclose(library);
-    ASSERT_NE(lookup, nullptr);
-    api_ = lookup();
+    api_ = probeApi<ValueProbeApi>(VALUE_PROBE_API_SYMBOL);
+    ASSERT_NE(api_, nullptr);
   }
 
   template <typename T>
@@ -69,7 +58,7 @@ class Values : public JvmTest {
   }
 
   Block toVariant(jobject value) {
-    Block block{api_, api_->jobjectToVariant(env_, value)};
+    Block block(api_->jobjectToVariant(env_, value), api_->freeVariantBlock);
     expectNoException(env_, "jobjectToVariant");
     return block;
   }
@@ -87,10 +76,10 @@ class Values : public JvmTest {
   }
   DATE dateOf(jlong milliseconds) {
     Block block = toVariant(newDate(milliseconds));
-    EXPECT_NE(block.variant, nullptr);
-    if (!block.variant) return NAN;
-    EXPECT_EQ(block.variant->vt, VT_DATE);
-    return block.variant->date;
+    EXPECT_NE(block.get(), nullptr);
+    if (!block.get()) return NAN;
+    EXPECT_EQ(block->vt, VT_DATE);
+    return block->date;
   }
   jlong millisecondsOf(DATE date) {
     VARIANT v = variantOf(VT_DATE);
@@ -109,42 +98,42 @@ class Values : public JvmTest {
 
 TEST_F(Values, NumbersAndBooleansGoBothWays) {
   Block byte = toVariant(boxed(jbyte(-1)));
-  ASSERT_NE(byte.variant, nullptr);
-  EXPECT_EQ(byte.variant->vt, VT_UI1);
-  EXPECT_EQ(byte.variant->bVal, 255);
-  EXPECT_EQ(callMethod<jint>(env_, toJava(*byte.variant), "intValue", "()I"), -1);
+  ASSERT_NE(byte.get(), nullptr);
+  EXPECT_EQ(byte->vt, VT_UI1);
+  EXPECT_EQ(byte->bVal, 255);
+  EXPECT_EQ(callMethod<jint>(env_, toJava(*byte), "intValue", "()I"), -1);
 
   Block shortValue = toVariant(boxed(jshort(-2)));
-  EXPECT_EQ(shortValue.variant->vt, VT_I2);
-  EXPECT_EQ(shortValue.variant->iVal, -2);
+  EXPECT_EQ(shortValue->vt, VT_I2);
+  EXPECT_EQ(shortValue->iVal, -2);
   Block integer = toVariant(boxed(jint(INT32_MIN)));
-  EXPECT_EQ(integer.variant->vt, VT_I4);
-  EXPECT_EQ(integer.variant->lVal, INT32_MIN);
+  EXPECT_EQ(integer->vt, VT_I4);
+  EXPECT_EQ(integer->lVal, INT32_MIN);
   Block floatValue = toVariant(boxed(1.25f));
-  EXPECT_EQ(floatValue.variant->vt, VT_R4);
-  EXPECT_EQ(floatValue.variant->fltVal, 1.25f);
+  EXPECT_EQ(floatValue->vt, VT_R4);
+  EXPECT_EQ(floatValue->fltVal, 1.25f);
   Block doubleValue = toVariant(boxed(-0.1));
-  EXPECT_EQ(doubleValue.variant->vt, VT_R8);
-  EXPECT_EQ(doubleValue.variant->dblVal, -0.1);
+  EXPECT_EQ(doubleValue->vt, VT_R8);
+  EXPECT_EQ(doubleValue->dblVal, -0.1);
   Block yes = toVariant(boxed(jboolean(JNI_TRUE)));
-  EXPECT_EQ(yes.variant->vt, VT_BOOL);
-  EXPECT_EQ(yes.variant->boolVal, VARIANT_TRUE);
+  EXPECT_EQ(yes->vt, VT_BOOL);
+  EXPECT_EQ(yes->boolVal, VARIANT_TRUE);
   Block no = toVariant(boxed(jboolean(JNI_FALSE)));
-  EXPECT_EQ(no.variant->boolVal, VARIANT_FALSE);
+  EXPECT_EQ(no->boolVal, VARIANT_FALSE);
 
   // Back: each type to its class with the same value.
-  jobject back = toJava(*shortValue.variant);
+  jobject back = toJava(*shortValue);
   EXPECT_TRUE(isInstance(back, "java/lang/Short"));
   EXPECT_EQ(callMethod<jint>(env_, back, "intValue", "()I"), -2);
-  back = toJava(*integer.variant);
+  back = toJava(*integer);
   EXPECT_TRUE(isInstance(back, "java/lang/Integer"));
   EXPECT_EQ(callMethod<jint>(env_, back, "intValue", "()I"), INT32_MIN);
-  back = toJava(*floatValue.variant);
+  back = toJava(*floatValue);
   EXPECT_TRUE(isInstance(back, "java/lang/Float"));
-  back = toJava(*doubleValue.variant);
+  back = toJava(*doubleValue);
   EXPECT_TRUE(isInstance(back, "java/lang/Double"));
-  EXPECT_EQ(callMethod<jboolean>(env_, toJava(*yes.variant), "booleanValue", "()Z"), JNI_TRUE);
-  EXPECT_EQ(callMethod<jboolean>(env_, toJava(*no.variant), "booleanValue", "()Z"), JNI_FALSE);
+  EXPECT_EQ(callMethod<jboolean>(env_, toJava(*yes), "booleanValue", "()Z"), JNI_TRUE);
+  EXPECT_EQ(callMethod<jboolean>(env_, toJava(*no), "booleanValue", "()Z"), JNI_FALSE);
 
   VARIANT one = variantOf(VT_BOOL);
   one.boolVal = 1;  // any non-zero value is true
@@ -156,15 +145,15 @@ TEST_F(Values, NumbersAndBooleansGoBothWays) {
 
 TEST_F(Values, NullEmptyAndUnsupportedValues) {
   Block null = toVariant(nullptr);
-  ASSERT_NE(null.variant, nullptr);
-  EXPECT_EQ(null.variant->vt, VT_NULL);
+  ASSERT_NE(null.get(), nullptr);
+  EXPECT_EQ(null->vt, VT_NULL);
   EXPECT_EQ(toJava(variantOf(VT_NULL)), nullptr);
   EXPECT_EQ(toJava(variantOf(VT_EMPTY)), nullptr);
 
-  EXPECT_EQ(toVariant(boxed(jlong(5))).variant, nullptr);
-  EXPECT_EQ(toVariant(boxed(jchar(u'x'))).variant, nullptr);
+  EXPECT_EQ(toVariant(boxed(jlong(5))).get(), nullptr);
+  EXPECT_EQ(toVariant(boxed(jchar(u'x'))).get(), nullptr);
   LocalRef<jintArray> array(env_, env_->NewIntArray(3));
-  EXPECT_EQ(toVariant(array.get()).variant, nullptr);
+  EXPECT_EQ(toVariant(array.get()).get(), nullptr);
 
   for (VARTYPE type : {VT_I8, VT_UI2, VT_UI4, VT_I1, VT_CY, VT_DISPATCH, VT_ERROR, VT_CLSID}) {
     EXPECT_EQ(toJava(variantOf(type)), nullptr) << "type " << type;
@@ -181,16 +170,16 @@ TEST_F(Values, StringsAreCopiedCodeUnitForCodeUnit) {
   const std::u16string text(u"a\0b\u00e9\U0001F4F7", 6);
   LocalRef<jstring> string(env_, javaString(env_, text));
   Block block = toVariant(string.get());
-  ASSERT_NE(block.variant, nullptr);
-  EXPECT_EQ(block.variant->vt, VT_BSTR);
-  ASSERT_EQ(SysStringLen(block.variant->bstrVal), 6u);
-  EXPECT_EQ(std::u16string(block.variant->bstrVal, 6), text);
-  EXPECT_EQ(utf16(env_, static_cast<jstring>(toJava(*block.variant))), text);
+  ASSERT_NE(block.get(), nullptr);
+  EXPECT_EQ(block->vt, VT_BSTR);
+  ASSERT_EQ(SysStringLen(block->bstrVal), 6u);
+  EXPECT_EQ(std::u16string(block->bstrVal, 6), text);
+  EXPECT_EQ(utf16(env_, static_cast<jstring>(toJava(*block))), text);
 
   LocalRef<jstring> empty(env_, javaString(env_, std::u16string()));
   Block emptyBlock = toVariant(empty.get());
-  ASSERT_NE(emptyBlock.variant->bstrVal, nullptr);
-  EXPECT_EQ(SysStringLen(emptyBlock.variant->bstrVal), 0u);
+  ASSERT_NE(emptyBlock->bstrVal, nullptr);
+  EXPECT_EQ(SysStringLen(emptyBlock->bstrVal), 0u);
 
   EXPECT_EQ(api_->jstringToBstr(env_, nullptr), nullptr);
   VARIANT nullString = variantOf(VT_BSTR);  // a null BSTR is the empty string
@@ -201,7 +190,7 @@ TEST_F(Values, StringThatCannotBeAllocatedGivesNullAndKeepsNothing) {
   LocalRef<jstring> string(env_, javaString(env_, std::string("scanner")));
   winsim::injectFault({"SysAllocStringLen", E_OUTOFMEMORY, 0, ""});
   EXPECT_EQ(api_->jstringToBstr(env_, string.get()), nullptr);
-  EXPECT_EQ(toVariant(string.get()).variant, nullptr);
+  EXPECT_EQ(toVariant(string.get()).get(), nullptr);
   winsim::clearFaults();
   expectCensusUnchanged();
 }
@@ -249,9 +238,9 @@ TEST_F(Values, DateSubclassesConvertThroughTheirGetTime) {
   winsim::setTimeZoneBias(0);
   jobject stamp = newDate(1234567890123LL, "java/sql/Timestamp");
   Block block = toVariant(stamp);
-  ASSERT_NE(block.variant, nullptr);
-  EXPECT_EQ(block.variant->vt, VT_DATE);
-  EXPECT_EQ(block.variant->date, 1234567890123.0 / 86400000.0 + 25569.0);
+  ASSERT_NE(block.get(), nullptr);
+  EXPECT_EQ(block->vt, VT_DATE);
+  EXPECT_EQ(block->date, 1234567890123.0 / 86400000.0 + 25569.0);
 
   // A getTime that throws gives null and leaves its exception for the caller.
   LocalRef<jobject> throwing(env_, newObject(env_, "kordin/vestaro/testhost/ThrowingDate"));

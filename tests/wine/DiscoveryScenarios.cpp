@@ -88,10 +88,8 @@ TEST_F(Discovery, DevicesThatCannotBeOfferedAreReportedByNameAfterTheOthers) {
   releaseAll(manager);
 }
 
-class DiscoveryWithOriginalException : public Scenario {
- protected:
-  DiscoveryWithOriginalException() { options.omitMember = "VestaroException.deviceName"; }
-};
+constexpr char kDeviceNameField[] = "VestaroException.deviceName";
+using DiscoveryWithOriginalException = WithoutMember<kDeviceNameField>;
 
 // A host VestaroException without the device fields loads and gets the failure all the same.
 TEST_F(DiscoveryWithOriginalException, DeviceFailuresAreReportedWithoutTheFields) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "ComPtr.h"
+#include "PropertyWrite.h"
 #include "Scenario.h"
 
 namespace wine {
@@ -29,15 +30,6 @@ class Progress final : public IWiaDataCallback {
     return percents.size() - 1 == cancelAt ? S_FALSE : S_OK;
   }
 };
-
-HRESULT writeLong(IWiaPropertyStorage* storage, PROPID id, LONG value) {
-  PROPSPEC spec{PRSPEC_PROPID, {id}};
-  PROPVARIANT number;
-  PropVariantInit(&number);
-  number.vt = VT_I4;
-  number.lVal = value;
-  return storage->WriteMultiple(1, &spec, &number, WIA_IPA_FIRST);
-}
 
 // One transfer: its result; a page that arrived is a file while it is held and gone once
 // Wine's ReleaseStgMedium has run.
@@ -77,10 +69,10 @@ TEST_F(FeederScenario, ADuplexBatchReportsProgressCancelsAndJams) {
     ASSERT_EQ(children->Next(1, item.put(), nullptr), S_OK);
     ASSERT_EQ(item->QueryInterface(IID_IWiaPropertyStorage, scan.putVoid()), S_OK);
     ASSERT_EQ(scan->QueryInterface(IID_IWiaDataTransfer, data.putVoid()), S_OK);
-    ASSERT_EQ(writeLong(scan.get(), WIA_IPA_TYMED, TYMED_FILE), S_OK);  // the scanner's BMP files
-    ASSERT_EQ(writeLong(scan.get(), WIA_IPS_XRES, 50), S_OK);
-    ASSERT_EQ(writeLong(device.get(), WIA_DPS_DOCUMENT_HANDLING_SELECT, FEEDER | DUPLEX), S_OK);
-    ASSERT_EQ(writeLong(device.get(), WIA_DPS_PAGES, ALL_PAGES), S_OK);
+    ASSERT_EQ(writeLongProperty(scan.get(), WIA_IPA_TYMED, TYMED_FILE), S_OK);  // the scanner's BMP files
+    ASSERT_EQ(writeLongProperty(scan.get(), WIA_IPS_XRES, 50), S_OK);
+    ASSERT_EQ(writeLongProperty(device.get(), WIA_DPS_DOCUMENT_HANDLING_SELECT, FEEDER | DUPLEX), S_OK);
+    ASSERT_EQ(writeLongProperty(device.get(), WIA_DPS_PAGES, ALL_PAGES), S_OK);
 
     Progress progress;
     EXPECT_EQ(page(data.get(), &progress), S_OK);
@@ -94,7 +86,7 @@ TEST_F(FeederScenario, ADuplexBatchReportsProgressCancelsAndJams) {
     EXPECT_EQ(page(data.get(), &cancel), S_FALSE);  // sheet 2 leaves, its back unscanned
     EXPECT_EQ(cancel.percents.size(), 3u);
     EXPECT_EQ(page(data.get()), WIA_ERROR_PAPER_JAM);  // sheet 3
-    ASSERT_EQ(writeLong(device.get(), WIA_DPS_DOCUMENT_HANDLING_SELECT, FEEDER), S_OK);
+    ASSERT_EQ(writeLongProperty(device.get(), WIA_DPS_DOCUMENT_HANDLING_SELECT, FEEDER), S_OK);
     EXPECT_EQ(page(data.get()), WIA_ERROR_PAPER_EMPTY);
 
     const auto cancelled = winsim::journal("IWiaDataTransfer::idtGetData").at(2).detail;
@@ -191,10 +183,8 @@ TEST_F(FeederScenario, TheDllReadsTheCapabilitiesOfADuplexFeeder) {
 }
 
 // A host whose scanner has no scanProgress scans to the end: no progress, no cancel.
-class FeederWithoutProgress : public Scenario {
- protected:
-  FeederWithoutProgress() { options.omitMember = "WIAScanner.scanProgress"; }
-};
+constexpr char kScanProgress[] = "WIAScanner.scanProgress";
+using FeederWithoutProgress = WithoutMember<kScanProgress>;
 
 TEST_F(FeederWithoutProgress, TheDllScansEveryPage) {
   ASSERT_EQ(library->onLoad(), JNI_VERSION_1_4);

@@ -59,6 +59,14 @@ class Scenario : public ::testing::Test {
   winsim::Census start_;
 };
 
+// A scenario whose host leaves out `Member` ("Class.member"), as a host of another version
+// of the contract does.
+template <const char* Member>
+class WithoutMember : public Scenario {
+ protected:
+  WithoutMember() { options.omitMember = Member; }
+};
+
 // The identifiers of the default devices.
 std::string scannerId();
 std::string cameraId();

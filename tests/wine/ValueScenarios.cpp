@@ -2,6 +2,7 @@
 // the event sink, through the probe DLL (the library's sources with an entry point that
 // hands them out), loaded into the host like the library.
 #include <cmath>
+#include <memory>
 #include <thread>
 
 #include "Scenario.h"
@@ -43,14 +44,11 @@ class Values : public Scenario {
     return env->local(object);
   }
 
-  VARIANT* toVariant(jobject value) {
-    VARIANT* v = api->jobjectToVariant(env, value);
+  // The block jobjectToVariant made, given back by the probe's freeVariantBlock.
+  std::unique_ptr<VARIANT, void (*)(VARIANT*)> toVariant(jobject value) {
+    std::unique_ptr<VARIANT, void (*)(VARIANT*)> v(api->jobjectToVariant(env, value), api->freeVariantBlock);
     EXPECT_NE(v, nullptr);
     return v;
-  }
-  void dispose(VARIANT* v) {
-    api->clearVariantPayload(v);
-    std::free(v);
   }
 
   std::unique_ptr<Library> probe;
@@ -67,7 +65,7 @@ TEST_F(Values, DatesUseTheZonesStandardBiasAndAreTheSameOnBothArchitectures) {
   ASSERT_NE(GetTimeZoneInformation(&zone), TIME_ZONE_ID_INVALID);
   ASSERT_EQ(zone.Bias, 300) << "the tests run with TZ=America/New_York";
 
-  VARIANT* date = toVariant(box("java/util/Date", fakejvm::Value::ofInt('J', kMillis)));
+  auto date = toVariant(box("java/util/Date", fakejvm::Value::ofInt('J', kMillis)));
   ASSERT_NE(date, nullptr);
   EXPECT_EQ(date->vt, VT_DATE);
   // 45415.4375 days after 1899-12-30 in UTC, five hours earlier in local standard time; the
@@ -78,10 +76,9 @@ TEST_F(Values, DatesUseTheZonesStandardBiasAndAreTheSameOnBothArchitectures) {
   EXPECT_EQ(fields.wHour, 5);
   EXPECT_EQ(fields.wMinute, 30);
 
-  jobject back = api->variantToJobject(env, nullptr, date);
+  jobject back = api->variantToJobject(env, nullptr, date.get());
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(env->deref(back, "test")->extra["value"].j, kMillis);
-  dispose(date);
 }
 
 TEST_F(Values, BoxedValuesAndStringsMatchTheirVariantTypes) {
@@ -97,16 +94,15 @@ TEST_F(Values, BoxedValuesAndStringsMatchTheirVariantTypes) {
                {"java/lang/Boolean", fakejvm::Value::ofInt('Z', 1), VT_BOOL}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.cls);
-    VARIANT* v = toVariant(box(c.cls, c.value));
+    auto v = toVariant(box(c.cls, c.value));
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(v->vt, c.vt);
-    jobject back = api->variantToJobject(env, nullptr, v);
+    jobject back = api->variantToJobject(env, nullptr, v.get());
     ASSERT_NE(back, nullptr);
     fakejvm::Object* object = env->deref(back, "test");
     EXPECT_EQ(object->cls->name, c.cls);
     EXPECT_EQ(object->extra["value"].j, c.value.j);
     EXPECT_EQ(object->extra["value"].d, c.vt == VT_R4 ? static_cast<float>(c.value.d) : c.value.d);
-    dispose(v);
   }
   EXPECT_EQ(toVariant(box("java/lang/Boolean", fakejvm::Value::ofInt('Z', 1)))->boolVal, VARIANT_TRUE);
 

@@ -4,46 +4,40 @@
 //   HRESULT hr = table->GetInterfaceFromGlobal(cookie, IID_IWiaItem, item.putVoid());
 #pragma once
 
-#include <utility>
-
 #include "Platform.h"
+#include "UniqueValue.h"
+
+namespace vestaro::detail {
 
 template <typename T>
-class ComPtr {
+void releaseReference(T* object) {
+  object->Release();
+}
+
+}  // namespace vestaro::detail
+
+// A UniqueValue of the pointer whose function is Release, in COM's words: attach takes a
+// reference over, detach gives one up.
+template <typename T>
+class ComPtr : private UniqueValue<T*, vestaro::detail::releaseReference<T>> {
+  using Holder = UniqueValue<T*, vestaro::detail::releaseReference<T>>;
+
  public:
   ComPtr() = default;
   // Takes over a reference the caller owns (no AddRef).
-  explicit ComPtr(T* owned) : ptr_(owned) {}
-  ~ComPtr() { reset(); }
+  explicit ComPtr(T* owned) : Holder(owned) {}
 
-  ComPtr(ComPtr&& other) noexcept : ptr_(other.detach()) {}
-  ComPtr& operator=(ComPtr&& other) noexcept {
-    if (this != &other) attach(other.detach());
-    return *this;
-  }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-
-  T* get() const { return ptr_; }
-  T* operator->() const { return ptr_; }
-  explicit operator bool() const { return ptr_ != nullptr; }
+  T* get() const { return Holder::get(); }
+  T* operator->() const { return get(); }
+  explicit operator bool() const { return get() != nullptr; }
 
   // Releases what is held and hands out the slot for an out-parameter.
-  T** put() {
-    reset();
-    return &ptr_;
-  }
+  T** put() { return Holder::put(); }
   void** putVoid() { return reinterpret_cast<void**>(put()); }
 
   // Releases what is held and takes over `owned` (no AddRef).
-  void attach(T* owned) {
-    T* old = std::exchange(ptr_, owned);
-    if (old) old->Release();
-  }
+  void attach(T* owned) { Holder::reset(owned); }
   // Gives the reference up without releasing it.
-  [[nodiscard]] T* detach() { return std::exchange(ptr_, nullptr); }
-  void reset() { attach(nullptr); }
-
- private:
-  T* ptr_ = nullptr;
+  [[nodiscard]] T* detach() { return Holder::release(); }
+  void reset() { Holder::reset(); }
 };

@@ -2,7 +2,7 @@
 
 #include "LocalRef.h"
 #include "PendingException.h"
-#include "WIAUtils.h"
+#include "ValueConversion.h"
 
 namespace {
 

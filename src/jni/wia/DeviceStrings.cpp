@@ -7,7 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "WIAUtils.h"
+#include "FailureReport.h"
+#include "ValueConversion.h"
 
 namespace {
 
@@ -27,7 +28,10 @@ struct ManagerStrings {
   std::map<std::u16string, Kept, std::less<>> byId;
 };
 
-// Held only around map operations and NewLocalRef, never across a call into Java.
+// Held only around map operations and NewLocalRef, never across a call into Java, so a
+// waiter spins for a few map steps at most. Not a std::mutex: the DLLs are built with
+// MinGW-w64's win32 thread model, whose C++ library (GCC 12) has no std::mutex, and a
+// Windows critical section would put platform code here that Linux builds cannot compile.
 class SpinLock {
  public:
   void lock() {

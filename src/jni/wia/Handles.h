@@ -9,8 +9,8 @@
 #include "ComPtr.h"
 #include "Platform.h"
 #include "RequireOut.h"
+#include "FailureReport.h"
 #include "WIALibrary.h"
-#include "WIAUtils.h"
 
 inline DWORD cookieOfHandle(jlong handle) {
   return static_cast<DWORD>(static_cast<uint64_t>(handle) & 0xFFFFFFFFu);

@@ -1,5 +1,8 @@
 #include "HostErrorStream.h"
 
+#include <cstdarg>
+
+#include "DiagnosticLine.h"
 #include "LocalRef.h"
 #include "PendingException.h"
 #include "ThreadEnv.h"
@@ -17,4 +20,13 @@ void printOnHostErrorStream(const WCHAR* text, size_t length) {
   if (string) env->CallVoidMethod(bindingCache.systemErr, bindingCache.printlnMethod, string.get());
   if (env->ExceptionCheck()) env->ExceptionClear();  // a line that cannot be printed is lost
   if (pending) env->Throw(pending.get());
+}
+
+void debugPrintf(const char* format, ...) {
+  WCHAR line[kDiagnosticLineCapacity];
+  va_list args;
+  va_start(args, format);
+  const size_t length = formatDiagnosticLine(line, kDiagnosticLineCapacity, format, args);
+  va_end(args);
+  printOnHostErrorStream(line, length);
 }

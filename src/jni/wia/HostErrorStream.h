@@ -10,3 +10,8 @@
 // when there is no stream or no VM environment, or when printing it throws. An exception
 // pending on the calling thread stays pending.
 void printOnHostErrorStream(const WCHAR* text, size_t length);
+
+// Formats one line as formatDiagnosticLine does and prints it as printOnHostErrorStream
+// does; longer lines are cut at 1023 characters. The caller decides whether to print
+// (bindingCache.debugEnabled).
+void debugPrintf(const char* format, ...);

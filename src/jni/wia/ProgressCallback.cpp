@@ -1,7 +1,6 @@
 #include "ProgressCallback.h"
 
-#include <cstring>
-
+#include "FailureReport.h"
 #include "LocalRef.h"
 #include "PendingException.h"
 #include "ThreadEnv.h"
@@ -27,6 +26,8 @@ jmethodID scanProgressMethod(JNIEnv* env) {
     scanProgressState.store(kBound, std::memory_order_release);
     return method;
   }
+  // Another thread is binding: one lookup's wait. A spin, as the DLLs' C++ library (MinGW-w64's
+  // win32 thread model) has no std::mutex or std::call_once.
   while (scanProgressState.load(std::memory_order_acquire) != kBound) {
   }
   return scanProgressId;
@@ -48,28 +49,6 @@ ProgressCallback::~ProgressCallback() {
   if (!env) return;
   env->DeleteGlobalRef(scanner_);
   if (jobject failure = hostFailure_.exchange(nullptr)) env->DeleteGlobalRef(failure);
-}
-
-HRESULT STDMETHODCALLTYPE ProgressCallback::QueryInterface(REFIID riid, void** object) {
-  if (!object) return E_POINTER;
-  if (std::memcmp(&riid, &IID_IUnknown, sizeof(GUID)) == 0 ||
-      std::memcmp(&riid, &IID_IWiaDataCallback, sizeof(GUID)) == 0) {
-    *object = static_cast<IWiaDataCallback*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE ProgressCallback::AddRef() {
-  return static_cast<ULONG>(InterlockedIncrement(&refCount_));
-}
-
-ULONG STDMETHODCALLTYPE ProgressCallback::Release() {
-  const LONG remaining = InterlockedDecrement(&refCount_);
-  if (remaining == 0) delete this;
-  return static_cast<ULONG>(remaining);
 }
 
 HRESULT STDMETHODCALLTYPE ProgressCallback::BandedDataCallback(LONG message, LONG, LONG percent, LONG, LONG,

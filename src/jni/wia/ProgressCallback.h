@@ -7,25 +7,22 @@
 
 #include <atomic>
 
+#include "CallbackObject.h"
 #include "Platform.h"
 
 // The host scanner's scanProgress(II)Z, looked up on the first call in the process (by one
 // thread, the others waiting for it), or null when the host's WIAScanner has none.
 jmethodID scanProgressMethod(JNIEnv* env);
 
-// A COM object of the library's own: the count starts at 1 (the creator's reference), changes
-// only by interlocked operations and destroys the object at zero; it answers IUnknown and
-// IWiaDataCallback and aggregates nothing. Messages may come on any thread, one the VM has
-// never seen included: the up-call attaches that thread for the call.
-class ProgressCallback final : public IWiaDataCallback {
+// A COM object of the library's own (see CallbackObject), answering IUnknown and
+// IWiaDataCallback. Messages may come on any thread, one the VM has never seen included: the
+// up-call attaches that thread for the call.
+class ProgressCallback final : public CallbackObject<IWiaDataCallback> {
  public:
   // A callback for `scanner` (a global reference is taken) and its `method` (may be null).
   // Null with the reason pending when the reference cannot be taken.
   static ProgressCallback* create(JNIEnv* env, jobject scanner, jmethodID method);
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
   // IT_MSG_STATUS: scanProgress(page, percent, clamped to 0..100); S_OK to go on, S_FALSE
   // to cancel. Other messages: S_OK, or S_FALSE once cancelled.
   HRESULT STDMETHODCALLTYPE BandedDataCallback(LONG message, LONG status, LONG percent, LONG offset,
@@ -48,12 +45,11 @@ class ProgressCallback final : public IWiaDataCallback {
 
  private:
   ProgressCallback(JavaVM* vm, jobject scanner, jmethodID method)
-      : refCount_(1), vm_(vm), scanner_(scanner), method_(method) {}
-  ~ProgressCallback();
+      : CallbackObject(IID_IWiaDataCallback), vm_(vm), scanner_(scanner), method_(method) {}
+  ~ProgressCallback() override;
   bool ask(JNIEnv* env, jint page, jint percent);
   void keepHostFailure(JNIEnv* env);
 
-  LONG refCount_;
   JavaVM* vm_;
   jobject scanner_;  // global
   jmethodID method_;

@@ -1,10 +1,12 @@
 #include "ScanBatch.h"
 
+#include "FailureReport.h"
 #include "ProgressCallback.h"
 #include "ReadValues.h"
 #include "RequireOut.h"
 #include "UniqueValue.h"
 #include "WIALibrary.h"
+#include "WIAUtils.h"
 
 void PropertyWrites::add(PROPID id, LONG value) {
   PROPSPEC spec;

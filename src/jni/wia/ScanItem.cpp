@@ -1,6 +1,7 @@
 #include "ScanItem.h"
 
 #include "Handles.h"
+#include "NextElement.h"
 #include "RequireOut.h"
 
 bool lookUpScanItem(JNIEnv* env, jlong deviceHandle, ComPtr<IWiaItem>& root, ComPtr<IWiaItem>& item) {
@@ -11,8 +12,7 @@ bool lookUpScanItem(JNIEnv* env, jlong deviceHandle, ComPtr<IWiaItem>& root, Com
     THROW_HRESULT(env, hr);  // scan item: no item list
     return false;
   }
-  ULONG fetched = 0;  // a marshalled enumerator refuses a null count
-  hr = children->Next(1, item.put(), &fetched);
+  hr = nextElement(children.get(), item);
   if (FAILED(hr)) {
     THROW_HRESULT(env, hr);  // scan item: not fetched
     return false;

@@ -7,7 +7,7 @@
 #include "ComPtr.h"
 #include "ReadValues.h"
 #include "RequireOut.h"
-#include "WIAUtils.h"
+#include "FailureReport.h"
 
 namespace {
 

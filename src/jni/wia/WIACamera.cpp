@@ -3,8 +3,10 @@
 #include "DialogItems.h"
 #include "Handles.h"
 #include "LocalRef.h"
+#include "NextElement.h"
 #include "ReadValues.h"
 #include "RequireOut.h"
+#include "WIAUtils.h"
 
 namespace {
 
@@ -70,7 +72,7 @@ JavaState transferPicture(JNIEnv* env, jobject camera, ComPtr<IWiaItem> item, co
 // pictures that arrived before it; a cancelled dialog (S_FALSE), the end of the list and a
 // camera without pictures end the call quietly.
 void transferPictures(JNIEnv* env, jobject self, jlong deviceHandle, jboolean dialog, const PictureNaming* naming) {
-  CoInitialize(nullptr);
+  CoInitialize(nullptr);  // never uninitialised (COM on the host's threads, WIALibrary.h)
   ComPtr<IWiaItem> root;
   if (!LOOK_UP_HANDLE(env, deviceHandle, IID_IWiaItem, root)) return;
   HeldException held(env);
@@ -101,8 +103,7 @@ void transferPictures(JNIEnv* env, jobject self, jlong deviceHandle, jboolean di
   // Each direct child right after its fetch, in the enumerator's order.
   while (status == S_OK) {
     ComPtr<IWiaItem> child;
-    ULONG fetched = 0;  // a marshalled enumerator refuses a null count
-    status = children->Next(1, child.put(), &fetched);
+    status = nextElement(children.get(), child);
     if (status != S_OK) {
       child.reset();
       if (FAILED(status)) THROW_HRESULT(env, status);  // camera: next picture not fetched

@@ -5,6 +5,6 @@
 // the device's root item.
 extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIADevice__1release(JNIEnv* env, jobject,
                                                                               jlong deviceHandle) {
-  CoInitialize(nullptr);
+  CoInitialize(nullptr);  // never uninitialised (COM on the host's threads, WIALibrary.h)
   RELEASE_HANDLE(env, deviceHandle, IID_IWiaItem);
 }

@@ -4,6 +4,7 @@
 
 #include <iterator>
 
+#include "FailureReport.h"
 #include "LocalRef.h"
 #include "RequireOut.h"
 
@@ -212,7 +213,7 @@ extern "C" JNIEXPORT jint JNICALL JNI_OnLoad(JavaVM* vm, void*) {
   }
 
   // The interface table. A failure does not stop the load: every native reports it.
-  CoInitialize(nullptr);
+  CoInitialize(nullptr);  // never uninitialised (COM on the host's threads, WIALibrary.h)
   IGlobalInterfaceTable* table = nullptr;
   const HRESULT hr = requireOutOnSuccess(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
                                                            IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&table)),

@@ -1,10 +1,18 @@
 // The load entry's process-wide state: the host classes and member IDs every native uses,
 // the host's standard error stream, the debug switch and the interface table through which
 // native interfaces cross threads. Written once by JNI_OnLoad, read without locks afterwards.
+//
+// COM on the host's threads. The host calls natives from threads of its own, so every native
+// (and the load) starts with CoInitialize(nullptr): a COM call on a thread without COM fails.
+// Its result is not read, as S_FALSE (already initialised) and RPC_E_CHANGED_MODE (the host
+// put the thread in the multithreaded apartment) both leave COM usable. No native calls
+// CoUninitialize: the thread and its apartment are the host's, and the objects registered in
+// the interface table from it (the handles the host holds) must outlive the call; the last
+// CoUninitialize of the thread would disconnect them. The count each call adds belongs to
+// the thread and ends with it.
 #pragma once
 
 #include "Platform.h"
-#include "WIAUtils.h"
 
 struct BindingCache {
   JavaVM* javaVm;

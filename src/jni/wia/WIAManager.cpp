@@ -8,6 +8,7 @@
 #include "DeviceStrings.h"
 #include "Handles.h"
 #include "ReadValues.h"
+#include "NextElement.h"
 #include "RequireOut.h"
 
 namespace {
@@ -22,13 +23,14 @@ const PROPSPEC kRecord[kRecordSize] = {
 };
 const VARTYPE kRecordTypes[kRecordSize] = {VT_BSTR, VT_BSTR, VT_I4, VT_BSTR};
 
-// Revokes a registration that no host object holds; a failure is reported. `otherwise` is how
-// the poll goes on when the revocation succeeds.
-JavaState revoke(JNIEnv* env, DWORD cookie, JavaState otherwise) {
+// Revokes a registration that no host object holds; a failure is reported. `stateIfRevoked`
+// is how the poll goes on when the revocation succeeds; a failed one leaves its report
+// pending besides.
+JavaState revoke(JNIEnv* env, DWORD cookie, JavaState stateIfRevoked) {
   const HRESULT hr = bindingCache.interfaceTable->RevokeInterfaceFromGlobal(cookie);
-  if (hr == S_OK) return otherwise;
+  if (hr == S_OK) return stateIfRevoked;
   THROW_HRESULT(env, hr);  // poll: refused device not revoked
-  return otherwise == JavaState::Clear ? JavaState::ExceptionPending : otherwise;
+  return stateIfRevoked == JavaState::Clear ? JavaState::ExceptionPending : stateIfRevoked;
 }
 
 bool hasRecordTypes(const ReadValues<kRecordSize>& record) {
@@ -95,7 +97,7 @@ JavaState offerDevice(JNIEnv* env, jobject self, IWiaDevMgr* manager, DWORD mana
 }  // namespace
 
 extern "C" JNIEXPORT jlong JNICALL Java_kordin_vestaro_wia_WIAManager__1initialize(JNIEnv* env, jobject) {
-  CoInitialize(nullptr);
+  CoInitialize(nullptr);  // never uninitialised (COM on the host's threads, WIALibrary.h)
   IGlobalInterfaceTable* table = REQUIRE_INTERFACE_TABLE(env);
   if (!table) return 0;
   ComPtr<IWiaDevMgr> manager;
@@ -113,7 +115,7 @@ extern "C" JNIEXPORT jlong JNICALL Java_kordin_vestaro_wia_WIAManager__1initiali
 
 extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1poll(JNIEnv* env, jobject self,
                                                                             jlong managerHandle) {
-  CoInitialize(nullptr);
+  CoInitialize(nullptr);  // never uninitialised (COM on the host's threads, WIALibrary.h)
   ComPtr<IWiaDevMgr> manager;
   if (!LOOK_UP_HANDLE(env, managerHandle, IID_IWiaDevMgr, manager)) return;
   ComPtr<IEnumWIA_DEV_INFO> devices;
@@ -131,8 +133,7 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1poll(JNIE
   const uint64_t poll = beginDevicePoll(managerCookie);
   for (;;) {
     ComPtr<IWiaPropertyStorage> info;
-    ULONG fetched = 0;  // a marshalled enumerator refuses a null count
-    hr = devices->Next(1, info.put(), &fetched);
+    hr = nextElement(devices.get(), info);
     if (FAILED(hr)) {
       THROW_HRESULT(env, hr);  // poll: next device not fetched
       return;
@@ -147,6 +148,6 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1poll(JNIE
 
 extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAManager__1release(JNIEnv* env, jobject,
                                                                                jlong managerHandle) {
-  CoInitialize(nullptr);
+  CoInitialize(nullptr);  // never uninitialised (COM on the host's threads, WIALibrary.h)
   if (RELEASE_HANDLE(env, managerHandle, IID_IWiaDevMgr)) dropDeviceStrings(env, cookieOfHandle(managerHandle));
 }

@@ -5,10 +5,12 @@
 
 #include "DialogItems.h"
 #include "Handles.h"
+#include "NextElement.h"
 #include "RequireOut.h"
 #include "ScanBatch.h"
 #include "ScanItem.h"
 #include "ScannerCapabilities.h"
+#include "WIAUtils.h"
 
 namespace {
 
@@ -116,7 +118,7 @@ bool propertyWritesOf(JNIEnv* env, jintArray pairs, PropertyWrites* writes) {
 extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAScanner__1transfer(JNIEnv* env, jobject self,
                                                                                 jlong deviceHandle,
                                                                                 jboolean dialog) {
-  CoInitialize(nullptr);
+  CoInitialize(nullptr);  // never uninitialised (COM on the host's threads, WIALibrary.h)
   ComPtr<IWiaItem> root;
   if (!LOOK_UP_HANDLE(env, deviceHandle, IID_IWiaItem, root)) return;
 
@@ -130,7 +132,8 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAScanner__1transfer(
     }
     if (shown != S_OK) return;  // cancelled (S_FALSE)
     ComPtr<IWiaItem> first = chosen.size() > 0 ? chosen.take(0) : ComPtr<IWiaItem>();
-    if (first) (void)transferItem(env, self, std::move(first), 0, nullptr, nullptr);  // last act either way
+    // The native ends with the transfer: whatever it leaves pending is what the host sees.
+    if (first) (void)transferItem(env, self, std::move(first), 0, nullptr, nullptr);
     return;
   }
 
@@ -142,8 +145,7 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAScanner__1transfer(
   }
   if (hr != S_OK) return;
   ComPtr<IWiaItem> first;
-  ULONG fetched = 0;  // a marshalled enumerator refuses a null count
-  hr = children->Next(1, first.put(), &fetched);
+  hr = nextElement(children.get(), first);
   if (FAILED(hr)) {
     THROW_HRESULT(env, hr);  // scanner: first item not fetched
     return;
@@ -153,12 +155,13 @@ extern "C" JNIEXPORT void JNICALL Java_kordin_vestaro_wia_WIAScanner__1transfer(
   PROPSPEC specs[kMaxScanProperties];
   PROPVARIANT values[kMaxScanProperties];
   const ULONG count = buildScanProperties(scanSettingsOf(env, self), specs, values);
-  (void)transferItem(env, self, std::move(first), count, specs, values);  // last act either way
+  // The native ends with the transfer: whatever it leaves pending is what the host sees.
+  (void)transferItem(env, self, std::move(first), count, specs, values);
 }
 
 extern "C" JNIEXPORT jintArray JNICALL Java_kordin_vestaro_wia_WIAScanner__1capabilities(JNIEnv* env, jobject,
                                                                                         jlong deviceHandle) {
-  CoInitialize(nullptr);
+  CoInitialize(nullptr);  // never uninitialised (COM on the host's threads, WIALibrary.h)
   ComPtr<IWiaItem> root, item;
   if (!lookUpScanItem(env, deviceHandle, root, item)) return nullptr;
   return readScannerCapabilities(env, root.get(), item.get());
@@ -170,7 +173,7 @@ extern "C" JNIEXPORT jint JNICALL Java_kordin_vestaro_wia_WIAScanner__1scanPages
                                                                                 jintArray rootWrites,
                                                                                 jintArray itemWrites,
                                                                                 jint maxPages) {
-  CoInitialize(nullptr);
+  CoInitialize(nullptr);  // never uninitialised (COM on the host's threads, WIALibrary.h)
   if (maxPages < 0) {
     THROW_HRESULT(env, E_INVALIDARG);  // scan pages: a negative page count
     return 0;

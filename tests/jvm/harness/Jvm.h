@@ -4,6 +4,7 @@
 // (Manager.debug, System.err) are in place.
 #pragma once
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <jni.h>
 
@@ -39,6 +40,27 @@ struct LoadSettings {
   std::vector<std::string> classPathFirst;  // jars that come before the host classes
   std::function<void()> beforeLoad;         // e.g. fault injection into the platform
 };
+
+// The product library under a host that differs from the real one: `jar`, with classes of
+// the host's names, comes before the host classes.
+inline LoadSettings otherHostSettings(const char* name, const char* jar) {
+  LoadSettings settings{name};
+  settings.classPathFirst = {jar};
+  return settings;
+}
+
+// The table of test entry points that the loaded probe library hands out from its function
+// `symbol`; null after a test failure when the probe library is not loaded or lacks it.
+template <typename Api>
+const Api* probeApi(const char* symbol) {
+  void* library = dlopen("libvestaro_probe.so", RTLD_NOW | RTLD_NOLOAD);
+  EXPECT_NE(library, nullptr) << "the probe library is loaded";
+  if (!library) return nullptr;
+  auto lookup = reinterpret_cast<const Api* (*)()>(dlsym(library, symbol));
+  dlclose(library);
+  EXPECT_NE(lookup, nullptr) << symbol;
+  return lookup ? lookup() : nullptr;
+}
 
 // The probe library, loaded with Manager.debug at `debug`.
 inline LoadSettings probeSettings(const char* name = "probe", bool debug = false) {

@@ -3,9 +3,10 @@
 #include <string>
 #include <thread>
 
+#include "FailureReport.h"
+#include "HostErrorStream.h"
 #include "LocalRef.h"
 #include "WIALibrary.h"
-#include "WIAUtils.h"
 
 namespace {
 

@@ -9,6 +9,7 @@ struct ValueProbeApi {
   VARIANT* (*jobjectToVariant)(JNIEnv* env, jobject value);
   jobject (*variantToJobject)(JNIEnv* env, void* reserved, const VARIANT* value);
   void (*clearVariantPayload)(VARIANT* value);
+  void (*freeVariantBlock)(VARIANT* block);
   BSTR (*jstringToBstr)(JNIEnv* env, jstring value);
   IWiaEventCallback* (*newEventCallback)();
 };

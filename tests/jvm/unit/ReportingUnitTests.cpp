@@ -7,7 +7,8 @@
 #include <string>
 
 #include "ComPtr.h"
-#include "WIAUtils.h"
+#include "DiagnosticLine.h"
+#include "FailureReport.h"
 
 namespace {
 

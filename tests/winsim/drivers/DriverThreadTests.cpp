@@ -22,6 +22,19 @@ struct Gate {
   void open() { opened.set_value(); }
 };
 
+// A call `name` made while "hang" holds `thread`: refused at once as busy, never run (`ran`
+// stays false).
+DriverStatus callBehindHang(DriverThread& thread, const char* name, milliseconds limit, std::atomic<bool>& ran) {
+  int unused = 0;
+  DriverStatus refused = thread.call<int>(name, limit, [&ran] {
+    ran = true;
+    return 1;
+  }, &unused);
+  EXPECT_EQ(refused.code, WIA_ERROR_BUSY);
+  EXPECT_EQ(refused.text, "test is still in hang, past its time limit");
+  return refused;
+}
+
 TEST(DriverThread, ACallWithinItsLimitGivesItsResult) {
   DriverThread thread("test", milliseconds(5000));
   int result = 0;
@@ -51,13 +64,7 @@ TEST(DriverThread, ACallPastItsLimitHoldsTheThreadUntilItReturnsAndItsResultIsCl
 
   // Later calls fail at once and never run.
   std::atomic<bool> ran{false};
-  DriverStatus refused = thread.call<int>("next", milliseconds(5000), [&] {
-    ran = true;
-    return 1;
-  }, &result);
-  EXPECT_EQ(refused.code, WIA_ERROR_BUSY);
-  EXPECT_EQ(refused.text, "test is still in hang, past its time limit");
-  EXPECT_EQ(refused.call, "next");
+  EXPECT_EQ(callBehindHang(thread, "next", milliseconds(5000), ran).call, "next");
 
   gate.open();
   while (thread.held()) std::this_thread::sleep_for(milliseconds(1));
@@ -82,13 +89,7 @@ TEST(DriverThread, ACallQueuedBehindOneThatOverrunsFailsWhenThatOneIsGivenUp) {
   });
   started.wait.wait();
   std::atomic<bool> queuedRan{false};
-  int unused = 0;
-  DriverStatus queued = thread.call<int>("queued", milliseconds(60000), [&] {
-    queuedRan = true;
-    return 0;
-  }, &unused);
-  EXPECT_EQ(queued.code, WIA_ERROR_BUSY);
-  EXPECT_EQ(queued.text, "test is still in hang, past its time limit");
+  callBehindHang(thread, "queued", milliseconds(60000), queuedRan);
   EXPECT_FALSE(queuedRan);
   gate.open();
   first.join();

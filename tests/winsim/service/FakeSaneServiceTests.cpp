@@ -46,10 +46,10 @@ class FakeSaneService : public WiaTest {
   std::vector<std::string> poll(HRESULT* end, double* seconds) {
     const Clock::time_point start = Clock::now();
     std::vector<std::string> ids;
-    Ptr<IEnumWIA_DEV_INFO> devices;
+    ComPtr<IEnumWIA_DEV_INFO> devices;
     EXPECT_EQ(S_OK, manager()->EnumDeviceInfo(WIA_DEVINFO_ENUM_LOCAL, devices.put()));
     for (;;) {
-      Ptr<IWiaPropertyStorage> info;
+      ComPtr<IWiaPropertyStorage> info;
       ULONG fetched = 0;
       *end = devices->Next(1, info.put(), &fetched);
       if (*end != S_OK) break;
@@ -84,7 +84,7 @@ TEST_F(FakeSaneService, AHangingListingHoldsAPollNoLongerThanItsLimit) {
     ids = poll(&end, &seconds);
   }
   EXPECT_EQ(ids, (std::vector<std::string>{kScannerId, kCameraId, kFake}));
-  Ptr<IWiaItem> root;
+  ComPtr<IWiaItem> root;
   EXPECT_EQ(createDevice(kFake, &root), WIA_ERROR_OFFLINE);
 }
 

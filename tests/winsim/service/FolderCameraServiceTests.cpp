@@ -36,17 +36,17 @@ class FolderCamera : public ServiceTest {
     return "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\gphoto2:disk:" + folder.string();
   }
   // The one folder served as a camera, opened, and its pictures.
-  std::vector<Ptr<IWiaItem>> openCamera(const fs::path& folder, Ptr<IWiaItem>* root);
+  std::vector<ComPtr<IWiaItem>> openCamera(const fs::path& folder, ComPtr<IWiaItem>* root);
 };
 
 // The root's children as one enumeration gives them.
-std::vector<Ptr<IWiaItem>> children(IWiaItem* root) {
-  std::vector<Ptr<IWiaItem>> items;
-  Ptr<IEnumWiaItem> list;
+std::vector<ComPtr<IWiaItem>> children(IWiaItem* root) {
+  std::vector<ComPtr<IWiaItem>> items;
+  ComPtr<IEnumWiaItem> list;
   EXPECT_EQ(S_OK, root->EnumChildItems(list.put()));
   if (!list) return items;
   for (;;) {
-    Ptr<IWiaItem> item;
+    ComPtr<IWiaItem> item;
     if (list->Next(1, item.put(), nullptr) != S_OK) break;
     items.push_back(std::move(item));
   }
@@ -57,7 +57,7 @@ bool contains(const std::vector<std::string>& ids, const std::string& id) {
   return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
-std::vector<Ptr<IWiaItem>> FolderCamera::openCamera(const fs::path& folder, Ptr<IWiaItem>* root) {
+std::vector<ComPtr<IWiaItem>> FolderCamera::openCamera(const fs::path& folder, ComPtr<IWiaItem>* root) {
   const std::string id = serve({folder});
   EXPECT_TRUE(contains(listedIds(), id));
   *root = openDevice(id);
@@ -70,8 +70,8 @@ TEST_F(FolderCamera, EveryPictureArrivesByteForByteInOrderUnderItsOwnName) {
   pictures.add("b.jpg", 40, 30, 10);
   pictures.add("a.jpg", 30, 40, 20);
   pictures.add("sub/c.JPG", 50, 20, 30);
-  Ptr<IWiaItem> root;
-  std::vector<Ptr<IWiaItem>> items = openCamera(pictures.root, &root);
+  ComPtr<IWiaItem> root;
+  std::vector<ComPtr<IWiaItem>> items = openCamera(pictures.root, &root);
   ASSERT_EQ(items.size(), 3u);
   auto rootProperties = storageOf(root.get());
   EXPECT_EQ(readLong(rootProperties.get(), WIA_DIP_DEV_TYPE) >> 16, StiDeviceTypeDigitalCamera);
@@ -118,8 +118,8 @@ TEST_F(FolderCamera, APictureOfAnotherFormatIsThatFormatAndRefusesJpegAndBmp) {
   PictureFolder pictures;
   const fs::path png = pictures.root / "drawing.png";
   std::ofstream(png, std::ios::binary) << std::string("\x89PNG\r\n\x1a\n", 8) << "not decoded";
-  Ptr<IWiaItem> root;
-  std::vector<Ptr<IWiaItem>> items = openCamera(pictures.root, &root);
+  ComPtr<IWiaItem> root;
+  std::vector<ComPtr<IWiaItem>> items = openCamera(pictures.root, &root);
   ASSERT_EQ(items.size(), 1u);
   auto properties = storageOf(items[0].get());
   EXPECT_EQ(writeFormat(properties.get(), WiaImgFmt_JPEG), E_INVALIDARG);
@@ -155,7 +155,7 @@ TEST_F(FolderCamera, AFolderRemovedBetweenPollsVanishesAndItsDeviceIsOffline) {
   ids = listedIds();
   EXPECT_FALSE(contains(ids, removedId));
   EXPECT_TRUE(contains(ids, keptId));
-  Ptr<IWiaItem> gone;
+  ComPtr<IWiaItem> gone;
   EXPECT_EQ(createDevice(removedId, &gone), WIA_ERROR_OFFLINE);
 }
 
@@ -163,8 +163,8 @@ TEST_F(FolderCamera, AFileGoneFromAnOpenCameraFailsItsTransferWithACode) {
   PictureFolder pictures;
   const fs::path doomed = pictures.add("doomed.jpg", 10, 10, 3);
   pictures.add("stays.jpg", 10, 10, 4);
-  Ptr<IWiaItem> root;
-  std::vector<Ptr<IWiaItem>> items = openCamera(pictures.root, &root);
+  ComPtr<IWiaItem> root;
+  std::vector<ComPtr<IWiaItem>> items = openCamera(pictures.root, &root);
   ASSERT_EQ(items.size(), 2u);
   fs::remove(doomed);
   for (auto& item : items) ASSERT_EQ(writeFormat(storageOf(item.get()).get(), WiaImgFmt_JPEG), S_OK);

@@ -19,10 +19,10 @@ using SaneService = ServiceTest;
 
 // A session of test:0 and its scan item, set for files of `format`.
 struct TestScanner {
-  Ptr<IWiaItem> root;
-  Ptr<IWiaItem> item;
-  Ptr<IWiaPropertyStorage> rootProperties;
-  Ptr<IWiaPropertyStorage> properties;
+  ComPtr<IWiaItem> root;
+  ComPtr<IWiaItem> item;
+  ComPtr<IWiaPropertyStorage> rootProperties;
+  ComPtr<IWiaPropertyStorage> properties;
 
   explicit TestScanner(const GUID& format = WiaImgFmt_JPEG, const char* id = kTest0) {
     root = openDevice(id);
@@ -54,9 +54,9 @@ TEST_F(SaneService, ItsScannersComeAfterTheVirtualDevicesWithTheSameIdsAtEveryPo
   useDrivers("sane");
   EXPECT_EQ(listedIds(), (std::vector<std::string>{kTest0, kTest1}));
 
-  Ptr<IEnumWIA_DEV_INFO> devices;
+  ComPtr<IEnumWIA_DEV_INFO> devices;
   ASSERT_EQ(S_OK, manager()->EnumDeviceInfo(WIA_DEVINFO_ENUM_LOCAL, devices.put()));
-  Ptr<IWiaPropertyStorage> info;
+  ComPtr<IWiaPropertyStorage> info;
   ASSERT_EQ(S_OK, devices->Next(1, info.put(), nullptr));
   EXPECT_EQ(readText(info.get(), WIA_DIP_DEV_NAME), "Noname frontend-tester");
   EXPECT_EQ(readText(info.get(), WIA_DIP_VEND_DESC), "Noname");

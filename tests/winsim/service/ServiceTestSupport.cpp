@@ -51,10 +51,10 @@ void ServiceTest::useDrivers(const std::string& drivers) { setenv("VESTARO_DRIVE
 
 std::vector<std::string> listedIds(HRESULT* end) {
   std::vector<std::string> ids;
-  Ptr<IEnumWIA_DEV_INFO> devices;
+  ComPtr<IEnumWIA_DEV_INFO> devices;
   EXPECT_EQ(S_OK, wiatest::manager()->EnumDeviceInfo(WIA_DEVINFO_ENUM_LOCAL, devices.put()));
   for (;;) {
-    Ptr<IWiaPropertyStorage> info;
+    ComPtr<IWiaPropertyStorage> info;
     ULONG fetched = 0;
     const HRESULT hr = devices->Next(1, info.put(), &fetched);
     if (hr != S_OK) {
@@ -66,7 +66,7 @@ std::vector<std::string> listedIds(HRESULT* end) {
   return ids;
 }
 
-Ptr<IWiaPropertyStorage> rootStorage(IWiaItem* root) { return wiatest::storageOf(root); }
+ComPtr<IWiaPropertyStorage> rootStorage(IWiaItem* root) { return wiatest::storageOf(root); }
 
 HRESULT ProgressRecorder::BandedDataCallback(LONG message, LONG status, LONG percent, LONG, LONG, LONG, LONG, BYTE*) {
   EXPECT_EQ(IT_MSG_STATUS, message);

@@ -10,8 +10,6 @@
 
 namespace servicetest {
 
-using wiatest::Ptr;
-
 extern std::string saneConfigFolder;
 
 constexpr const char* kTest0 = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\sane:test:0";
@@ -34,7 +32,7 @@ class ServiceTest : public wiatest::WiaTest {
 std::vector<std::string> listedIds(HRESULT* end = nullptr);
 
 // A root's property storage, and its scan item's.
-Ptr<IWiaPropertyStorage> rootStorage(IWiaItem* root);
+ComPtr<IWiaPropertyStorage> rootStorage(IWiaItem* root);
 
 // A caller's callback: records each message, and answers `answer` to the first message whose
 // percentage reaches `answerAtPercent` (never, unless set), S_OK to the others.

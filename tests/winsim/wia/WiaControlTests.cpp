@@ -44,9 +44,9 @@ TEST_F(ControlTest, FaultsHitExactlyTheCallAskedFor) {
 TEST_F(ControlTest, QueryInterfaceFaultsFollowTheInterfaceCalledThrough) {
   auto item = childAt(openDevice(kScannerId).get(), 0);
   winsim::injectFault({"IWiaPropertyStorage::QueryInterface", E_NOINTERFACE, 0, ""});
-  Ptr<IWiaPropertyStorage> storage;
+  ComPtr<IWiaPropertyStorage> storage;
   ASSERT_EQ(S_OK, item->QueryInterface(IID_IWiaPropertyStorage, storage.putVoid()));
-  Ptr<IWiaDataTransfer> data;
+  ComPtr<IWiaDataTransfer> data;
   EXPECT_EQ(E_NOINTERFACE, storage->QueryInterface(IID_IWiaDataTransfer, data.putVoid()));
   EXPECT_FALSE(data);
   EXPECT_EQ(S_OK, item->QueryInterface(IID_IWiaDataTransfer, data.putVoid()));
@@ -55,9 +55,9 @@ TEST_F(ControlTest, QueryInterfaceFaultsFollowTheInterfaceCalledThrough) {
 TEST_F(ControlTest, ReadOverridesChangeTypeOrStatusOfOneProperty) {
   winsim::overrideRead({kScannerId, WIA_DIP_DEV_NAME, S_OK, true, winsim::PropertyValue::i4(7)});
   winsim::overrideRead({kCameraId, WIA_DIP_DEV_TYPE, STG_E_ACCESSDENIED, true, {}});
-  Ptr<IEnumWIA_DEV_INFO> devices;
+  ComPtr<IEnumWIA_DEV_INFO> devices;
   ASSERT_EQ(S_OK, manager()->EnumDeviceInfo(WIA_DEVINFO_ENUM_LOCAL, devices.put()));
-  Ptr<IWiaPropertyStorage> info;
+  ComPtr<IWiaPropertyStorage> info;
   ASSERT_EQ(S_OK, devices->Next(1, info.put(), nullptr));
   PROPVARIANT value;
   ASSERT_EQ(S_OK, read(info.get(), WIA_DIP_DEV_NAME, &value));
@@ -321,9 +321,9 @@ TEST_F(ControlTest, LargeCamerasStayCheap) {
   camera.generatedWidth = camera.generatedHeight = 8;
   winsim::setDevices({camera});
   auto root = openDevice(camera.id);
-  Ptr<IEnumWiaItem> children;
+  ComPtr<IEnumWiaItem> children;
   ASSERT_EQ(S_OK, root->EnumChildItems(children.put()));
-  Ptr<IWiaItem> child;
+  ComPtr<IWiaItem> child;
   unsigned transferred = 0;
   const long objectsBefore = winsim::census().comObjects;
   while (children->Next(1, child.put(), nullptr) == S_OK) {

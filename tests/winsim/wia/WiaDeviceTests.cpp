@@ -21,9 +21,9 @@ struct Record {
 // What the library reads of each device, in enumeration order.
 std::vector<Record> poll() {
   std::vector<Record> records;
-  Ptr<IEnumWIA_DEV_INFO> devices;
+  ComPtr<IEnumWIA_DEV_INFO> devices;
   EXPECT_EQ(S_OK, manager()->EnumDeviceInfo(WIA_DEVINFO_ENUM_LOCAL, devices.put()));
-  Ptr<IWiaPropertyStorage> info;
+  ComPtr<IWiaPropertyStorage> info;
   while (devices->Next(1, info.put(), nullptr) == S_OK) {
     Record record;
     PROPVARIANT values[4];
@@ -79,14 +79,14 @@ TEST_F(DeviceTest, MissingMistypedAndForeignNamesReadAsTheDeviceReportsThem) {
   EXPECT_EQ("No friendly name", records[3].name);
 
   // The enumeration of the storage no longer lists the missing property.
-  Ptr<IEnumWIA_DEV_INFO> devices;
-  Ptr<IWiaPropertyStorage> info;
+  ComPtr<IEnumWIA_DEV_INFO> devices;
+  ComPtr<IWiaPropertyStorage> info;
   ASSERT_EQ(S_OK, manager()->EnumDeviceInfo(WIA_DEVINFO_ENUM_LOCAL, devices.put()));
   ASSERT_EQ(S_OK, devices->Next(1, info.put(), nullptr));
   PROPVARIANT value;
   EXPECT_EQ(S_FALSE, read(info.get(), WIA_DIP_DEV_NAME, &value));  // nothing requested exists
   EXPECT_EQ(VT_EMPTY, value.vt);
-  Ptr<IEnumSTATPROPSTG> listing;
+  ComPtr<IEnumSTATPROPSTG> listing;
   ASSERT_EQ(S_OK, info->Enum(listing.put()));
   STATPROPSTG entry;
   ULONG fetched = 0;
@@ -125,7 +125,7 @@ TEST_F(DeviceTest, CallsFromAThreadOutsideComFailWithoutEffect) {
 
 TEST_F(DeviceTest, CameraListsItsPicturesAndAnswersOnlyForItsRoot) {
   auto root = openDevice(kCameraId);
-  Ptr<IEnumWiaItem> children;
+  ComPtr<IEnumWiaItem> children;
   ASSERT_EQ(S_OK, root->EnumChildItems(children.put()));
   ULONG count = 0;
   EXPECT_EQ(S_OK, children->GetCount(&count));
@@ -139,7 +139,7 @@ TEST_F(DeviceTest, CameraListsItsPicturesAndAnswersOnlyForItsRoot) {
   EXPECT_EQ(winsim::fullItemName(kCameraId, "IMG_0001"), readText(first.get(), WIA_IPA_FULL_ITEM_NAME));
   EXPECT_EQ("0001\\Root\\IMG_0001", winsim::fullItemName(kCameraId, "IMG_0001"));
   // Pictures are no folders, and Next without a count wants exactly one element.
-  Ptr<IEnumWiaItem> none;
+  ComPtr<IEnumWiaItem> none;
   EXPECT_EQ(E_INVALIDARG, batch[0]->EnumChildItems(none.put()));
   EXPECT_EQ(E_INVALIDARG, children->Next(2, batch, nullptr));
   for (IWiaItem* item : batch) {
@@ -150,7 +150,7 @@ TEST_F(DeviceTest, CameraListsItsPicturesAndAnswersOnlyForItsRoot) {
 // The library's whole road, done directly: create the manager and keep it in the Global
 // Interface Table, enumerate, open and register every device, transfer from each, release.
 TEST_F(DeviceTest, ReferencesBalanceAfterEnumerateOpenTransfer) {
-  Ptr<IGlobalInterfaceTable> table;
+  ComPtr<IGlobalInterfaceTable> table;
   ASSERT_EQ(S_OK, CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
                                    IID_IGlobalInterfaceTable, table.putVoid()));
   std::vector<DWORD> cookies;
@@ -159,21 +159,21 @@ TEST_F(DeviceTest, ReferencesBalanceAfterEnumerateOpenTransfer) {
     DWORD cookie = 0;
     ASSERT_EQ(S_OK, table->RegisterInterfaceInGlobal(devices.get(), IID_IWiaDevMgr, &cookie));
     cookies.push_back(cookie);
-    Ptr<IEnumWIA_DEV_INFO> list;
+    ComPtr<IEnumWIA_DEV_INFO> list;
     ASSERT_EQ(S_OK, devices->EnumDeviceInfo(WIA_DEVINFO_ENUM_LOCAL, list.put()));
-    Ptr<IWiaPropertyStorage> info;
+    ComPtr<IWiaPropertyStorage> info;
     while (list->Next(1, info.put(), nullptr) == S_OK) {
       PROPVARIANT values[4];
       ASSERT_EQ(S_OK, info->ReadMultiple(4, kRecord, values));
-      Ptr<IWiaItem> root;
+      ComPtr<IWiaItem> root;
       ASSERT_EQ(S_OK, devices->CreateDevice(values[0].bstrVal, root.put()));
       FreePropVariantArray(4, values);
       ASSERT_EQ(S_OK, table->RegisterInterfaceInGlobal(root.get(), IID_IWiaItem, &cookie));
       cookies.push_back(cookie);
 
-      Ptr<IEnumWiaItem> children;
+      ComPtr<IEnumWiaItem> children;
       ASSERT_EQ(S_OK, root->EnumChildItems(children.put()));
-      Ptr<IWiaItem> child;
+      ComPtr<IWiaItem> child;
       while (children->Next(1, child.put(), nullptr) == S_OK) {
         auto storage = storageOf(child.get());
         if (writeFormat(storage.get(), WiaImgFmt_JPEG) != S_OK) {

@@ -19,10 +19,10 @@ void installFeeder(unsigned sheets, bool duplex = false, unsigned jamAt = 0) {
 
 // One session of a scanner: its root's storage and its scan item, for JPEG files at 50 dpi.
 struct Session {
-  Ptr<IWiaItem> root = openDevice(kFeederId);
-  Ptr<IWiaPropertyStorage> device = storageOf(root.get());
-  Ptr<IWiaItem> item = childAt(root.get(), 0);
-  Ptr<IWiaPropertyStorage> scan = storageOf(item.get());
+  ComPtr<IWiaItem> root = openDevice(kFeederId);
+  ComPtr<IWiaPropertyStorage> device = storageOf(root.get());
+  ComPtr<IWiaItem> item = childAt(root.get(), 0);
+  ComPtr<IWiaPropertyStorage> scan = storageOf(item.get());
 
   Session() {
     EXPECT_EQ(S_OK, writeFormat(scan.get(), WiaImgFmt_JPEG));

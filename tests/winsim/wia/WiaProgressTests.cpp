@@ -40,9 +40,9 @@ struct Recorder final : IWiaDataCallback {
 };
 
 // The item of a new session of the default scanner, for files of `format` at `dpi`.
-Ptr<IWiaItem> flatbedFor(const GUID& format, LONG dpi, Ptr<IWiaItem>* root) {
+ComPtr<IWiaItem> flatbedFor(const GUID& format, LONG dpi, ComPtr<IWiaItem>* root) {
   *root = openDevice(winsim::devices()[0].id);
-  Ptr<IWiaItem> item = childAt(root->get(), 0);
+  ComPtr<IWiaItem> item = childAt(root->get(), 0);
   auto storage = storageOf(item.get());
   EXPECT_EQ(S_OK, writeFormat(storage.get(), format));
   EXPECT_EQ(S_OK, writeLong(storage.get(), WIA_IPS_XRES, dpi));
@@ -51,7 +51,7 @@ Ptr<IWiaItem> flatbedFor(const GUID& format, LONG dpi, Ptr<IWiaItem>* root) {
 }
 
 TEST_F(ProgressTest, EveryBandOfRowsReportsAndTheLastMessageIsExactly100) {
-  Ptr<IWiaItem> root;
+  ComPtr<IWiaItem> root;
   auto item = flatbedFor(WiaImgFmt_JPEG, 150, &root);  // 1753 rows of 3828 bytes: 17 in 64 KiB
   Recorder progress;
   ASSERT_EQ(S_OK, transferPage(item.get(), nullptr, &progress));
@@ -78,7 +78,7 @@ TEST_F(ProgressTest, EveryBandOfRowsReportsAndTheLastMessageIsExactly100) {
 // format and wherever it comes; a failure code stops the same way and is the result. A
 // fault rule on the messages stands for the callback's answer.
 TEST_F(ProgressTest, ACallbackCancelsOrStopsAtTheMessageItAnswers) {
-  Ptr<IWiaItem> jpegRoot, bmpRoot;
+  ComPtr<IWiaItem> jpegRoot, bmpRoot;
   auto jpeg = flatbedFor(WiaImgFmt_JPEG, 100, &jpegRoot);  // 1169 rows of 2552 bytes: 25 a band
   auto bmp = flatbedFor(WiaImgFmt_BMP, 100, &bmpRoot);
   const size_t last = 1 + (1169 + 24) / 25;
@@ -112,7 +112,7 @@ TEST_F(ProgressTest, ACancelledFeederPageEjectsItsSheet) {
   winsim::DeviceSpec scanner = winsim::defaultDevices()[0];
   scanner.feeder = winsim::FeederSpec{3, true, 0};
   winsim::setDevices({scanner});
-  Ptr<IWiaItem> root;
+  ComPtr<IWiaItem> root;
   auto item = flatbedFor(WiaImgFmt_JPEG, 50, &root);
   ASSERT_EQ(S_OK, writeLong(storageOf(root.get()).get(), WIA_DPS_DOCUMENT_HANDLING_SELECT, FEEDER | DUPLEX));
   ASSERT_EQ(S_OK, writeLong(storageOf(root.get()).get(), WIA_DPS_PAGES, ALL_PAGES));
@@ -137,7 +137,7 @@ TEST_F(ProgressTest, TransferMillisIsSpreadOverTheBands) {
   winsim::DeviceSpec slow = winsim::defaultDevices()[0];
   slow.transferMillis = 300;
   winsim::setDevices({slow});
-  Ptr<IWiaItem> root;
+  ComPtr<IWiaItem> root;
   auto item = flatbedFor(WiaImgFmt_BMP, 100, &root);
   Recorder progress;
   ASSERT_EQ(S_OK, transferPage(item.get(), nullptr, &progress));

@@ -16,7 +16,7 @@ winsim::DeviceSpec scanner(const std::string& id) {
   return deviceSpec;
 }
 
-Ptr<IWiaPropertyStorage> flatbed(const std::string& id) {
+ComPtr<IWiaPropertyStorage> flatbed(const std::string& id) {
   auto root = openDevice(id);
   auto item = childAt(root.get(), 0);
   return storageOf(item.get());
@@ -197,7 +197,7 @@ TEST_F(PropertyTest, EveryItemListsItsNameFlagsAndAccessRights) {
                          static_cast<IUnknown*>(flatbedItem.get()), static_cast<IUnknown*>(picture.get())}) {
     auto storage = storageOf(item);
     std::set<PROPID> listed;
-    Ptr<IEnumSTATPROPSTG> listing;
+    ComPtr<IEnumSTATPROPSTG> listing;
     ASSERT_EQ(S_OK, storage->Enum(listing.put()));
     STATPROPSTG entry;
     while (listing->Next(1, &entry, nullptr) == S_OK) {
@@ -252,7 +252,7 @@ TEST_F(PropertyTest, ListingShowsNamesAndManyValueTypes) {
   std::set<VARTYPE> types;
   for (IUnknown* item : {static_cast<IUnknown*>(root.get()), static_cast<IUnknown*>(picture.get())}) {
     auto storage = storageOf(item);
-    Ptr<IEnumSTATPROPSTG> listing;
+    ComPtr<IEnumSTATPROPSTG> listing;
     ASSERT_EQ(S_OK, storage->Enum(listing.put()));
     STATPROPSTG entry;
     ULONG fetched = 0;

@@ -26,14 +26,14 @@ void WiaTest::TearDown() {
   CoUninitialize();
 }
 
-Ptr<IWiaDevMgr> manager() {
-  Ptr<IWiaDevMgr> result;
+ComPtr<IWiaDevMgr> manager() {
+  ComPtr<IWiaDevMgr> result;
   EXPECT_EQ(S_OK, CoCreateInstance(CLSID_WiaDevMgr, nullptr, CLSCTX_LOCAL_SERVER, IID_IWiaDevMgr,
                                    result.putVoid()));
   return result;
 }
 
-HRESULT createDevice(const std::string& id, Ptr<IWiaItem>* root) {
+HRESULT createDevice(const std::string& id, ComPtr<IWiaItem>* root) {
   std::u16string wide = winsim::toUtf16(id);
   BSTR name = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
   const HRESULT hr = manager()->CreateDevice(name, root->put());
@@ -41,15 +41,15 @@ HRESULT createDevice(const std::string& id, Ptr<IWiaItem>* root) {
   return hr;
 }
 
-Ptr<IWiaItem> openDevice(const std::string& id) {
-  Ptr<IWiaItem> root;
+ComPtr<IWiaItem> openDevice(const std::string& id) {
+  ComPtr<IWiaItem> root;
   EXPECT_EQ(S_OK, createDevice(id, &root));
   return root;
 }
 
-Ptr<IWiaItem> childAt(IWiaItem* root, unsigned position) {
-  Ptr<IEnumWiaItem> children;
-  Ptr<IWiaItem> child;
+ComPtr<IWiaItem> childAt(IWiaItem* root, unsigned position) {
+  ComPtr<IEnumWiaItem> children;
+  ComPtr<IWiaItem> child;
   EXPECT_EQ(S_OK, root->EnumChildItems(children.put()));
   if (!children) return child;
   if (position > 0) {
@@ -59,8 +59,8 @@ Ptr<IWiaItem> childAt(IWiaItem* root, unsigned position) {
   return child;
 }
 
-Ptr<IWiaPropertyStorage> storageOf(IUnknown* item) {
-  Ptr<IWiaPropertyStorage> storage;
+ComPtr<IWiaPropertyStorage> storageOf(IUnknown* item) {
+  ComPtr<IWiaPropertyStorage> storage;
   EXPECT_EQ(S_OK, item->QueryInterface(IID_IWiaPropertyStorage, storage.putVoid()));
   return storage;
 }
@@ -92,36 +92,9 @@ std::string readText(IWiaPropertyStorage* storage, PROPID id) {
   return result;
 }
 
-HRESULT writeLong(IWiaPropertyStorage* storage, PROPID id, LONG number) {
-  PROPSPEC propSpec{};
-  propSpec.ulKind = PRSPEC_PROPID;
-  propSpec.propid = id;
-  PROPVARIANT value;
-  PropVariantInit(&value);
-  value.vt = VT_I4;
-  value.lVal = number;
-  return storage->WriteMultiple(1, &propSpec, &value, WIA_IPA_FIRST);
-}
-
-HRESULT writeFormat(IWiaPropertyStorage* storage, const GUID& format) {
-  PROPSPEC specs[2] = {};
-  specs[0].ulKind = specs[1].ulKind = PRSPEC_PROPID;
-  specs[0].propid = WIA_IPA_FORMAT;
-  specs[1].propid = WIA_IPA_TYMED;
-  GUID formatCopy = format;
-  PROPVARIANT values[2];
-  PropVariantInit(&values[0]);
-  PropVariantInit(&values[1]);
-  values[0].vt = VT_CLSID;
-  values[0].puuid = &formatCopy;
-  values[1].vt = VT_I4;
-  values[1].lVal = TYMED_FILE;
-  return storage->WriteMultiple(2, specs, values, WIA_IPA_FIRST);
-}
-
 HRESULT transfer(IUnknown* item, STGMEDIUM* medium, std::string* path, IWiaDataCallback* callback) {
-  Ptr<IWiaPropertyStorage> storage = storageOf(item);
-  Ptr<IWiaDataTransfer> data;
+  ComPtr<IWiaPropertyStorage> storage = storageOf(item);
+  ComPtr<IWiaDataTransfer> data;
   path->clear();
   HRESULT hr = storage->QueryInterface(IID_IWiaDataTransfer, data.putVoid());
   if (FAILED(hr)) return hr;

@@ -1,6 +1,6 @@
 // Helpers for tests of the virtual WIA service: a fixture that starts every test from a
-// fresh platform and checks that it gave everything back, a small COM pointer, and short
-// forms of the calls the library makes.
+// fresh platform and checks that it gave everything back, and short forms of the calls the
+// library makes. COM references are held in the library's ComPtr.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,38 +9,12 @@
 #include <utility>
 #include <vector>
 
+#include "ComPtr.h"
+#include "PropertyWrite.h"
 #include "winsim/control.h"
 #include "winsim/devices.h"
 
 namespace wiatest {
-
-template <typename T>
-class Ptr {
- public:
-  Ptr() = default;
-  explicit Ptr(T* raw) : raw_(raw) {}
-  Ptr(Ptr&& other) noexcept : raw_(std::exchange(other.raw_, nullptr)) {}
-  Ptr& operator=(Ptr&& other) noexcept {
-    reset(std::exchange(other.raw_, nullptr));
-    return *this;
-  }
-  ~Ptr() { reset(); }
-  void reset(T* raw = nullptr) {
-    if (raw_) raw_->Release();
-    raw_ = raw;
-  }
-  T** put() {
-    reset();
-    return &raw_;
-  }
-  void** putVoid() { return reinterpret_cast<void**>(put()); }
-  T* get() const { return raw_; }
-  T* operator->() const { return raw_; }
-  explicit operator bool() const { return raw_ != nullptr; }
-
- private:
-  T* raw_ = nullptr;
-};
 
 extern const std::string kScannerId;
 extern const std::string kCameraId;
@@ -54,20 +28,25 @@ class WiaTest : public ::testing::Test {
   winsim::Census start_;
 };
 
-Ptr<IWiaDevMgr> manager();
-Ptr<IWiaItem> openDevice(const std::string& id);
+ComPtr<IWiaDevMgr> manager();
+ComPtr<IWiaItem> openDevice(const std::string& id);
 // CreateDevice's result for `id`; the root, when there is one, in `*root`.
-HRESULT createDevice(const std::string& id, Ptr<IWiaItem>* root);
-Ptr<IWiaItem> childAt(IWiaItem* root, unsigned position);
-Ptr<IWiaPropertyStorage> storageOf(IUnknown* item);
+HRESULT createDevice(const std::string& id, ComPtr<IWiaItem>* root);
+ComPtr<IWiaItem> childAt(IWiaItem* root, unsigned position);
+ComPtr<IWiaPropertyStorage> storageOf(IUnknown* item);
 
 // One property by ID; the value is owned by the caller.
 HRESULT read(IWiaPropertyStorage* storage, PROPID id, PROPVARIANT* value);
 LONG readLong(IWiaPropertyStorage* storage, PROPID id);
 std::string readText(IWiaPropertyStorage* storage, PROPID id);
-HRESULT writeLong(IWiaPropertyStorage* storage, PROPID id, LONG value);
-// The fixed pair the library writes first: format and TYMED_FILE.
-HRESULT writeFormat(IWiaPropertyStorage* storage, const GUID& format);
+// The library's own writes (PropertyWrite.h): one VT_I4 property, and the pair it writes
+// first, the format with TYMED_FILE.
+inline HRESULT writeLong(IWiaPropertyStorage* storage, PROPID id, LONG value) {
+  return writeLongProperty(storage, id, value);
+}
+inline HRESULT writeFormat(IWiaPropertyStorage* storage, const GUID& format) {
+  return writeFileFormatPair(storage, format);
+}
 
 // idtGetData with a file medium; the path is empty when the call fails. The caller releases
 // the medium.
