@@ -176,9 +176,7 @@ final class CommandLine {
     }
 
     /** Whether a scan runs as a scan of pages: every unattended scan but one of an area in pixels. */
-    boolean scansPages() {
-        return !dialog && area == null;
-    }
+    boolean scansPages() { return !dialog && area == null; }
 
     /**
      * What a command line asks for even when it cannot be parsed: whether it has the JSON
@@ -394,9 +392,7 @@ final class CommandLine {
         return area;
     }
 
-    String name() {
-        return name(command);
-    }
+    String name() { return name(command); }
 
     static String name(Command command) {
         return command.name().toLowerCase(Locale.ROOT);

@@ -21,13 +21,9 @@ final class Console {
         return main(WIAManager::open).run(args);
     }
 
-    String out() {
-        return out.toString(StandardCharsets.UTF_8);
-    }
+    String out() { return out.toString(StandardCharsets.UTF_8); }
 
-    String err() {
-        return err.toString(StandardCharsets.UTF_8);
-    }
+    String err() { return err.toString(StandardCharsets.UTF_8); }
 
     void reset() {
         out.reset();
