@@ -7,6 +7,9 @@ import kordin.vestaro.wia.WIAManager;
 
 /** The command line run in the tests' own VM, its standard output and error captured. */
 final class Console {
+    /** The line break that the command line prints. */
+    static final String NL = System.lineSeparator();
+
     private final ByteArrayOutputStream out = new ByteArrayOutputStream();
     private final ByteArrayOutputStream err = new ByteArrayOutputStream();
 
