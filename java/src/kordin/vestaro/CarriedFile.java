@@ -8,9 +8,7 @@ import java.net.URL;
  * SHA-256 the index gives for it (null when it gives none), and the index that lists it.
  */
 record CarriedFile(String entry, String sha256, URL index) {
-    String name() {
-        return entry.substring(entry.lastIndexOf('/') + 1);
-    }
+    String name() { return entry.substring(entry.lastIndexOf('/') + 1); }
 
     /** The file in the jar (or folder) whose index lists it. */
     URL url() throws MalformedURLException {

@@ -83,24 +83,16 @@ final class Extraction {
         return extraction;
     }
 
-    Path folder() {
-        return folder;
-    }
+    Path folder() { return folder; }
 
     /** The library file to load. */
-    Path library() {
-        return library;
-    }
+    Path library() { return library; }
 
     /** The other libraries extracted with it, in index order, to load before it. */
-    List<Path> companions() {
-        return List.copyOf(companions);
-    }
+    List<Path> companions() { return List.copyOf(companions); }
 
     /** The jar (or folder) that carried the library. */
-    String origin() {
-        return origin;
-    }
+    String origin() { return origin; }
 
     /** Extracts the library. */
     void extractLibrary(CarriedFile file) throws IOException {
@@ -244,9 +236,7 @@ final class Extraction {
         }
     }
 
-    private static boolean posix() {
-        return FileSystems.getDefault().supportedFileAttributeViews().contains("posix");
-    }
+    private static boolean posix() { return FileSystems.getDefault().supportedFileAttributeViews().contains("posix"); }
 
     /**
      * The given owner-only permissions where the file system has POSIX permissions; none

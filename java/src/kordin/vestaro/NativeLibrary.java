@@ -94,9 +94,7 @@ public final class NativeLibrary {
      *
      * @return true after a successful {@link #load()}
      */
-    public static synchronized boolean isLoaded() {
-        return location != null;
-    }
+    public static synchronized boolean isLoaded() { return location != null; }
 
     /**
      * The file that {@link #load()} loaded: the one {@code vestaro.library} names, the
@@ -105,7 +103,5 @@ public final class NativeLibrary {
      *
      * @return the file, or null before a successful {@link #load()}
      */
-    public static synchronized Path location() {
-        return location;
-    }
+    public static synchronized Path location() { return location; }
 }

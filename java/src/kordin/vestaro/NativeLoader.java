@@ -213,9 +213,7 @@ final class NativeLoader {
         return message;
     }
 
-    boolean isWindows() {
-        return osName.startsWith("Windows");
-    }
+    boolean isWindows() { return osName.startsWith("Windows"); }
 
     /** "64" or "32": the VM's data model, or a guess from its architecture when it does not say. */
     String bits() {
@@ -227,14 +225,10 @@ final class NativeLoader {
     }
 
     /** The library's name without prefix or suffix, as {@code System.loadLibrary} takes it. */
-    String libraryName() {
-        return "vestaro" + bits() + "_12";
-    }
+    String libraryName() { return "vestaro" + bits() + "_12"; }
 
     /** The library's file name on the VM's platform. */
-    String fileName() {
-        return (isWindows() ? "" : "lib") + libraryName() + librarySuffix();
-    }
+    String fileName() { return (isWindows() ? "" : "lib") + libraryName() + librarySuffix(); }
 
     /** How the names of shared libraries end on the VM's platform. */
     String librarySuffix() {

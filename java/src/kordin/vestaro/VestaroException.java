@@ -41,9 +41,7 @@ public class VestaroException extends Exception {
      *
      * @return the code
      */
-    public int getCode() {
-        return code;
-    }
+    public int getCode() { return code; }
 
     /**
      * The failure code as "0x" followed by eight lower-case hexadecimal digits, the way
@@ -51,27 +49,21 @@ public class VestaroException extends Exception {
      *
      * @return the code in hexadecimal, such as {@code 0x80210006}
      */
-    public String getHexCode() {
-        return hex(code);
-    }
+    public String getHexCode() { return hex(code); }
 
     /**
      * The native source file that reported the failure, as the library's build names it.
      *
      * @return the file, or null when the failure did not come from the library
      */
-    public String getFile() {
-        return file;
-    }
+    public String getFile() { return file; }
 
     /**
      * The line in {@link #getFile()} of the reporting statement.
      *
      * @return the line, 0 when unknown
      */
-    public int getLine() {
-        return line;
-    }
+    public int getLine() { return line; }
 
     /**
      * The name of the device this failure is about, as the device gives it: set when a poll
@@ -80,9 +72,7 @@ public class VestaroException extends Exception {
      * @return the name, or null when the failure is not about one device or the device's
      *     record did not give its name
      */
-    public String getDeviceName() {
-        return deviceName;
-    }
+    public String getDeviceName() { return deviceName; }
 
     /**
      * The identifier of the device this failure is about; see {@link #getDeviceName()}.
@@ -90,9 +80,7 @@ public class VestaroException extends Exception {
      * @return the identifier, or null when the failure is not about one device or the
      *     device's record did not give its identifier
      */
-    public String getDeviceId() {
-        return deviceId;
-    }
+    public String getDeviceId() { return deviceId; }
 
     /**
      * The system's text without the line break or spaces that it may end with.

@@ -176,9 +176,7 @@ final class CommandLine {
     }
 
     /** Whether a scan runs as a scan of pages: every unattended scan but one of an area in pixels. */
-    boolean scansPages() {
-        return !dialog && area == null;
-    }
+    boolean scansPages() { return !dialog && area == null; }
 
     /**
      * What a command line asks for even when it cannot be parsed: whether it has the JSON
@@ -224,18 +222,13 @@ final class CommandLine {
     }
 
     private static String longName(String arg) {
-        switch (arg) {
-            case "-o":
-                return "--output";
-            case "-d":
-                return "--device";
-            case "-r":
-                return "--resolution";
-            case "-m":
-                return "--mode";
-            default:
-                return arg;
-        }
+        return switch (arg) {
+            case "-o" -> "--output";
+            case "-d" -> "--device";
+            case "-r" -> "--resolution";
+            case "-m" -> "--mode";
+            default -> arg;
+        };
     }
 
     private static Command command(String name) throws UsageException {
@@ -247,81 +240,50 @@ final class CommandLine {
     }
 
     private static Command commandOrNull(String name) {
-        switch (name) {
-            case "list":
-                return Command.LIST;
-            case "scan":
-                return Command.SCAN;
-            case "camera":
-                return Command.CAMERA;
-            case "info":
-                return Command.INFO;
-            case "help":
-                return Command.HELP;
-            default:
-                return null;
-        }
+        return switch (name) {
+            case "list" -> Command.LIST;
+            case "scan" -> Command.SCAN;
+            case "camera" -> Command.CAMERA;
+            case "info" -> Command.INFO;
+            case "help" -> Command.HELP;
+            default -> null;
+        };
     }
 
     private void option(String name, String value) throws UsageException {
         switch (name) {
-            case "--debug":
-                debug = true;
-                break;
-            case "--trace":
-                trace = true;
-                break;
-            case "--json":
-                json = true;
-                break;
-            case "--dialog":
-                dialog = true;
-                break;
-            case "--keep-names":
-                keepNames = true;
-                break;
-            case "--device":
-                device = value;
-                break;
-            case "--prefix":
-                prefix = value;
-                break;
-            case "--output":
+            case "--debug" -> debug = true;
+            case "--trace" -> trace = true;
+            case "--json" -> json = true;
+            case "--dialog" -> dialog = true;
+            case "--keep-names" -> keepNames = true;
+            case "--device" -> device = value;
+            case "--prefix" -> prefix = value;
+            case "--output" -> {
                 try {
                     output = Path.of(value);
                 } catch (InvalidPathException e) {
                     throw new UsageException("not a folder name: " + value);
                 }
-                break;
-            case "--resolution":
+            }
+            case "--resolution" -> {
                 resolution = number(name, value);
                 if (resolution < 1) {
                     throw new UsageException("--resolution must be positive: " + value);
                 }
-                break;
-            case "--mode":
+            }
+            case "--mode" -> {
                 mode = MODES.get(value.toLowerCase(Locale.ROOT));
                 if (mode == null) {
                     throw new UsageException("unknown mode " + value + " (bw, gray, gray16, color, color48)");
                 }
-                break;
-            case "--area":
-                area = area(value);
-                break;
-            case "--source":
-                source = source(value);
-                break;
-            case "--pages":
-                pages = pages(value);
-                break;
-            case "--page-size":
-                pageSize = pageSize(value);
-                break;
-            case "--progress":
-                progress = true;
-                break;
-            default:
-                throw new IllegalArgumentException(name); // OPTIONS and this switch list the same options
+            }
+            case "--area" -> area = area(value);
+            case "--source" -> source = source(value);
+            case "--pages" -> pages = pages(value);
+            case "--page-size" -> pageSize = pageSize(value);
+            case "--progress" -> progress = true;
+            default -> throw new IllegalArgumentException(name); // OPTIONS and this switch list the same options
         }
     }
 
@@ -394,9 +356,7 @@ final class CommandLine {
         return area;
     }
 
-    String name() {
-        return name(command);
-    }
+    String name() { return name(command); }
 
     static String name(Command command) {
         return command.name().toLowerCase(Locale.ROOT);

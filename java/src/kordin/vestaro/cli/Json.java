@@ -1,8 +1,10 @@
 package kordin.vestaro.cli;
 
+import java.util.Collection;
 import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
+import java.util.function.BiConsumer;
 
 /**
  * Writes JSON from maps (objects, in their order), lists, strings, whole numbers, booleans
@@ -35,40 +37,36 @@ final class Json {
         } else if (value instanceof String) {
             string((String) value, text);
         } else if (value instanceof Map) {
-            Map<?, ?> object = (Map<?, ?>) value;
-            if (object.isEmpty()) {
-                text.append("{}");
-                return;
-            }
-            String inner = indent + "  ";
-            text.append("{\n");
-            String separator = "";
-            for (Map.Entry<?, ?> entry : object.entrySet()) {
-                text.append(separator).append(inner);
+            members('{', '}', ((Map<?, ?>) value).entrySet(), indent, text, (entry, inner) -> {
                 string((String) entry.getKey(), text);
                 text.append(": ");
                 write(entry.getValue(), inner, text);
-                separator = ",\n";
-            }
-            text.append('\n').append(indent).append('}');
+            });
         } else if (value instanceof List) {
-            List<?> array = (List<?>) value;
-            if (array.isEmpty()) {
-                text.append("[]");
-                return;
-            }
-            String inner = indent + "  ";
-            text.append("[\n");
-            String separator = "";
-            for (Object element : array) {
-                text.append(separator).append(inner);
-                write(element, inner, text);
-                separator = ",\n";
-            }
-            text.append('\n').append(indent).append(']');
+            members('[', ']', (List<?>) value, indent, text, (element, inner) -> write(element, inner, text));
         } else {
             throw new IllegalArgumentException("no JSON form for " + value.getClass().getName());
         }
+    }
+
+    /**
+     * An object's or an array's members between its brackets, one a line and indented a level
+     * deeper than the brackets; an empty one as the two brackets alone.
+     */
+    private static <T> void members(char open, char close, Collection<T> members, String indent, StringBuilder text,
+            BiConsumer<T, String> writeMember) {
+        text.append(open);
+        if (!members.isEmpty()) {
+            String inner = indent + "  ";
+            String separator = "\n";
+            for (T member : members) {
+                text.append(separator).append(inner);
+                writeMember.accept(member, inner);
+                separator = ",\n";
+            }
+            text.append('\n').append(indent);
+        }
+        text.append(close);
     }
 
     /** The characters written as a backslash and the letter at the same place of {@link #SHORT_ESCAPES}. */

@@ -28,27 +28,21 @@ public enum ColorMode {
     }
 
     /** The device's data type (WIA_IPA_DATATYPE): threshold 0, greyscale 2, colour 3. */
-    int dataType() {
-        return dataType;
-    }
+    int dataType() { return dataType; }
 
     /**
      * The code of this mode in {@link WIAScanner}'s {@code bitDepth} field.
      *
      * @return 1, -8, -16, 8 or 16
      */
-    public int bitDepth() {
-        return bitDepth;
-    }
+    public int bitDepth() { return bitDepth; }
 
     /**
      * The depth that the device is asked for.
      *
      * @return bits per pixel: 1, 8, 16, 24 or 48
      */
-    public int bitsPerPixel() {
-        return bitsPerPixel;
-    }
+    public int bitsPerPixel() { return bitsPerPixel; }
 
     /**
      * The mode of a {@code bitDepth} code.

@@ -161,18 +161,14 @@ public final class ImageFolder implements ImageListener {
      *
      * @return the folder
      */
-    public Path getFolder() {
-        return folder;
-    }
+    public Path getFolder() { return folder; }
 
     /**
      * The files kept so far, in the order the images arrived.
      *
      * @return a copy of the list
      */
-    public synchronized List<Path> files() {
-        return kept.stream().map(KeptImage::file).toList();
-    }
+    public synchronized List<Path> files() { return kept.stream().map(KeptImage::file).toList(); }
 
     /**
      * The images kept so far, in the order they arrived, each with what its file's header
@@ -180,9 +176,7 @@ public final class ImageFolder implements ImageListener {
      *
      * @return a copy of the list
      */
-    public synchronized List<KeptImage> images() {
-        return List.copyOf(kept);
-    }
+    public synchronized List<KeptImage> images() { return List.copyOf(kept); }
 
     /**
      * Makes sure that images can be kept: that the folder exists or can be made, and that a

@@ -279,27 +279,21 @@ public final class ImageHeader {
      *
      * @return the format
      */
-    public String getFormat() {
-        return format;
-    }
+    public String getFormat() { return format; }
 
     /**
      * Whether the header was read; when not, every value is unknown.
      *
      * @return false for a file whose header could not be read
      */
-    public boolean isKnown() {
-        return this != UNREADABLE;
-    }
+    public boolean isKnown() { return this != UNREADABLE; }
 
     /**
      * The width in pixels.
      *
      * @return the width, 0 when unknown
      */
-    public int getWidth() {
-        return width;
-    }
+    public int getWidth() { return width; }
 
     /**
      * The height in pixels.
@@ -307,27 +301,21 @@ public final class ImageHeader {
      * @return the height, 0 when unknown (also for a JPEG that gives its height only after
      *     the image data)
      */
-    public int getHeight() {
-        return height;
-    }
+    public int getHeight() { return height; }
 
     /**
      * The horizontal resolution that the file records.
      *
      * @return dots per inch, 0 when the file records none
      */
-    public int getXResolution() {
-        return xResolution;
-    }
+    public int getXResolution() { return xResolution; }
 
     /**
      * The vertical resolution that the file records.
      *
      * @return dots per inch, 0 when the file records none
      */
-    public int getYResolution() {
-        return yResolution;
-    }
+    public int getYResolution() { return yResolution; }
 
     /**
      * The bits per pixel that the file holds: 1 for black and white, 8 for grey, 24 for
@@ -335,9 +323,7 @@ public final class ImageHeader {
      *
      * @return bits per pixel, 0 when unknown
      */
-    public int getBitsPerPixel() {
-        return bitsPerPixel;
-    }
+    public int getBitsPerPixel() { return bitsPerPixel; }
 
     /** Such as {@code jpeg 1275x1753, 150 dpi, 24 bits per pixel}. */
     @Override

@@ -33,9 +33,7 @@ public final class PageSize {
          *
          * @return "mm" or "in"
          */
-        public String symbol() {
-            return symbol;
-        }
+        public String symbol() { return symbol; }
     }
 
     /** The largest side a custom size may have: 1000 inches (25.4 metres). */
@@ -131,36 +129,28 @@ public final class PageSize {
      *
      * @return "A4", "A5", "Letter" or "Legal"; empty for a custom size
      */
-    public Optional<String> getName() {
-        return Optional.ofNullable(name);
-    }
+    public Optional<String> getName() { return Optional.ofNullable(name); }
 
     /**
      * The unit the size was given in, and is shown in.
      *
      * @return the unit
      */
-    public Unit getUnit() {
-        return unit;
-    }
+    public Unit getUnit() { return unit; }
 
     /**
      * The width.
      *
      * @return thousandths of an inch, rounded to the nearest
      */
-    public int getWidthThousandths() {
-        return widthThousandths;
-    }
+    public int getWidthThousandths() { return widthThousandths; }
 
     /**
      * The height.
      *
      * @return thousandths of an inch, rounded to the nearest
      */
-    public int getHeightThousandths() {
-        return heightThousandths;
-    }
+    public int getHeightThousandths() { return heightThousandths; }
 
     /**
      * The width in pixels at a resolution: the whole pixels that fit, at least one.
@@ -228,9 +218,7 @@ public final class PageSize {
     }
 
     @Override
-    public int hashCode() {
-        return Objects.hash(name, unit, width, height);
-    }
+    public int hashCode() { return Objects.hash(name, unit, width, height); }
 
     /**
      * The size as it is shown in messages.

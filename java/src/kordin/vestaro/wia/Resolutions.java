@@ -24,9 +24,7 @@ public final class Resolutions {
         this.step = step;
     }
 
-    static Resolutions unknown() {
-        return UNKNOWN;
-    }
+    static Resolutions unknown() { return UNKNOWN; }
 
     /** A range; a step below 1 counts as 1, as no driver can mean less. */
     static Resolutions range(int min, int max, int step) {
@@ -44,54 +42,42 @@ public final class Resolutions {
      *
      * @return true for a range
      */
-    public boolean isRange() {
-        return range;
-    }
+    public boolean isRange() { return range; }
 
     /**
      * Whether the driver declares the resolutions at all.
      *
      * @return false when nothing is known
      */
-    public boolean isKnown() {
-        return this != UNKNOWN;
-    }
+    public boolean isKnown() { return this != UNKNOWN; }
 
     /**
      * The values of a list.
      *
      * @return the values in ascending order; empty for a range or when nothing is known
      */
-    public List<Integer> getValues() {
-        return values;
-    }
+    public List<Integer> getValues() { return values; }
 
     /**
      * The lowest resolution.
      *
      * @return dots per inch; 0 when nothing is known
      */
-    public int getMin() {
-        return min;
-    }
+    public int getMin() { return min; }
 
     /**
      * The highest resolution.
      *
      * @return dots per inch; 0 when nothing is known
      */
-    public int getMax() {
-        return max;
-    }
+    public int getMax() { return max; }
 
     /**
      * The step of a range.
      *
      * @return dots per inch between two values, 1 or more; 0 for a list or when nothing is known
      */
-    public int getStep() {
-        return step;
-    }
+    public int getStep() { return step; }
 
     /**
      * Whether the device takes a resolution.

@@ -124,26 +124,16 @@ final class ScanPlan {
             values[size++] = value;
         }
 
-        int[] values() {
-            return Arrays.copyOf(values, size);
-        }
+        int[] values() { return Arrays.copyOf(values, size); }
     }
 
-    int[] rootWrites() {
-        return rootWrites.clone();
-    }
+    int[] rootWrites() { return rootWrites.clone(); }
 
-    int[] itemWrites() {
-        return itemWrites.clone();
-    }
+    int[] itemWrites() { return itemWrites.clone(); }
 
     /** The most pages to take: the count asked, 0 until the feeder is empty, 1 from the flatbed. */
-    int maxPages() {
-        return maxPages;
-    }
+    int maxPages() { return maxPages; }
 
     /** Whether the pages alternate front and back. */
-    boolean isDuplex() {
-        return duplex;
-    }
+    boolean isDuplex() { return duplex; }
 }

@@ -24,18 +24,14 @@ public final class ScanResult {
      * @return {@link ScanOutcome#COMPLETED}, {@link ScanOutcome#CANCELLED} or
      *     {@link ScanOutcome#FEEDER_EMPTY}
      */
-    public ScanOutcome getOutcome() {
-        return outcome;
-    }
+    public ScanOutcome getOutcome() { return outcome; }
 
     /**
      * The pages that arrived, in order: duplex pages alternate front and back.
      *
      * @return the pages; empty when none arrived
      */
-    public List<ScannedPage> getPages() {
-        return pages;
-    }
+    public List<ScannedPage> getPages() { return pages; }
 
     /**
      * The files kept by {@link WIAScanner#scan(ScanSettings, Path)}, in the order the pages
@@ -43,16 +39,12 @@ public final class ScanResult {
      *
      * @return the files; empty for a scan whose pages went to a listener
      */
-    public List<Path> getFiles() {
-        return files;
-    }
+    public List<Path> getFiles() { return files; }
 
     ScanResult withFiles(List<Path> kept) {
         return new ScanResult(outcome, pages, kept);
     }
 
     @Override
-    public String toString() {
-        return outcome + ", " + pages.size() + (pages.size() == 1 ? " page" : " pages");
-    }
+    public String toString() { return outcome + ", " + pages.size() + (pages.size() == 1 ? " page" : " pages"); }
 }

@@ -58,63 +58,49 @@ public final class ScanSettings {
      *
      * @return the source
      */
-    public ScanSource getSource() {
-        return source;
-    }
+    public ScanSource getSource() { return source; }
 
     /**
      * How many pages the scan takes at most; a duplex sheet gives two.
      *
      * @return the count, or {@link #ALL_PAGES} for as many as the feeder holds
      */
-    public int getPages() {
-        return pages;
-    }
+    public int getPages() { return pages; }
 
     /**
      * Whether the scan takes every page the feeder holds.
      *
      * @return true for {@link #ALL_PAGES}
      */
-    public boolean isAllPages() {
-        return pages == ALL_PAGES;
-    }
+    public boolean isAllPages() { return pages == ALL_PAGES; }
 
     /**
      * The page size.
      *
      * @return the size; empty for the whole bed, or the page the feeder is set to
      */
-    public Optional<PageSize> getPageSize() {
-        return Optional.ofNullable(pageSize);
-    }
+    public Optional<PageSize> getPageSize() { return Optional.ofNullable(pageSize); }
 
     /**
      * The resolution asked for.
      *
      * @return dots per inch, in both directions
      */
-    public int getResolution() {
-        return resolution;
-    }
+    public int getResolution() { return resolution; }
 
     /**
      * The colour mode asked for.
      *
      * @return the mode
      */
-    public ColorMode getColorMode() {
-        return colorMode;
-    }
+    public ColorMode getColorMode() { return colorMode; }
 
     /**
      * Who follows the progress.
      *
      * @return the listener; empty for none
      */
-    public Optional<ScanProgressListener> getProgressListener() {
-        return Optional.ofNullable(progressListener);
-    }
+    public Optional<ScanProgressListener> getProgressListener() { return Optional.ofNullable(progressListener); }
 
     /**
      * A copy with another source.

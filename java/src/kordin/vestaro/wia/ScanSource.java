@@ -14,7 +14,5 @@ public enum ScanSource {
      *
      * @return true for {@link #FEEDER} and {@link #DUPLEX}
      */
-    public boolean isFeeder() {
-        return this != FLATBED;
-    }
+    public boolean isFeeder() { return this != FLATBED; }
 }

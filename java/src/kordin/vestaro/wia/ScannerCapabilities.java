@@ -188,27 +188,21 @@ public final class ScannerCapabilities {
      *
      * @return the sources, never empty
      */
-    public Set<ScanSource> getSources() {
-        return sources;
-    }
+    public Set<ScanSource> getSources() { return sources; }
 
     /**
      * The flatbed's glass.
      *
      * @return the size, in inches; empty when the device does not say
      */
-    public Optional<PageSize> getBedSize() {
-        return Optional.ofNullable(bed);
-    }
+    public Optional<PageSize> getBedSize() { return Optional.ofNullable(bed); }
 
     /**
      * The largest sheet the feeder takes.
      *
      * @return the size, in inches; empty without a feeder, or when the device does not say
      */
-    public Optional<PageSize> getSheetSize() {
-        return Optional.ofNullable(sheet);
-    }
+    public Optional<PageSize> getSheetSize() { return Optional.ofNullable(sheet); }
 
     /**
      * Whether paper is ready in the feeder, as the device reports it; a device that cannot
@@ -216,36 +210,28 @@ public final class ScannerCapabilities {
      *
      * @return true when the feeder holds paper and is not jammed
      */
-    public boolean isFeederReady() {
-        return status != -1 && (status & FEED_READY) != 0 && (status & PAPER_JAM) == 0;
-    }
+    public boolean isFeederReady() { return status != -1 && (status & FEED_READY) != 0 && (status & PAPER_JAM) == 0; }
 
     /**
      * Whether the device reports a paper jam.
      *
      * @return true while paper is jammed
      */
-    public boolean isPaperJammed() {
-        return status != -1 && (status & PAPER_JAM) != 0;
-    }
+    public boolean isPaperJammed() { return status != -1 && (status & PAPER_JAM) != 0; }
 
     /**
      * The resolutions the device offers.
      *
      * @return the resolutions
      */
-    public Resolutions getResolutions() {
-        return resolutions;
-    }
+    public Resolutions getResolutions() { return resolutions; }
 
     /**
      * The resolution the device is set to.
      *
      * @return dots per inch; -1 when the device does not say
      */
-    public int getResolution() {
-        return resolution;
-    }
+    public int getResolution() { return resolution; }
 
     /**
      * The resolution a scan asking for one is made at: the one asked where the device offers
@@ -265,24 +251,16 @@ public final class ScannerCapabilities {
      *
      * @return the modes; empty when the device does not list its data types
      */
-    public Set<ColorMode> getColorModes() {
-        return colorModes;
-    }
+    public Set<ColorMode> getColorModes() { return colorModes; }
 
     /** Whether the source can be chosen on the device's root. */
-    boolean hasSelection() {
-        return selectable;
-    }
+    boolean hasSelection() { return selectable; }
 
     /** Whether the device takes a page count for its feeder. */
-    boolean hasPageCount() {
-        return pageCount;
-    }
+    boolean hasPageCount() { return pageCount; }
 
     /** Whether the device takes the feeder's page width and height on its root. */
-    boolean hasPageSizeOnRoot() {
-        return pageSizeOnRoot;
-    }
+    boolean hasPageSizeOnRoot() { return pageSizeOnRoot; }
 
     @Override
     public String toString() {

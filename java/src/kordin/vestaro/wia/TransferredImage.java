@@ -36,18 +36,14 @@ public final class TransferredImage {
      *
      * @return the device
      */
-    public WIADevice getDevice() {
-        return device;
-    }
+    public WIADevice getDevice() { return device; }
 
     /**
      * The file that the platform wrote; deleted when the listener call returns.
      *
      * @return the file
      */
-    public Path getFile() {
-        return file;
-    }
+    public Path getFile() { return file; }
 
     /**
      * The file's format as an extension without a dot: "jpg" for JPEG, "bmp" for a Windows
@@ -55,18 +51,14 @@ public final class TransferredImage {
      *
      * @return the extension
      */
-    public String getExtension() {
-        return extension;
-    }
+    public String getExtension() { return extension; }
 
     /**
      * The image's position within its transfer, counting from 1: a scanned page's number.
      *
      * @return the position
      */
-    public int getIndex() {
-        return index;
-    }
+    public int getIndex() { return index; }
 
     /**
      * The item's name as the device gives it: a camera's picture has one, such as
@@ -77,9 +69,7 @@ public final class TransferredImage {
      *
      * @return the name, or empty when the device gives none
      */
-    public Optional<String> getName() {
-        return Optional.ofNullable(name);
-    }
+    public Optional<String> getName() { return Optional.ofNullable(name); }
 
     /**
      * The side of the sheet the image shows: {@link PageSide#BACK} for every second page of a
@@ -87,9 +77,7 @@ public final class TransferredImage {
      *
      * @return the side
      */
-    public PageSide getSide() {
-        return side;
-    }
+    public PageSide getSide() { return side; }
 
     /**
      * What the file says it holds: format, size in pixels, resolution and depth, which are
@@ -98,9 +86,7 @@ public final class TransferredImage {
      *
      * @return the header's values
      */
-    public ImageHeader getHeader() {
-        return header;
-    }
+    public ImageHeader getHeader() { return header; }
 
     /**
      * Decodes the file into pixels with the Java platform's image readers. Call it inside the

@@ -108,9 +108,7 @@ public class WIADevice implements AutoCloseable {
      *
      * @return the name, or null for a device made without one
      */
-    public String getName() {
-        return name;
-    }
+    public String getName() { return name; }
 
     /**
      * The device's identifier: stable while the device stays connected, unique among the
@@ -118,9 +116,7 @@ public class WIADevice implements AutoCloseable {
      *
      * @return the identifier, or null for a device made without one
      */
-    public String getId() {
-        return id;
-    }
+    public String getId() { return id; }
 
     /**
      * The device's type word as the platform reports it: the kind in the high 16 bits
@@ -128,9 +124,7 @@ public class WIADevice implements AutoCloseable {
      *
      * @return the type word
      */
-    public int getType() {
-        return type;
-    }
+    public int getType() { return type; }
 
     /**
      * The kind of device, the high 16 bits of {@link #getType()}.
@@ -138,9 +132,7 @@ public class WIADevice implements AutoCloseable {
      * @return {@link #KIND_SCANNER}, {@link #KIND_CAMERA}, {@link #KIND_VIDEO} or another
      *     value the platform defines
      */
-    public int getKind() {
-        return kindOf(type);
-    }
+    public int getKind() { return kindOf(type); }
 
     static int kindOf(int type) {
         return type >>> 16;
@@ -219,9 +211,7 @@ public class WIADevice implements AutoCloseable {
      *
      * @return true once released
      */
-    public boolean isReleased() {
-        return released;
-    }
+    public boolean isReleased() { return released; }
 
     /**
      * Runs one transfer of the device's natives, delivering each image to {@code listener}
@@ -385,9 +375,7 @@ public class WIADevice implements AutoCloseable {
     }
 
     @Override
-    public String toString() {
-        return getClass().getSimpleName() + " \"" + name + "\" (" + id + ")";
-    }
+    public String toString() { return getClass().getSimpleName() + " \"" + name + "\" (" + id + ")"; }
 
     /** One transfer in progress: where its images go and what failed. */
     private static final class Transfer {

@@ -79,9 +79,7 @@ public class WIAManager extends Manager implements AutoCloseable {
      *
      * @return true when {@link #open()} can load the library
      */
-    public static boolean isSupported() {
-        return unsupportedReason().isEmpty();
-    }
+    public static boolean isSupported() { return unsupportedReason().isEmpty(); }
 
     /**
      * Why this Java VM has no WIA platform: the places where the native library was looked
@@ -307,27 +305,21 @@ public class WIAManager extends Manager implements AutoCloseable {
      *
      * @return a copy of the list
      */
-    public List<WIADevice> getDevices() {
-        return devicesOf(WIADevice.class);
-    }
+    public List<WIADevice> getDevices() { return devicesOf(WIADevice.class); }
 
     /**
      * The scanners among {@link #getDevices()}.
      *
      * @return a copy of the list
      */
-    public List<WIAScanner> getScanners() {
-        return devicesOf(WIAScanner.class);
-    }
+    public List<WIAScanner> getScanners() { return devicesOf(WIAScanner.class); }
 
     /**
      * The cameras among {@link #getDevices()}.
      *
      * @return a copy of the list
      */
-    public List<WIACamera> getCameras() {
-        return devicesOf(WIACamera.class);
-    }
+    public List<WIACamera> getCameras() { return devicesOf(WIACamera.class); }
 
     private <D extends WIADevice> List<D> devicesOf(Class<D> kind) {
         List<D> result = new ArrayList<>();

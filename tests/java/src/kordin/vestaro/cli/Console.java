@@ -7,6 +7,9 @@ import kordin.vestaro.wia.WIAManager;
 
 /** The command line run in the tests' own VM, its standard output and error captured. */
 final class Console {
+    /** The line break that the command line prints. */
+    static final String NL = System.lineSeparator();
+
     private final ByteArrayOutputStream out = new ByteArrayOutputStream();
     private final ByteArrayOutputStream err = new ByteArrayOutputStream();
 
@@ -21,13 +24,9 @@ final class Console {
         return main(WIAManager::open).run(args);
     }
 
-    String out() {
-        return out.toString(StandardCharsets.UTF_8);
-    }
+    String out() { return out.toString(StandardCharsets.UTF_8); }
 
-    String err() {
-        return err.toString(StandardCharsets.UTF_8);
-    }
+    String err() { return err.toString(StandardCharsets.UTF_8); }
 
     void reset() {
         out.reset();

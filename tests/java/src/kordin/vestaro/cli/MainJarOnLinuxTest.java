@@ -41,9 +41,7 @@ class MainJarOnLinuxTest {
         return result;
     }
 
-    private List<String> cameraFolder() {
-        return List.of("-Dvestaro.folderCameras=" + devices.pictures());
-    }
+    private List<String> cameraFolder() { return List.of("-Dvestaro.folderCameras=" + devices.pictures()); }
 
     @Test
     void listsTheSaneScannersAndTheFolderCameraOfThePropertyOrTheEnvironmentAndNoVirtualDevice() throws Exception {

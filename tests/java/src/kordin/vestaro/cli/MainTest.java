@@ -1,5 +1,6 @@
 package kordin.vestaro.cli;
 
+import static kordin.vestaro.cli.Console.NL;
 import static kordin.vestaro.testsupport.Images.describe;
 import static kordin.vestaro.testsupport.Images.names;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
@@ -30,8 +31,6 @@ import org.junit.jupiter.api.io.TempDir;
 /** The command line in this VM over the real library and the virtual devices. */
 @ExtendWith(WinsimExtension.class)
 class MainTest {
-    private static final String NL = System.lineSeparator();
-
     @TempDir
     Path temp;
 
@@ -231,7 +230,7 @@ class MainTest {
         Path camera = temp.resolve("camera");
         assertEquals(Main.FAILED, console.run("camera", "-o", camera.toString()));
         assertTrue(console.err().endsWith(NL + "vestaro: error 0x80210005: The WIA device is not online." + NL), console.err());
-        assertTrue(console.out().endsWith("1 image kept in " + camera + " before the failure" + System.lineSeparator()), console.out());
+        assertTrue(console.out().endsWith("1 image kept in " + camera + " before the failure" + NL), console.out());
         assertEquals(List.of("picture-001.jpg"), names(camera));
 
         console.reset();

@@ -1,5 +1,6 @@
 package kordin.vestaro.cli;
 
+import static kordin.vestaro.cli.Console.NL;
 import static kordin.vestaro.testsupport.Images.names;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertNull;
@@ -26,8 +27,6 @@ import org.junit.jupiter.api.io.TempDir;
 /** The scan of pages and info on the command line, in this VM over the real library and virtual feeders. */
 @ExtendWith(WinsimExtension.class)
 class ScanCommandTest {
-    private static final String NL = System.lineSeparator();
-
     @TempDir
     Path temp;
 

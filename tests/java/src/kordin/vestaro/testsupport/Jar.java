@@ -27,9 +27,7 @@ public final class Jar {
     /** How the command ended. */
     public record Result(int status, String out, String err, Path tmp) {
         @Override
-        public String toString() {
-            return "exit " + status + "\n--- stdout\n" + out + "--- stderr\n" + err;
-        }
+        public String toString() { return "exit " + status + "\n--- stdout\n" + out + "--- stderr\n" + err; }
     }
 
     /**
@@ -119,14 +117,10 @@ public final class Jar {
     }
 
     /** kordin:vestaro's jar, as {@code -Dvestaro.jar} names it. */
-    public static String jar() {
-        return property("vestaro.jar");
-    }
+    public static String jar() { return property("vestaro.jar"); }
 
     /** kordin:vestaro-virtual's jar, as {@code -Dvestaro.virtual.jar} names it. */
-    public static String virtualJar() {
-        return property("vestaro.virtual.jar");
-    }
+    public static String virtualJar() { return property("vestaro.virtual.jar"); }
 
     private static String property(String name) {
         String value = System.getProperty(name);

@@ -65,13 +65,7 @@ public final class JsonParser {
 
     private Map<String, Object> object() {
         Map<String, Object> object = new LinkedHashMap<>();
-        at++;
-        space();
-        if (peek('}')) {
-            at++;
-            return object;
-        }
-        while (true) {
+        members('}', () -> {
             space();
             if (!peek('"')) {
                 throw fail("a name expected");
@@ -83,33 +77,32 @@ public final class JsonParser {
                 throw fail("duplicate name " + name);
             }
             object.put(name, value());
-            space();
-            if (peek(',')) {
-                at++;
-                continue;
-            }
-            expect('}');
-            return object;
-        }
+        });
+        return object;
     }
 
     private List<Object> array() {
         List<Object> array = new ArrayList<>();
+        members(']', () -> array.add(value()));
+        return array;
+    }
+
+    /** Reads the members after the opening bracket at {@code at}, separated by commas, up to {@code close}. */
+    private void members(char close, Runnable readMember) {
         at++;
         space();
-        if (peek(']')) {
+        if (peek(close)) {
             at++;
-            return array;
+            return;
         }
         while (true) {
-            array.add(value());
+            readMember.run();
             space();
-            if (peek(',')) {
-                at++;
-                continue;
+            if (!peek(',')) {
+                expect(close);
+                return;
             }
-            expect(']');
-            return array;
+            at++;
         }
     }
 

@@ -41,14 +41,10 @@ public final class RealDevices {
     }
 
     /** The folder that the camera serves. */
-    public Path pictures() {
-        return pictures;
-    }
+    public Path pictures() { return pictures; }
 
     /** The folder camera's device id. */
-    public String cameraId() {
-        return "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\gphoto2:disk:" + pictures;
-    }
+    public String cameraId() { return "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\gphoto2:disk:" + pictures; }
 
     /**
      * The VM's environment: SANE's private configuration, no drivers' setting (so every

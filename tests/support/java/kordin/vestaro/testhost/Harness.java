@@ -55,7 +55,5 @@ public final class Harness {
     }
 
     /** Threads the VM counts as live, attached native threads included. */
-    public static int liveThreadCount() {
-        return ManagementFactory.getThreadMXBean().getThreadCount();
-    }
+    public static int liveThreadCount() { return ManagementFactory.getThreadMXBean().getThreadCount(); }
 }

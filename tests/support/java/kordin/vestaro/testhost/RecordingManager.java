@@ -23,9 +23,7 @@ public class RecordingManager extends WIAManager {
         }
 
         @Override
-        public String toString() {
-            return name + "|" + handle + "|" + type + "|" + id;
-        }
+        public String toString() { return name + "|" + handle + "|" + type + "|" + id; }
     }
 
     public final List<Offer> offers = Collections.synchronizedList(new ArrayList<>());
@@ -50,17 +48,13 @@ public class RecordingManager extends WIAManager {
         return accept;
     }
 
-    public int offerCount() {
-        return offers.size();
-    }
+    public int offerCount() { return offers.size(); }
 
     public Offer offer(int index) {
         return offers.get(index);
     }
 
-    public long initialize() {
-        return _initialize();
-    }
+    public long initialize() { return _initialize(); }
 
     public void poll(long managerHandle) {
         _poll(managerHandle);

@@ -85,17 +85,13 @@ public class RecordingScanner extends WIAScanner {
     }
 
     /** System.nanoTime() of the last cancel(), 0 before any. */
-    public long cancelledAt() {
-        return cancelledAt;
-    }
+    public long cancelledAt() { return cancelledAt; }
 
     public void clearProgress() {
         progress.clear();
     }
 
-    public int progressCount() {
-        return progress.size();
-    }
+    public int progressCount() { return progress.size(); }
 
     public int[] progressAt(int index) {
         return progress.get(index);

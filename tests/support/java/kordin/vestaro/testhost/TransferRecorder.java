@@ -63,13 +63,9 @@ public final class TransferRecorder {
     }
 
     /** The total size of the files delivered while only totals are kept. */
-    public long totalBytes() {
-        return totalBytes;
-    }
+    public long totalBytes() { return totalBytes; }
 
-    public int count() {
-        return transfers.size();
-    }
+    public int count() { return transfers.size(); }
 
     public Transfer get(int index) {
         return transfers.get(index);
