@@ -28,7 +28,7 @@ import org.junit.jupiter.api.io.TempDir;
  */
 @ExtendWith(WinsimExtension.class)
 class FaultSweepTest {
-    private static final int INJECTED = 0x80210002; // WIA_ERROR_DEVICE_COMMUNICATION
+    private static final int INJECTED = 0x80210002; // WIA_ERROR_PAPER_JAM
     private static final int S_FALSE = 1;
     private static final String REGISTER = "IGlobalInterfaceTable::RegisterInterfaceInGlobal";
     /** Calls whose failure ends quietly by design. */
