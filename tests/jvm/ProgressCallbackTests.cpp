@@ -11,15 +11,13 @@
 namespace jvmtest {
 namespace {
 
-class ProgressCallbackTest : public DeviceTest {
+class ProgressCallbackTest : public ProbeTest<DeviceTest, ProgressProbeApi> {
  protected:
-  LoadSettings loadSettings() const override { return probeSettings(); }
+  ProgressCallbackTest() : ProbeTest(PROGRESS_PROBE_API_SYMBOL) {}
 
   void SetUp() override {
-    DeviceTest::SetUp();
+    ProbeTest::SetUp();
     if (HasFatalFailure() || IsSkipped()) return;
-    api_ = probeApi<ProgressProbeApi>(PROGRESS_PROBE_API_SYMBOL);
-    ASSERT_NE(api_, nullptr);
     scanner_ = newScanner();
     callback_ = api_->newProgressCallback(env_, scanner_);
     ASSERT_NE(callback_, nullptr);
@@ -39,7 +37,6 @@ class ProgressCallbackTest : public DeviceTest {
   }
   jint liveThreads() { return callStatic<jint>(env_, kHarness, "liveThreadCount", "()I"); }
 
-  const ProgressProbeApi* api_ = nullptr;
   jobject scanner_ = nullptr;
   IWiaDataCallback* callback_ = nullptr;
 };

@@ -20,16 +20,9 @@ namespace {
 // A VARIANT block made by jobjectToVariant, given back by the library's freeVariantBlock.
 using Block = std::unique_ptr<VARIANT, void (*)(VARIANT*)>;
 
-class Values : public JvmTest {
+class Values : public ProbeTest<JvmTest, ValueProbeApi> {
  protected:
-  LoadSettings loadSettings() const override { return probeSettings(); }
-
-  void SetUp() override {
-    JvmTest::SetUp();
-    if (HasFatalFailure() || IsSkipped()) return;
-    api_ = probeApi<ValueProbeApi>(VALUE_PROBE_API_SYMBOL);
-    ASSERT_NE(api_, nullptr);
-  }
+  Values() : ProbeTest(VALUE_PROBE_API_SYMBOL) {}
 
   template <typename T>
   static jvalue valueOf(T jvalue::*member, T value) {
@@ -93,7 +86,6 @@ class Values : public JvmTest {
     return env_->IsInstanceOf(object, cls.get());
   }
 
-  const ValueProbeApi* api_ = nullptr;
 };
 
 TEST_F(Values, NumbersAndBooleansGoBothWays) {

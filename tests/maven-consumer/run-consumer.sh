@@ -10,6 +10,13 @@ source=$1 work=$2 repository=$3 version=$4
 rm -rf "$work"
 mkdir -p "$work"
 cp -r "$source/pom.xml" "$source/src" "$work/"
+
+# One repository of the settings: ELEMENT ID URL CHECKSUM_POLICY.
+repository_entry() {
+  printf '        <%s>\n          <id>%s</id>\n          <url>%s</url>\n' "$1" "$2" "$3"
+  printf '          <releases><checksumPolicy>%s</checksumPolicy></releases>\n        </%s>' "$4" "$1"
+}
+
 cat >"$work/settings.xml" <<SETTINGS
 <settings xmlns="http://maven.apache.org/SETTINGS/1.0.0">
   <localRepository>$work/local-repository</localRepository>
@@ -25,24 +32,12 @@ cat >"$work/settings.xml" <<SETTINGS
     <profile>
       <id>vestaro-build</id>
       <repositories>
-        <repository>
-          <id>vestaro-build</id>
-          <url>file://$repository</url>
-          <releases><checksumPolicy>fail</checksumPolicy></releases>
-        </repository>
+$(repository_entry repository vestaro-build "file://$repository" fail)
         <!-- Reached through the mirror; Debian's tree has no checksums to check. -->
-        <repository>
-          <id>central</id>
-          <url>file:///usr/share/maven-repo</url>
-          <releases><checksumPolicy>ignore</checksumPolicy></releases>
-        </repository>
+$(repository_entry repository central file:///usr/share/maven-repo ignore)
       </repositories>
       <pluginRepositories>
-        <pluginRepository>
-          <id>central</id>
-          <url>file:///usr/share/maven-repo</url>
-          <releases><checksumPolicy>ignore</checksumPolicy></releases>
-        </pluginRepository>
+$(repository_entry pluginRepository central file:///usr/share/maven-repo ignore)
       </pluginRepositories>
     </profile>
   </profiles>

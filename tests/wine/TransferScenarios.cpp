@@ -5,8 +5,6 @@
 namespace wine {
 namespace {
 
-using Transfers = Scenario;
-
 std::string temporaryFolder() {
   wchar_t folder[MAX_PATH + 1];
   const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
@@ -24,12 +22,20 @@ void expectFiles(const std::vector<Delivery>& deliveries, const std::string& for
   }
 }
 
+class Transfers : public Scenario {
+ protected:
+  // A transfer that threw nothing and handed the host `count` files of `format`.
+  void expectDeliveredQuietly(size_t count, const std::string& format) {
+    EXPECT_TRUE(nothingThrown());
+    ASSERT_EQ(host->deliveries.size(), count);
+    expectFiles(host->deliveries, format);
+  }
+};
+
 TEST_F(Transfers, CameraDeliversEveryPictureAsJpeg) {
   const jlong manager = discover();
   library->transferCamera(handleOf(cameraId()), false);
-  EXPECT_TRUE(nothingThrown());
-  ASSERT_EQ(host->deliveries.size(), 3u);
-  expectFiles(host->deliveries, "jpg");
+  expectDeliveredQuietly(3, "jpg");
   releaseAll(manager);
 }
 
@@ -156,9 +162,7 @@ TEST_F(Transfers, UnattendedScanWritesTheSettingsInOrder) {
   host->setInt(host->scanner, "height", 50);
   const jlong manager = discover();
   library->transferScanner(handleOf(scannerId()), false);
-  EXPECT_TRUE(nothingThrown());
-  ASSERT_EQ(host->deliveries.size(), 1u);
-  expectFiles(host->deliveries, "jpg");
+  expectDeliveredQuietly(1, "jpg");
   auto written = details("IWiaPropertyStorage::WriteMultiple");
   ASSERT_EQ(written.size(), 9u);  // the format pair, then one write per setting
   auto property = [](PROPID id, LONG value) { return std::to_string(id) + "=I4:" + std::to_string(value); };
@@ -173,9 +177,7 @@ TEST_F(Transfers, UnattendedScanWritesTheSettingsInOrder) {
 TEST_F(Transfers, ScannerDialogScansTheChosenItem) {
   const jlong manager = discover();
   library->transferScanner(handleOf(scannerId()), true);
-  EXPECT_TRUE(nothingThrown());
-  ASSERT_EQ(host->deliveries.size(), 1u);
-  expectFiles(host->deliveries, "jpg");
+  expectDeliveredQuietly(1, "jpg");
   EXPECT_TRUE(details("IWiaPropertyStorage::WriteMultiple").size() == 1u) << "a dialog scan writes no setting";
   releaseAll(manager);
 }

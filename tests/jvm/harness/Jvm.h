@@ -125,4 +125,26 @@ class JvmTest : public ::testing::Test {
   bool framePushed_ = false;
 };
 
+// A test of one probe's entry points: `Base`'s VM with the probe library loaded, and at api_
+// the table the probe hands out from `symbol` once SetUp has succeeded.
+template <typename Base, typename Api>
+class ProbeTest : public Base {
+ protected:
+  explicit ProbeTest(const char* symbol) : symbol_(symbol) {}
+
+  LoadSettings loadSettings() const override { return probeSettings(); }
+
+  void SetUp() override {
+    Base::SetUp();
+    if (::testing::Test::HasFatalFailure() || ::testing::Test::IsSkipped()) return;
+    api_ = probeApi<Api>(symbol_);
+    ASSERT_NE(api_, nullptr);
+  }
+
+  const Api* api_ = nullptr;
+
+ private:
+  const char* symbol_;
+};
+
 }  // namespace jvmtest

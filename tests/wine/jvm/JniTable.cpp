@@ -692,15 +692,10 @@ const JNINativeInterface_* nativeInterface() {
 }
 
 const JNIInvokeInterface_* invokeInterface() {
-  static const JNIInvokeInterface_ table = [] {
-    JNIInvokeInterface_ t{};
-    t.DestroyJavaVM = DestroyJavaVM;
-    t.AttachCurrentThread = AttachCurrentThread;
-    t.DetachCurrentThread = DetachCurrentThread;
-    t.GetEnv = GetEnv;
-    t.AttachCurrentThreadAsDaemon = AttachCurrentThreadAsDaemon;
-    return t;
-  }();
+  // The invocation table is short and every slot is filled: its members in their order, after
+  // the three reserved ones.
+  static const JNIInvokeInterface_ table = {nullptr, nullptr, nullptr, DestroyJavaVM, AttachCurrentThread,
+                                            DetachCurrentThread, GetEnv, AttachCurrentThreadAsDaemon};
   return &table;
 }
 

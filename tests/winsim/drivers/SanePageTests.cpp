@@ -35,6 +35,16 @@ SaneRaster pageOf(const SANE_Parameters& p, const std::vector<uint8_t>& bytes, s
   return raster;
 }
 
+// One frame through `page` in one piece: its parameters, its bytes, its end. A failure names
+// the step and the page's text.
+::testing::AssertionResult sendFrame(SanePage& page, const SANE_Parameters& p, const std::vector<uint8_t>& bytes) {
+  DriverStatus status = page.beginFrame(p);
+  if (status.ok()) status = page.add(bytes.data(), bytes.size());
+  if (status.ok()) status = page.endFrame();
+  if (status.ok()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << status.call << ": " << status.text;
+}
+
 // A sink that takes `rows` rows and fails the next, as a full disk would.
 struct FailingSink : SaneRowSink {
   int rows;
@@ -127,20 +137,14 @@ TEST(SanePage, AFrameEndingEarlyIsShortenedAndBytesBeyondItsLinesAreDropped) {
   SaneRaster shortened;
   SaneRasterSink shortenedSink(&shortened);
   SanePage early(shortenedSink);
-  ASSERT_TRUE(early.beginFrame(frame(SANE_FRAME_GRAY, 8, 2, 10, 2)).ok());
-  std::vector<uint8_t> three(6, 1);
-  ASSERT_TRUE(early.add(three.data(), three.size()).ok());
-  ASSERT_TRUE(early.endFrame().ok());
+  ASSERT_TRUE(sendFrame(early, frame(SANE_FRAME_GRAY, 8, 2, 10, 2), std::vector<uint8_t>(6, 1)));  // three lines
   EXPECT_EQ(shortened.height, 3);
   EXPECT_TRUE(shortened.shortened);
 
   SaneRaster full;
   SaneRasterSink fullSink(&full);
   SanePage late(fullSink);
-  ASSERT_TRUE(late.beginFrame(frame(SANE_FRAME_GRAY, 8, 2, 2, 2)).ok());
-  std::vector<uint8_t> five(10, 2);
-  ASSERT_TRUE(late.add(five.data(), five.size()).ok());
-  ASSERT_TRUE(late.endFrame().ok());
+  ASSERT_TRUE(sendFrame(late, frame(SANE_FRAME_GRAY, 8, 2, 2, 2), std::vector<uint8_t>(10, 2)));  // five lines
   EXPECT_EQ(late.bytesRead(), 10u);
   EXPECT_EQ(full.samples.size(), 4u);
   EXPECT_FALSE(full.shortened);
@@ -174,10 +178,8 @@ TEST(SanePage, FramesNoPageCanHoldAreTheDriversFault) {
   EXPECT_TRUE(refused(frame(SANE_FRAME_RGB, 8, 1 << 20, 1 << 20, 3 << 20)));  // 3 TiB
 
   SanePage mixed(sink);
-  ASSERT_TRUE(mixed.beginFrame(frame(SANE_FRAME_RED, 8, 2, 2, 2, false)).ok());
-  std::vector<uint8_t> bytes(4, 1);
-  ASSERT_TRUE(mixed.add(bytes.data(), bytes.size()).ok());
-  ASSERT_TRUE(mixed.endFrame().ok());
+  const std::vector<uint8_t> bytes(4, 1);
+  ASSERT_TRUE(sendFrame(mixed, frame(SANE_FRAME_RED, 8, 2, 2, 2, false), bytes));
   EXPECT_EQ(mixed.beginFrame(frame(SANE_FRAME_RED, 8, 2, 2, 2)).code, WIA_ERROR_INVALID_DRIVER_RESPONSE);
   EXPECT_EQ(mixed.beginFrame(frame(SANE_FRAME_GREEN, 8, 3, 2, 3)).code, WIA_ERROR_INVALID_DRIVER_RESPONSE);
   EXPECT_EQ(mixed.beginFrame(frame(SANE_FRAME_GRAY, 8, 2, 2, 2)).code, WIA_ERROR_INVALID_DRIVER_RESPONSE);
@@ -188,9 +190,7 @@ TEST(SanePage, FramesNoPageCanHoldAreTheDriversFault) {
   EXPECT_EQ(empty.endFrame().code, WIA_ERROR_INVALID_DRIVER_RESPONSE);
 
   SanePage done(sink);
-  ASSERT_TRUE(done.beginFrame(frame(SANE_FRAME_GRAY, 8, 2, 2, 2)).ok());
-  ASSERT_TRUE(done.add(bytes.data(), bytes.size()).ok());
-  ASSERT_TRUE(done.endFrame().ok());
+  ASSERT_TRUE(sendFrame(done, frame(SANE_FRAME_GRAY, 8, 2, 2, 2), bytes));
   EXPECT_EQ(done.beginFrame(frame(SANE_FRAME_GRAY, 8, 2, 2, 2)).code, WIA_ERROR_INVALID_DRIVER_RESPONSE);
 }
 

@@ -3,6 +3,8 @@
 // modes and sources.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "sane/SaneScannerModel.h"
 
 namespace winsim::drivers {
@@ -26,6 +28,24 @@ SaneOption ranged(SaneOption option, double min, double max, double quant) {
   option.max = max;
   option.quant = quant;
   return option;
+}
+
+struct Span {
+  double min;
+  double max;
+};
+
+// A scan area's corner options as backends name them, with the values of tl-x, tl-y, br-x
+// and br-y in that order; each x within `x`, each y within `y`.
+std::vector<SaneOption> corners(SANE_Value_Type type, SANE_Unit unit, const std::array<double, 4>& at, Span x,
+                                Span y) {
+  const char* const names[] = {"tl-x", "tl-y", "br-x", "br-y"};
+  std::vector<SaneOption> options;
+  for (size_t i = 0; i < at.size(); ++i) {
+    const Span& span = i % 2 == 0 ? x : y;
+    options.push_back(ranged(number(names[i], type, unit, at[i]), span.min, span.max, 0));
+  }
+  return options;
 }
 
 SaneOption text(const char* name, const std::string& value, std::vector<std::string> choices) {
@@ -85,12 +105,7 @@ TEST(SaneWords, FixedPointAndIntegerWordsConvertBothWays) {
 
 TEST(SaneArea, MillimetresGiveTheBedInThousandthsOfAnInchAndTheAreaInPixels) {
   // A letter-size bed whose x starts 2 mm off the glass's edge.
-  std::vector<SaneOption> options = {
-      ranged(number("tl-x", SANE_TYPE_FIXED, SANE_UNIT_MM, 27.4), 2, 217.9, 0),
-      ranged(number("tl-y", SANE_TYPE_FIXED, SANE_UNIT_MM, 0), 0, 279.4, 0),
-      ranged(number("br-x", SANE_TYPE_FIXED, SANE_UNIT_MM, 129), 2, 217.9, 0),
-      ranged(number("br-y", SANE_TYPE_FIXED, SANE_UNIT_MM, 254), 0, 279.4, 0),
-  };
+  std::vector<SaneOption> options = corners(SANE_TYPE_FIXED, SANE_UNIT_MM, {27.4, 0, 129, 254}, {2, 217.9}, {0, 279.4});
   SaneArea area = scannerModelOf(options).area;
   ASSERT_TRUE(area.present);
   EXPECT_TRUE(area.settable);
@@ -100,13 +115,8 @@ TEST(SaneArea, MillimetresGiveTheBedInThousandthsOfAnInchAndTheAreaInPixels) {
   EXPECT_EQ(pixelAreaOf(area, 300), (PixelArea{300, 0, 1200, 3000}));
 
   // Options in pixels are taken at the current resolution.
-  std::vector<SaneOption> pixels = {
-      ranged(number("resolution", SANE_TYPE_INT, SANE_UNIT_DPI, 200), 50, 600, 0),
-      ranged(number("tl-x", SANE_TYPE_INT, SANE_UNIT_PIXEL, 0), 0, 1700, 0),
-      ranged(number("tl-y", SANE_TYPE_INT, SANE_UNIT_PIXEL, 0), 0, 2200, 0),
-      ranged(number("br-x", SANE_TYPE_INT, SANE_UNIT_PIXEL, 400), 0, 1700, 0),
-      ranged(number("br-y", SANE_TYPE_INT, SANE_UNIT_PIXEL, 600), 0, 2200, 0),
-  };
+  std::vector<SaneOption> pixels = corners(SANE_TYPE_INT, SANE_UNIT_PIXEL, {0, 0, 400, 600}, {0, 1700}, {0, 2200});
+  pixels.insert(pixels.begin(), ranged(number("resolution", SANE_TYPE_INT, SANE_UNIT_DPI, 200), 50, 600, 0));
   SaneArea inPixels = scannerModelOf(pixels).area;
   ASSERT_TRUE(inPixels.present);
   EXPECT_EQ(inPixels.bedWidthThousandths(), 8500);

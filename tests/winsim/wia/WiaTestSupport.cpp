@@ -1,13 +1,12 @@
 #include "WiaTestSupport.h"
 
-#include <jpeglib.h>
-
-#include <csetjmp>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <regex>
 #include <stdexcept>
+
+#include "platform/posix/JpegErrorJump.h"
 
 namespace wiatest {
 
@@ -154,23 +153,12 @@ std::vector<std::string> fedSides() {
   return sides;
 }
 
-namespace {
-struct JpegErrorJump {
-  jpeg_error_mgr manager;
-  std::jmp_buf jump;
-};
-[[noreturn]] void jumpOut(j_common_ptr info) {
-  std::longjmp(reinterpret_cast<JpegErrorJump*>(info->err)->jump, 1);
-}
-}  // namespace
-
 bool decodeJpeg(const std::string& path, Decoded* image) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return false;
   jpeg_decompress_struct info;
-  JpegErrorJump error;
-  info.err = jpeg_std_error(&error.manager);
-  error.manager.error_exit = jumpOut;
+  winsim::wia::JpegErrorJump error;
+  info.err = winsim::wia::jumpingErrors(&error);
   if (setjmp(error.jump)) {
     jpeg_destroy_decompress(&info);
     std::fclose(file);

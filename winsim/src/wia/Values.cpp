@@ -1,10 +1,12 @@
 // Property values: conversion to caller-owned PROPVARIANTs, GUID text, property names.
 #include "Values.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "runtime/Internal.h"
 #include "winsim/control.h"
@@ -122,18 +124,11 @@ constexpr NamedType kTypeNames[] = {
     {"CLSID", VT_CLSID},
 };
 
+// The element types of the vectors the service's properties hold.
+constexpr VARTYPE kVectorElements[] = {VT_I1, VT_UI1, VT_I2, VT_UI2, VT_I4, VT_UI4};
+
 bool isVectorElement(VARTYPE element) {
-  switch (element) {
-    case VT_I1:
-    case VT_UI1:
-    case VT_I2:
-    case VT_UI2:
-    case VT_I4:
-    case VT_UI4:
-      return true;
-    default:
-      return false;
-  }
+  return std::find(std::begin(kVectorElements), std::end(kVectorElements), element) != std::end(kVectorElements);
 }
 
 }  // namespace

@@ -3,21 +3,12 @@
 #include <csetjmp>
 #include <vector>
 
-#include "wia/Platform.h"  // before jpeglib.h, which needs <cstdio>
+#include "wia/Platform.h"  // winsim's definitions first: libjpeg's headers define some again
 
-#include <jpeglib.h>
+#include "JpegErrorJump.h"
 
 namespace winsim::wia {
 namespace {
-
-struct JpegError {
-  jpeg_error_mgr manager;
-  std::jmp_buf jump;
-};
-
-[[noreturn]] void jpegFail(j_common_ptr info) {
-  std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
-}
 
 // Every call that may end in libjpeg's error exit sets its own jump point first; no C++
 // object is created between it and the libjpeg calls that may jump back. After a failure
@@ -25,8 +16,7 @@ struct JpegError {
 class JpegRowWriter final : public RowWriter {
  public:
   JpegRowWriter(std::FILE* file, const PixelFormat& format) : file_(file), format_(format) {
-    info_.err = jpeg_std_error(&error_.manager);
-    error_.manager.error_exit = jpegFail;
+    info_.err = jumpingErrors(&error_);
   }
   ~JpegRowWriter() override {
     if (created_) jpeg_destroy_compress(&info_);
@@ -90,7 +80,7 @@ class JpegRowWriter final : public RowWriter {
   std::FILE* file_;
   PixelFormat format_;
   jpeg_compress_struct info_{};
-  JpegError error_{};
+  JpegErrorJump error_{};
   bool created_ = false;
   LONG width_ = 0, height_ = 0, rows_ = 0;
   int channels_ = 3;
