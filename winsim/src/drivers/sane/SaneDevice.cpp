@@ -212,15 +212,29 @@ DriverStatus SaneDevice::setDocumentHandling(LONG handling) {
   return setText(SANE_NAME_SCAN_SOURCE, name);
 }
 
+// SANE's backends end a scan's reader thread with pthread_cancel of the asynchronous type.
+// One that lands while that thread is still making its first allocations leaves the C
+// library's allocator locked, and the whole process hangs at its next allocation. A scan
+// that ends right after sane_start (a first read that fails, a cancel at once) therefore
+// gives the reader thread this long to get going before sane_cancel.
+constexpr std::chrono::milliseconds kReaderStartTime{20};
+
+void SaneDevice::waitForReaderStart() const {
+  using Clock = std::chrono::steady_clock;
+  std::this_thread::sleep_until(Clock::time_point(Clock::duration(startedAt_.load())) + kReaderStartTime);
+}
+
 void SaneDevice::cancel() {
   std::lock_guard<std::mutex> guard(cancelLock_);
   if (!scanning_) return;
   cancelRequested_ = true;
+  waitForReaderStart();
   // sane_cancel may be called at any time, from any thread, even inside a blocked sane_read.
   session_->api->cancel(handle_);
 }
 
 DriverStatus SaneDevice::cancelScan() {
+  waitForReaderStart();
   int unused = 0;
   return session_->poll<int>(
       "sane_cancel",
@@ -249,6 +263,7 @@ DriverStatus SaneDevice::readFrames(SanePage* page, const ScanProgress& progress
           return result;
         },
         &started, std::function<void(Started&)>(cancelAfter));
+    if (started.status == SANE_STATUS_GOOD) startedAt_ = Clock::now().time_since_epoch().count();
     if (!called.ok()) return called;
     if (cancelRequested_) return cancelled();
     if (started.status != SANE_STATUS_GOOD)

@@ -9,6 +9,7 @@
 #include <sane/sane.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -87,6 +88,7 @@ class SaneDevice {
   void takeOptions(std::vector<SaneOption> options);
   DriverStatus readFrames(SanePage* page, const ScanProgress& progress);
   DriverStatus cancelScan();
+  void waitForReaderStart() const;
 
   std::shared_ptr<SaneSession> session_;
   std::string name_;
@@ -95,6 +97,9 @@ class SaneDevice {
   std::vector<SaneDataType> dataTypes_;  // every mode's, found at open
   SaneScannerModel model_;
   std::shared_ptr<std::vector<uint8_t>> buffer_;
+  // When the last sane_start succeeded (steady clock, in its ticks): cancel() reads it from
+  // any thread.
+  std::atomic<std::chrono::steady_clock::rep> startedAt_{0};
 
   std::mutex cancelLock_;
   bool scanning_ = false;
