@@ -21,10 +21,10 @@ inline HRESULT writeFileFormatPair(IWiaPropertyStorage* storage, const GUID& for
 
 // WriteMultiple of the one property `id` = `value` as VT_I4.
 inline HRESULT writeLongProperty(IWiaPropertyStorage* storage, PROPID id, LONG value) {
-  const PROPSPEC spec = {PRSPEC_PROPID, {id}};
+  const PROPSPEC propSpec = {PRSPEC_PROPID, {id}};
   PROPVARIANT number;
   PropVariantInit(&number);
   number.vt = VT_I4;
   number.lVal = value;
-  return storage->WriteMultiple(1, &spec, &number, WIA_IPA_FIRST);
+  return storage->WriteMultiple(1, &propSpec, &number, WIA_IPA_FIRST);
 }

@@ -9,10 +9,10 @@
 #include "WIAUtils.h"
 
 void PropertyWrites::add(PROPID id, LONG value) {
-  PROPSPEC spec;
-  spec.ulKind = PRSPEC_PROPID;
-  spec.propid = id;
-  specs.push_back(spec);
+  PROPSPEC propSpec;
+  propSpec.ulKind = PRSPEC_PROPID;
+  propSpec.propid = id;
+  specs.push_back(propSpec);
   PROPVARIANT number;
   PropVariantInit(&number);
   number.vt = VT_I4;

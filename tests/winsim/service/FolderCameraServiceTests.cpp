@@ -125,9 +125,9 @@ TEST_F(FolderCamera, APictureOfAnotherFormatIsThatFormatAndRefusesJpegAndBmp) {
   EXPECT_EQ(writeFormat(properties.get(), WiaImgFmt_JPEG), E_INVALIDARG);
   EXPECT_EQ(writeFormat(properties.get(), WiaImgFmt_BMP), E_INVALIDARG);
   ULONG flags = 0;
-  PROPSPEC spec{PRSPEC_PROPID, {WIA_IPA_FORMAT}};
+  PROPSPEC propSpec{PRSPEC_PROPID, {WIA_IPA_FORMAT}};
   PROPVARIANT valid;
-  ASSERT_EQ(properties->GetPropertyAttributes(1, &spec, &flags, &valid), S_OK);
+  ASSERT_EQ(properties->GetPropertyAttributes(1, &propSpec, &flags, &valid), S_OK);
   EXPECT_EQ(valid.vt, VT_VECTOR | VT_CLSID);
   const std::vector<GUID> formats(valid.cauuid.pElems + 1, valid.cauuid.pElems + valid.cauuid.cElems);
   FreePropVariantArray(1, &valid);

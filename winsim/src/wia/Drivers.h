@@ -62,7 +62,7 @@ DriverListing listDriverDevices();
 // its transfers; a device already open is shared. WIA_S_NO_DEVICE_AVAILABLE for an ID that no
 // listing gave, WIA_ERROR_OFFLINE for a device that is no longer there, else the driver's
 // failure.
-HRESULT openDriverDevice(const std::string& id, std::shared_ptr<const DeviceSpec>* spec,
+HRESULT openDriverDevice(const std::string& id, std::shared_ptr<const DeviceSpec>* deviceSpec,
                          std::shared_ptr<DeviceDriver>* driver);
 
 }  // namespace winsim::wia

@@ -6,7 +6,7 @@
 
 namespace winsim::wia {
 
-Feeder::Feeder(const FeederSpec& spec) : left_(spec.sheets), jamAt_(spec.jamAt) {}
+Feeder::Feeder(const FeederSpec& feeder) : left_(feeder.sheets), jamAt_(feeder.jamAt) {}
 
 Feed Feeder::take(bool duplex, bool backFirst, FedPage* page) {
   std::lock_guard<std::mutex> guard(lock_);

@@ -19,7 +19,7 @@ enum class Feed { Page, Empty, Jam };
 
 class Feeder {
  public:
-  explicit Feeder(const FeederSpec& spec);
+  explicit Feeder(const FeederSpec& feeder);
 
   // The next side: with `duplex` both sides of each sheet, the front first unless
   // `backFirst`. The second side of a sheet comes before a new sheet is fed; a simplex

@@ -81,7 +81,7 @@ class DeviceModel {
  public:
   // `feeder`: the paper path of a scanner with a feeder, which the status property reports
   // (a feeder without one cannot tell whether paper is loaded). `files`: the pictures of a
-  // camera that a driver serves, which then are its children instead of the spec's.
+  // camera that a driver serves, which then are its children instead of the device description's.
   explicit DeviceModel(std::shared_ptr<const DeviceSpec> deviceSpec, std::shared_ptr<Feeder> feeder = nullptr,
                        std::shared_ptr<const CameraFiles> files = nullptr);
 

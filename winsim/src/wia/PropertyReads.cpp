@@ -32,7 +32,7 @@ constexpr SettingProperty kSettingProperties[] = {
     {WIA_DPS_PAGE_WIDTH, &ItemSettings::pageWidth}, {WIA_DPS_PAGE_HEIGHT, &ItemSettings::pageHeight},
 };
 
-// The device information that its spec names.
+// The device information that its device description names.
 struct SpecText {
   PROPID id;
   std::string DeviceSpec::*text;

@@ -38,8 +38,8 @@ wia::CameraFile cameraFileOf(const CameraPicture& picture) {
   return file;
 }
 
-CameraDriver::CameraDriver(std::shared_ptr<const DeviceSpec> spec, std::unique_ptr<Gphoto2Camera> camera)
-    : ServedDevice(std::move(spec)), camera_(std::move(camera)) {}
+CameraDriver::CameraDriver(std::shared_ptr<const DeviceSpec> deviceSpec, std::unique_ptr<Gphoto2Camera> camera)
+    : ServedDevice(std::move(deviceSpec)), camera_(std::move(camera)) {}
 
 HRESULT CameraDriver::listFiles(std::vector<wia::CameraFile>* files) {
   files->clear();
@@ -62,7 +62,7 @@ HRESULT CameraDriver::fetch(const wia::CameraFile& file, const std::string& path
   const DriverStatus fetched = camera_->fetch(picture, path);
   // The folder driver says no more than that it could not read: a file no longer in the
   // folder is an item deleted, as a camera that lost a picture says.
-  const std::string& port = spec()->port;
+  const std::string& port = deviceSpec()->port;
   if (FAILED(fetched.code) && port.compare(0, 5, "disk:") == 0) {
     struct stat status {};
     if (::stat((port.substr(5) + file.path).c_str(), &status) != 0 && errno == ENOENT) return WIA_ERROR_ITEM_DELETED;

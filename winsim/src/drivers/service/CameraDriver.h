@@ -19,7 +19,7 @@ wia::CameraFile cameraFileOf(const CameraPicture& picture);
 
 class CameraDriver final : public ServedDevice {
  public:
-  CameraDriver(std::shared_ptr<const DeviceSpec> spec, std::unique_ptr<Gphoto2Camera> camera);
+  CameraDriver(std::shared_ptr<const DeviceSpec> deviceSpec, std::unique_ptr<Gphoto2Camera> camera);
 
   HRESULT listFiles(std::vector<wia::CameraFile>* files) override;
   HRESULT fetch(const wia::CameraFile& file, const std::string& path) override;

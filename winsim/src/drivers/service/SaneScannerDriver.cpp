@@ -97,8 +97,8 @@ class PageFile final : public SaneRowSink {
 
 }  // namespace
 
-SaneScannerDriver::SaneScannerDriver(std::shared_ptr<const DeviceSpec> spec, std::unique_ptr<SaneDevice> device)
-    : ServedDevice(std::move(spec)), device_(std::move(device)) {}
+SaneScannerDriver::SaneScannerDriver(std::shared_ptr<const DeviceSpec> deviceSpec, std::unique_ptr<SaneDevice> device)
+    : ServedDevice(std::move(deviceSpec)), device_(std::move(device)) {}
 
 SaneScannerDriver::~SaneScannerDriver() {
   if (inBatch_) (void)device_->endBatch();

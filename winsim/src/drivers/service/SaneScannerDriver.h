@@ -15,7 +15,7 @@ namespace winsim::drivers {
 
 class SaneScannerDriver final : public ServedDevice {
  public:
-  SaneScannerDriver(std::shared_ptr<const DeviceSpec> spec, std::unique_ptr<SaneDevice> device);
+  SaneScannerDriver(std::shared_ptr<const DeviceSpec> deviceSpec, std::unique_ptr<SaneDevice> device);
   ~SaneScannerDriver() override;
 
   // One page at a time on the device, whichever session asks. A feeder page goes on with

@@ -10,11 +10,11 @@ namespace winsim::drivers {
 
 class ServedDevice : public wia::DeviceDriver {
  public:
-  explicit ServedDevice(std::shared_ptr<const DeviceSpec> spec) : spec_(std::move(spec)) {}
-  const std::shared_ptr<const DeviceSpec>& spec() const { return spec_; }
+  explicit ServedDevice(std::shared_ptr<const DeviceSpec> deviceSpec) : deviceSpec_(std::move(deviceSpec)) {}
+  const std::shared_ptr<const DeviceSpec>& deviceSpec() const { return deviceSpec_; }
 
  private:
-  std::shared_ptr<const DeviceSpec> spec_;
+  std::shared_ptr<const DeviceSpec> deviceSpec_;
 };
 
 }  // namespace winsim::drivers

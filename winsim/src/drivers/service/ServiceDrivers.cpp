@@ -104,7 +104,7 @@ class ServiceDrivers {
     return listing;
   }
 
-  HRESULT open(const std::string& id, std::shared_ptr<const DeviceSpec>* spec, std::shared_ptr<DeviceDriver>* driver) {
+  HRESULT open(const std::string& id, std::shared_ptr<const DeviceSpec>* deviceSpec, std::shared_ptr<DeviceDriver>* driver) {
     std::lock_guard<std::mutex> opening(openLock_);  // so that a device is opened once
     Listed device;
     bool known = false;
@@ -113,7 +113,7 @@ class ServiceDrivers {
       auto open = open_.find(id);
       if (open != open_.end()) {
         if (std::shared_ptr<ServedDevice> served = open->second.lock()) {
-          *spec = served->spec();
+          *deviceSpec = served->deviceSpec();
           *driver = served;
           return S_OK;
         }
@@ -149,7 +149,7 @@ class ServiceDrivers {
     }
     std::lock_guard<std::mutex> guard(lock_);
     open_[id] = served;
-    *spec = served->spec();
+    *deviceSpec = served->deviceSpec();
     *driver = served;
     return S_OK;
   }
@@ -206,9 +206,9 @@ bool realDriversServed() {
 
 DriverListing listDriverDevices() { return ServiceDrivers::instance().list(driverSelection()); }
 
-HRESULT openDriverDevice(const std::string& id, std::shared_ptr<const DeviceSpec>* spec,
+HRESULT openDriverDevice(const std::string& id, std::shared_ptr<const DeviceSpec>* deviceSpec,
                          std::shared_ptr<DeviceDriver>* driver) {
-  return ServiceDrivers::instance().open(id, spec, driver);
+  return ServiceDrivers::instance().open(id, deviceSpec, driver);
 }
 
 }  // namespace winsim::wia
